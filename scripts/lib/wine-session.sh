@@ -1,0 +1,44 @@
+# Sourced by the scripts that run Windows programs: a persistent wineserver for
+# the build folder's prefix and, when DISPLAY is unset, a private Xvfb. Whatever
+# wine_session_start started, wine_session_stop stops (it runs on exit too).
+
+wine_session_started_server=
+wine_session_xvfb_pid=
+
+wine_session_start() {  # BUILD_DIR
+  local build=$1 root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+  trap wine_session_stop EXIT
+  # Exit code 2: a server for this prefix is already running; it is not ours to stop.
+  if [ -z "${DISPLAY:-}" ]; then
+    local fifo
+    fifo=$(mktemp -u) && mkfifo "$fifo"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$fifo" >/dev/null 2>&1 &
+    wine_session_xvfb_pid=$!
+    local number
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+    echo "wine-session: private Xvfb on display $DISPLAY"
+  fi
+
+  # Wine's desktop takes the display it finds when the session's first program
+  # starts, so the display comes first.
+  if wineserver -p; then wine_session_started_server=1; fi
+  "$root/cmake/wine-run" --prepare "$build"
+}
+
+wine_session_stop() {
+  if [ -n "$wine_session_started_server" ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    wine_session_started_server=
+  fi
+  if [ -n "$wine_session_xvfb_pid" ]; then
+    kill "$wine_session_xvfb_pid" 2>/dev/null || true
+    wait "$wine_session_xvfb_pid" 2>/dev/null || true
+    wine_session_xvfb_pid=
+  fi
+}

@@ -1,0 +1,37 @@
+// The settings store: REG_SZ values under "Software\Talmarin\Corvane\<sub-key>",
+// machine-wide (HKEY_LOCAL_MACHINE) for settings and per-user (HKEY_CURRENT_USER)
+// for the recent-folder lists. Values are read at the moment of use, over a
+// default that stands whenever the value cannot be read; write failures are lost.
+#pragma once
+
+#include <windows.h>
+
+// Any registry string: `out` (a TEXT_BUFFER_SIZE buffer) receives the value, or
+// `defaultText` when the key or the value cannot be read, the value is not a
+// string, or it is longer than 259 characters.
+void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
+                        char* out);
+
+// The program's own values, read as ReadRegistryString does.
+void ReadSettingString(const char* subKey, const char* defaultText, const char* value, char* out);
+LONG WriteSettingString(const char* subKey, const char* value, const char* text);
+int ReadSettingInt(const char* subKey, const char* value, int defaultValue);
+bool ReadSettingBool(const char* subKey, const char* value, bool defaultValue);
+LONG WriteSettingInt(const char* subKey, const char* value, int n);
+LONG WriteSettingBool(const char* subKey, const char* value, bool b);
+
+void ReadUserString(const char* subKey, const char* defaultText, const char* value, char* out);
+LONG WriteUserString(const char* subKey, const char* value, const char* text);
+int ReadUserInt(const char* subKey, const char* value, int defaultValue);
+LONG WriteUserInt(const char* subKey, const char* value, int n);
+
+// Fills the combo box's list from the per-user list `listName`, most recent
+// first, and makes the first entry the box's text.
+void LoadComboHistory(HWND comboBox, const char* listName);
+// Puts the box's text at the head of the list `listName` (at most 9 entries,
+// no duplicates, compared case-sensitively).
+void SaveComboHistory(HWND comboBox, const char* listName);
+
+// The folder recorded as "Folders"\`name` ("DataFiles" when `name` is null);
+// when none is recorded, the install folder (followed by `name` when given).
+void GetDataFolder(const char* name, char* out);

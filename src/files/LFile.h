@@ -1,0 +1,35 @@
+// Path texts and folder services. Every output buffer is TEXT_BUFFER_SIZE (260)
+// bytes; results longer than 259 characters are cut without a report.
+#pragma once
+
+#include <cstddef>
+
+class LFile
+{
+public:
+    // Platform-free text operations (LFilePaths.cpp). Both '\' and '/' count as
+    // separators when a path is read; '\' is the one written.
+
+    // The path up to its last separator; empty when it has none.
+    static void _GetFolderFromPath(char* folder, const char* path);
+    // The part after the last separator (the whole path when it has none).
+    static void _GetFileFromPath(char* name, const char* path);
+    // The file name without its extension; a leading point is not an extension.
+    static void GetFileNameNoExtension(char* name, const char* path);
+    // Appends `name` to `folderPath` with one separator; returns the new length.
+    static std::size_t FilePathCat(char* folderPath, const char* name);
+    static std::size_t FilePathCatExt(char* folderPath, const char* name, const char* extension);
+    // Copies `text` without the characters a file name may not hold (controls,
+    // "*./:<>?\| and bytes 128-255); true when at least one character was kept.
+    static bool MakeValidFileName(const char* text, char* name);
+
+    // Win32 folder services (LFileFolders.cpp).
+
+    // Deletes the files directly in the folder, then the folder; true when the
+    // folder itself was removed.
+    static bool DeleteFolderAndFiles(const char* folderPath);
+};
+
+// Shows the shell's folder picker; true when the user chose a file-system folder,
+// whose path is then in `path`.
+bool BrowseForFolder(char* path, const char* title);

@@ -1,0 +1,51 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include "files/LFile.h"
+#include "files/TextBuffer.h"
+
+bool LFile::DeleteFolderAndFiles(const char* folderPath)
+{
+    char pattern[TEXT_BUFFER_SIZE];
+    CopyText(pattern, folderPath);
+    FilePathCat(pattern, "*.*");
+    WIN32_FIND_DATAA found;
+    HANDLE hSearch = FindFirstFileA(pattern, &found);
+    if (hSearch != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            if (found.cFileName[0] == '.')
+                continue;
+            char filePath[TEXT_BUFFER_SIZE];
+            CopyText(filePath, folderPath);
+            FilePathCat(filePath, found.cFileName);
+            // Sub-folders and files in use stay; the folder then stays too.
+            DeleteFileA(filePath);
+        } while (FindNextFileA(hSearch, &found));
+        FindClose(hSearch);
+    }
+    return RemoveDirectoryA(folderPath) != FALSE;
+}
+
+bool BrowseForFolder(char* path, const char* title)
+{
+    CoInitialize(nullptr);
+    char displayName[MAX_PATH];
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = GetActiveWindow();
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = title;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    bool chosen = false;
+    LPITEMIDLIST itemList = SHBrowseForFolderA(&browse);
+    if (itemList)
+    {
+        // SHGetPathFromIDList writes up to MAX_PATH characters, which is the
+        // size of the caller's buffer.
+        chosen = SHGetPathFromIDListA(itemList, path) != FALSE;
+        CoTaskMemFree(itemList);
+    }
+    CoUninitialize();
+    return chosen;
+}
