@@ -6,7 +6,8 @@ wine_session_started_server=
 wine_session_xvfb_pid=
 
 wine_session_start() {  # BUILD_DIR
-  local build=$1 root
+  local build root
+  build=$(readlink -f "$1")
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
   export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
