@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -117,12 +118,11 @@ TEST(LFileFolders, BrowseForFolderReportsTheUsersAnswer)
     EXPECT_FALSE(RunPicker(IDCANCEL, path));
     EXPECT_STREQ("unchanged", path);
 
-    // OK without a choice of ours takes the picker's own selection; whatever
-    // it is, it is a folder of the file system.
-    if (RunPicker(IDOK, path))
-    {
-        EXPECT_TRUE(GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) << path;
-    }
+    // The picker opens on the desktop; OK takes that folder's path.
+    char desktop[TEXT_BUFFER_SIZE];
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop));
+    EXPECT_TRUE(RunPicker(IDOK, path));
+    EXPECT_STREQ(desktop, path);
 }
 
 } // namespace
