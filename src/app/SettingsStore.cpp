@@ -52,9 +52,9 @@ LONG WriteInt(HKEY root, const char* subKey, const char* value, int n)
     return WriteString(root, subKey, value, text);
 }
 
-void FormatItemName(char* itemName, int i)
+void FormatItemName(char (&itemName)[16], int i)
 {
-    FormatText(itemName, 16, "Item %d", i);
+    FormatText(itemName, sizeof(itemName), "Item %d", i);
 }
 
 } // namespace
