@@ -1,0 +1,74 @@
+#include "cdrom/CDCommandBlocks.h"
+
+#include <cstring>
+
+void MakeReadTOCCdb(uint8_t cdb[10])
+{
+    static const uint8_t kReadTOC[10] = {
+        0x43,        // operation code: READ TOC/PMA/ATIP
+        0x00,        // MSF = 0: addresses as LBA
+        0x00,        // format 0: table of contents
+        0, 0, 0,     // reserved
+        0x01,        // starting track number
+        0x08, 0x00,  // allocation length 2048, MSB first
+        0x00,        // control
+    };
+    memcpy(cdb, kReadTOC, sizeof(kReadTOC));
+}
+
+void MakeReadCDCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors)
+{
+    const uint32_t lba = static_cast<uint32_t>(startSector);
+    cdb[0] = 0xBE;  // operation code: READ CD
+    cdb[1] = 0x00;  // expected sector type: any
+    cdb[2] = static_cast<uint8_t>(lba >> 24);  // starting logical block address, MSB first
+    cdb[3] = static_cast<uint8_t>(lba >> 16);
+    cdb[4] = static_cast<uint8_t>(lba >> 8);
+    cdb[5] = static_cast<uint8_t>(lba);
+    cdb[6] = 0x00;  // transfer length in blocks, MSB first
+    cdb[7] = 0x00;
+    cdb[8] = nSectors;
+    cdb[9] = 0xF0;   // sync, header codes (all), user data, EDC/ECC
+    cdb[10] = 0x00;  // sub-channel data selection: none
+    cdb[11] = 0x00;  // control
+}
+
+void MakeStartStopUnitCdb(uint8_t cdb[6], bool load)
+{
+    cdb[0] = 0x1B;  // operation code: START STOP UNIT
+    cdb[1] = 0x00;  // IMMED = 0
+    cdb[2] = 0x00;
+    cdb[3] = 0x00;
+    cdb[4] = load ? 0x03 : 0x02;  // LoEj, and Start to load
+    cdb[5] = 0x00;  // control
+}
+
+int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
+                     int32_t startSectors[TOC_MAX_ENTRIES])
+{
+    nTracks = 0;
+    if (responseSize < 4)
+        return 2;
+    const int dataLength = (response[0] << 8) | response[1];
+    int t = static_cast<int16_t>(dataLength - 10) >> 3;
+    if (t < 0)
+        return 2;
+    if (t > TOC_MAX_ENTRIES - 1)
+        t = TOC_MAX_ENTRIES - 1;
+    // Descriptor i occupies bytes 4 + 8i to 11 + 8i; a drive that claims more
+    // descriptors than it could send has its claim cut to those that arrived.
+    const int descriptorsHeld = static_cast<int>((responseSize - 4) / 8);
+    if (t + 1 > descriptorsHeld)
+        t = descriptorsHeld - 1;
+    if (t < 0)
+        return 2;
+    for (int i = 0; i <= t; ++i)
+    {
+        const uint8_t* address = response + 4 + 8 * i + 4;
+        startSectors[i] = static_cast<int32_t>((static_cast<uint32_t>(address[0]) << 24)
+                                               | (static_cast<uint32_t>(address[1]) << 16)
+                                               | (static_cast<uint32_t>(address[2]) << 8) | address[3]);
+    }
+    nTracks = static_cast<uint8_t>(t);
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include "cdrom/CDCommands.h"
+
+#include <cstring>
+#include <winioctl.h>
+
+#include "cdrom/LDeviceIo.h"
+
+namespace {
+
+const DWORD TOC_TIMEOUT_MS = 20000;
+const DWORD EJECT_TIMEOUT_MS = 10000;
+
+struct TOCResponse
+{
+    alignas(16) BYTE bytes[TOC_RESPONSE_SIZE];
+};
+
+void LCDEjectLoad(BYTE drive, bool bLoad)
+{
+    LSCSI scsi;
+    if (!scsi.OpenCDROMDrive(drive))
+        return;
+    if (UseASPI32 == 1)
+    {
+        BYTE cdb[6];
+        MakeStartStopUnitCdb(cdb, bLoad);
+        ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, EJECT_TIMEOUT_MS, 0, nullptr, sizeof(cdb));
+        return;
+    }
+    // The device is open for overlapped I/O, so the control call takes the
+    // object's overlapped record and is waited for on its event.
+    OVERLAPPED& overlapped = scsi.pRequest->Overlapped;
+    DWORD returned = 0;
+    ResetEvent(overlapped.hEvent);
+    if (DeviceIo().Control(scsi.hDevice, bLoad ? IOCTL_DISK_LOAD_MEDIA : IOCTL_DISK_EJECT_MEDIA, nullptr, 0,
+                           nullptr, 0, &returned, &overlapped)
+        || GetLastError() != ERROR_IO_PENDING)
+        SetEvent(overlapped.hEvent);
+    WaitForSingleObject(overlapped.hEvent, EJECT_TIMEOUT_MS);
+}
+
+} // namespace
+
+int ProcessSCSICDGetTOC(LProgressDialog* job, LSCSI& scsi, BYTE& nTracks, LONG startSectors[TOC_MAX_ENTRIES])
+{
+    nTracks = 0;
+    auto* response = new TOCResponse();
+    BYTE cdb[10];
+    MakeReadTOCCdb(cdb);
+    int r = ProcessSCSIExecuteCommand(job, scsi, cdb, false, TOC_TIMEOUT_MS, sizeof(response->bytes),
+                                      response->bytes, sizeof(cdb));
+    if (r != 0)
+    {
+        // A drive that still holds the request after the abort may write into
+        // the response later: it stays allocated.
+        if (scsi.CancelOutstanding())
+            delete response;
+        return r;
+    }
+    uint8_t nParsed = 0;
+    int32_t starts[TOC_MAX_ENTRIES];
+    r = ParseTOCResponse(response->bytes, sizeof(response->bytes), nParsed, starts);
+    delete response;
+    if (r != 0)
+        return r;
+    nTracks = nParsed;
+    for (int i = 0; i <= nParsed; ++i)
+        startSectors[i] = starts[i];
+    return 0;
+}
+
+int ProcessSCSICDReadDASectors(LProgressDialog* job, LSCSI& scsi, void* buffer, BYTE nSectors, LONG startSector)
+{
+    BYTE cdb[12];
+    MakeReadCDCdb(cdb, startSector, nSectors);
+    return ProcessSCSIExecuteCommandAsync(job, scsi, cdb, false, static_cast<DWORD>(nSectors) * CD_SECTOR_SIZE,
+                                          buffer, sizeof(cdb));
+}
+
+void LCDEject(BYTE drive) { LCDEjectLoad(drive, false); }
+
+void LCDLoad(BYTE drive) { LCDEjectLoad(drive, true); }

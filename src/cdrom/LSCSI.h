@@ -1,0 +1,86 @@
+// Carries SCSI command blocks to one CD-ROM drive, over the ASPI for Win32
+// manager or over SCSI pass-through on the drive's device handle. Drives are
+// numbered 0, 1, 2 ... in the order the back end finds them. Result codes of
+// every operation: 0 done, 1 stopped by the user, 2 failed.
+#pragma once
+
+#include <windows.h>
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include "cdrom/AspiRecords.h"
+
+class LProgressDialog;
+
+// The pass-through record: the request, then a sense buffer at offset 48.
+struct SPTDWithSense
+{
+    SCSI_PASS_THROUGH_DIRECT Sptd;
+    ULONG nFiller;
+    UCHAR ucSenseBuf[32];
+};
+static_assert(sizeof(SPTDWithSense) == 80, "pass-through record with sense");
+
+// What the drive writes into while a command is in flight. It lives on the
+// heap so that it can outlive its LSCSI when a request will not finish.
+struct LSCSIRequest
+{
+    OVERLAPPED Overlapped;  // its event signals the completion of every command
+    SRB_ExecSCSICmd Srb;
+    SPTDWithSense Sptd;
+};
+
+// Back end: -1 not decided yet, 0 pass-through, 1 ASPI.
+extern int UseASPI32;
+
+class LSCSI
+{
+public:
+    LSCSI();
+    // Cancels a command still in flight and waits for it (see CancelOutstanding).
+    ~LSCSI();
+    LSCSI(const LSCSI&) = delete;
+    LSCSI& operator=(const LSCSI&) = delete;
+
+    static bool _UseASPI32Detect();
+    // Support-info result (adapter count in the low byte); 0 without ASPI.
+    static DWORD GetASPIAdapterCount();
+    static BYTE GetASPIDeviceType(BYTE adapter, BYTE target, BYTE lun);
+    static BYTE GetCDROMDriveCount();
+
+    bool OpenCDROMDrive(BYTE index);
+    bool OpenASPI32(BYTE adapter, BYTE target, BYTE lun);
+    bool OpenSPTD(const char* root);
+    void Close();
+
+    // The completion event of every command: signalled when none is in flight.
+    HANDLE CompletionEvent() const { return pRequest->Overlapped.hEvent; }
+
+    // Makes sure no command is in flight any more: a command that did not
+    // complete (a time-out, a stop) is aborted and waited for. False when it
+    // still did not complete; the data buffer it was given must then never be
+    // freed, because the drive may still write into it.
+    bool CancelOutstanding();
+
+    BYTE nAdapter = 0;
+    BYTE nTarget = 0;
+    BYTE nLun = 0;
+    HANDLE hDevice = INVALID_HANDLE_VALUE;
+    LSCSIRequest* pRequest;
+
+private:
+    // Walks the CD-ROM drives in numbering order, opening drive `wanted` when
+    // `scsi` is given; returns how many drives were walked.
+    static int WalkCDROMDrives(int wanted, LSCSI* scsi);
+};
+
+// Issues one command without waiting; 0 when it is pending or complete, 2 when
+// it was refused (the completion event is then signalled).
+int ProcessSCSIExecuteCommandAsync(LProgressDialog* job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
+                                   DWORD nBufLen, void* pBuf, BYTE nCdbLen);
+// After the completion event: 0 when the command succeeded, 2 when it failed.
+int ProcessSCSIExecuteCommandAsyncWait(LProgressDialog* job, LSCSI& scsi);
+// Issues one command and waits up to `nTimeOutMs` for it, reissuing it every
+// 500 ms while an ASPI drive reports BUSY, until that budget is spent.
+int ProcessSCSIExecuteCommand(LProgressDialog* job, LSCSI& scsi, const BYTE* cdb, bool bDataOut, DWORD nTimeOutMs,
+                              DWORD nBufLen, void* pBuf, BYTE nCdbLen);

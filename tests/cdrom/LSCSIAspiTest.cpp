@@ -1,0 +1,248 @@
+// The transport and the CD commands over the ASPI manager: this program runs
+// as on Windows 98, with the virtual drive's WNASPI32.dll beside it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cdrom/CDCommands.h"
+#include "cdrom/LSCSI.h"
+#include "cdrom/VirtualDiscFiles.h"
+
+namespace {
+
+typedef void(__cdecl* VDriveConfigureFunction)(const char*);
+
+class AspiTest : public ::testing::Test
+{
+protected:
+    // Replaces the virtual manager's drives with those of `lines`.
+    static void Configure(const std::string& lines)
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        const std::string path = std::string(temp) + "corvane-vdrive.txt";
+        FILE* file = fopen(path.c_str(), "wb");
+        ASSERT_NE(nullptr, file);
+        fputs(lines.c_str(), file);
+        fclose(file);
+        HMODULE hAspi = LoadLibraryA("WNASPI32");
+        ASSERT_NE(nullptr, hAspi);
+        auto configure = reinterpret_cast<VDriveConfigureFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(hAspi, "VDriveConfigure")));
+        ASSERT_NE(nullptr, configure) << "not the virtual drive's WNASPI32.dll";
+        configure(path.c_str());
+    }
+    static std::string Drive(const char* address, const char* disc, const char* faults = "")
+    {
+        return std::string(address) + " " + (disc ? DiscCue(disc) : "-") + " " + faults + "\n";
+    }
+};
+
+TEST_F(AspiTest, TheManagerIsTheBackEndOnWindows98)
+{
+    Configure(Drive("0 0 0", "three-tracks"));
+    EXPECT_TRUE(LSCSI::_UseASPI32Detect());
+    EXPECT_EQ(1, UseASPI32);
+    EXPECT_EQ(0x0101u, LSCSI::GetASPIAdapterCount());
+}
+
+TEST_F(AspiTest, DrivesAreNumberedByAdapterThenTargetThenLun)
+{
+    Configure(Drive("1 6 7", nullptr) + Drive("0 2 0", nullptr) + Drive("0 7 0", "three-tracks")
+              + Drive("0 0 3", nullptr) + Drive("1 0 0", nullptr) + Drive("0 0 0", "three-tracks"));
+    ASSERT_EQ(2u, LSCSI::GetASPIAdapterCount() & 0xFF);
+    ASSERT_EQ(5, LSCSI::GetCDROMDriveCount());  // target 7 is never listed
+    const BYTE expected[5][3] = {{0, 0, 0}, {0, 0, 3}, {0, 2, 0}, {1, 0, 0}, {1, 6, 7}};
+    for (BYTE i = 0; i < 5; ++i)
+    {
+        SCOPED_TRACE(i);
+        LSCSI scsi;
+        ASSERT_TRUE(scsi.OpenCDROMDrive(i));
+        EXPECT_EQ(expected[i][0], scsi.nAdapter);
+        EXPECT_EQ(expected[i][1], scsi.nTarget);
+        EXPECT_EQ(expected[i][2], scsi.nLun);
+    }
+    LSCSI beyond;
+    EXPECT_FALSE(beyond.OpenCDROMDrive(5));
+    EXPECT_EQ(DTYPE_UNKNOWN, LSCSI::GetASPIDeviceType(0, 1, 0));
+    EXPECT_EQ(DTYPE_CDROM, LSCSI::GetASPIDeviceType(0, 7, 0));
+}
+
+TEST_F(AspiTest, TablesOfContents)
+{
+    struct Case
+    {
+        const char* disc;
+        std::vector<LONG> starts;  // the tracks' and the lead-out's
+    } cases[] = {
+        {"three-tracks", {0, 40, 75, 135}},
+        {"data-track-first", {0, 30, 70, 120}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.disc);
+        Configure(Drive("0 0 0", c.disc));
+        LSCSI scsi;
+        ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+        BYTE nTracks = 0;
+        LONG starts[TOC_MAX_ENTRIES];
+        ASSERT_EQ(0, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+        ASSERT_EQ(c.starts.size() - 1, nTracks);
+        EXPECT_EQ(c.starts, std::vector<LONG>(starts, starts + nTracks + 1));
+    }
+
+    Configure(Drive("0 0 0", "ninety-nine-tracks"));
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    BYTE nTracks = 0;
+    LONG starts[TOC_MAX_ENTRIES];
+    ASSERT_EQ(0, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    ASSERT_EQ(99, nTracks);
+    for (int i = 0; i <= 99; ++i)
+        EXPECT_EQ(2 * i, starts[i]);
+}
+
+TEST_F(AspiTest, ReadOf27SectorsDeliversTheImagesBytes)
+{
+    Configure(Drive("0 0 0", "three-tracks"));
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    AlignedSectors buffer(27);
+    ASSERT_EQ(0, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 27, 30));  // across tracks 1 and 2
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    EXPECT_EQ(0, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
+    const std::vector<BYTE> expected = ImageSectors("three-tracks", 30, 27);
+    ASSERT_EQ(63504u, expected.size());
+    EXPECT_TRUE(buffer.Bytes() == expected);
+
+    // Past the lead-out the drive refuses.
+    buffer.Fill();
+    ASSERT_EQ(0, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 27, 120));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    EXPECT_EQ(2, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
+}
+
+TEST_F(AspiTest, AFailedReadIsReportedAsFailed)
+{
+    Configure(Drive("0 0 0", "three-tracks", "fail_lba=50"));
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    AlignedSectors buffer(27);
+    ASSERT_EQ(0, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 27, 40));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    EXPECT_EQ(2, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
+    EXPECT_EQ(2, scsi.pRequest->Srb.SRB_TargStat);        // CHECK CONDITION
+    EXPECT_EQ(0x03, scsi.pRequest->Srb.SenseArea[2]);     // medium error
+}
+
+TEST_F(AspiTest, BusyIsReissuedEvery500MsUntilTheBudgetIsSpent)
+{
+    BYTE cdb[10];
+    MakeReadTOCCdb(cdb);
+    AlignedSectors response(1);
+
+    // Two BUSY answers, then the command goes through.
+    Configure(Drive("0 0 0", "three-tracks", "busy=2"));
+    {
+        LSCSI scsi;
+        ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+        DWORD start = GetTickCount();
+        EXPECT_EQ(0, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 5000, 2048, response.data, 10));
+        EXPECT_GE(GetTickCount() - start, 950u);
+    }
+
+    // A budget of 1000 ms: issued at 0, 500, 1000 and 1500 ms, then given up.
+    // The fifth command finds the drive ready, so exactly four were issued.
+    Configure(Drive("0 0 0", "three-tracks", "busy=4"));
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    DWORD start = GetTickCount();
+    EXPECT_EQ(2, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 1000, 2048, response.data, 10));
+    EXPECT_GE(GetTickCount() - start, 1450u);
+    start = GetTickCount();
+    EXPECT_EQ(0, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 1000, 2048, response.data, 10));
+    EXPECT_LT(GetTickCount() - start, 450u);
+}
+
+TEST_F(AspiTest, ACommandRefusedAtIssueFailsWithTheEventSignalled)
+{
+    Configure(Drive("0 0 0", "three-tracks", "reject=1"));
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    AlignedSectors buffer(1);
+    EXPECT_EQ(2, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 1, 0));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 0));
+    BYTE nTracks = 9;
+    LONG starts[TOC_MAX_ENTRIES];
+    EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    EXPECT_EQ(0, nTracks);
+}
+
+TEST_F(AspiTest, AHungReadTimesOutAndIsAbortedBeforeItsBufferGoes)
+{
+    Configure(Drive("0 0 0", "three-tracks", "hang_lba=10"));
+    BYTE cdb[12];
+    MakeReadCDCdb(cdb, 0, 27);
+    AlignedSectors buffer(27);
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    EXPECT_EQ(2, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 300, 27 * 2352, buffer.data, 12));
+    EXPECT_TRUE(scsi.CancelOutstanding());
+    EXPECT_EQ(SS_ABORTED, scsi.pRequest->Srb.SRB_Status);
+    EXPECT_TRUE(buffer.Untouched());
+}
+
+TEST_F(AspiTest, ASlowReadThatTimedOutNeverWritesAfterwards)
+{
+    Configure(Drive("0 0 0", "three-tracks", "delay_ms=600"));
+    BYTE cdb[12];
+    MakeReadCDCdb(cdb, 0, 27);
+    AlignedSectors buffer(27);
+    {
+        LSCSI scsi;
+        ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+        EXPECT_EQ(2, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 100, 27 * 2352, buffer.data, 12));
+    }  // the drive object goes, as after a failed job
+    Sleep(900);  // well past the moment the read would have completed
+    EXPECT_TRUE(buffer.Untouched());
+}
+
+TEST_F(AspiTest, EjectThenLoad)
+{
+    Configure(Drive("0 0 0", "three-tracks") + Drive("0 1 0", "ninety-nine-tracks"));
+    BYTE nTracks = 0;
+    LONG starts[TOC_MAX_ENTRIES];
+    LCDEject(0);
+    {
+        LSCSI scsi;
+        ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+        EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+        EXPECT_EQ(0, nTracks);
+    }
+    LCDEject(7);  // no such drive: nothing happens
+    LCDLoad(0);
+    for (BYTE drive : {0, 1})
+    {
+        LSCSI scsi;
+        ASSERT_TRUE(scsi.OpenCDROMDrive(drive));
+        EXPECT_EQ(0, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+        EXPECT_EQ(drive == 0 ? 3 : 99, nTracks);
+    }
+}
+
+TEST_F(AspiTest, ADriveWithoutADiscHasNoTableOfContents)
+{
+    Configure(Drive("0 0 0", nullptr));
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    BYTE nTracks = 0;
+    LONG starts[TOC_MAX_ENTRIES];
+    EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    LCDLoad(0);  // nothing to load
+    EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+}
+
+} // namespace

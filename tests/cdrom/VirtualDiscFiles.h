@@ -1,0 +1,59 @@
+// The disc images the build makes for the drive tests, and the configuration
+// files that put them into virtual drives.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The folder of the running test program.
+inline std::string ProgramFolder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+// A made disc: "<name>.cue" with its image "<name>.bin" in the discs folder.
+inline std::string DiscCue(const char* name) { return ProgramFolder() + "\\discs\\" + name + ".cue"; }
+
+// The bytes of sectors [first, first + count) straight from a disc's image file.
+inline std::vector<BYTE> ImageSectors(const char* name, long first, int count)
+{
+    std::vector<BYTE> bytes(static_cast<size_t>(count) * 2352);
+    const std::string bin = ProgramFolder() + "\\discs\\" + name + ".bin";
+    FILE* file = fopen(bin.c_str(), "rb");
+    if (!file || fseek(file, first * 2352, SEEK_SET) != 0 || fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
+        bytes.clear();
+    if (file)
+        fclose(file);
+    return bytes;
+}
+
+// A buffer aligned to 16 bytes, as the transport wants data buffers, filled
+// with a pattern that no disc sector carries.
+struct AlignedSectors
+{
+    explicit AlignedSectors(int nSectors) : size(static_cast<size_t>(nSectors) * 2352)
+    {
+        storage.resize(size + 16);
+        data = reinterpret_cast<BYTE*>((reinterpret_cast<uintptr_t>(storage.data()) + 15) & ~uintptr_t(15));
+        Fill();
+    }
+    void Fill() { memset(data, 0xA5, size); }
+    bool Untouched() const
+    {
+        for (size_t i = 0; i < size; ++i)
+            if (data[i] != 0xA5)
+                return false;
+        return true;
+    }
+    std::vector<BYTE> Bytes() const { return std::vector<BYTE>(data, data + size); }
+
+    std::vector<BYTE> storage;
+    BYTE* data;
+    size_t size;
+};

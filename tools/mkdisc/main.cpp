@@ -1,0 +1,92 @@
+// mkdisc: writes a test disc, a cue sheet and its raw image, for ripping tests.
+//
+//   mkdisc OUT.cue [--seed N] [--data SECTORS] LEN1 [LEN2 ...]
+//   mkdisc --demo OUT.cue
+//
+// Lengths are in sectors (75 a second). Exit 0 on success, 2 on bad
+// arguments, 1 on an I/O failure.
+#include <cstdio>
+#include <string>
+
+#include "mkdisc/DiscMaker.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: mkdisc OUT.cue [--seed N] [--data SECTORS] LEN1 [LEN2 ...]\n"
+    "       mkdisc --demo OUT.cue\n";
+
+int Usage(const std::string& problem)
+{
+    if (!problem.empty())
+        fprintf(stderr, "mkdisc: %s\n", problem.c_str());
+    fputs(kUsage, stderr);
+    return 2;
+}
+
+// A decimal number from 0 to `max`, digits only.
+bool ParseNumber(const std::string& text, long long max, long long& value)
+{
+    if (text.empty() || text.size() > 12)
+        return false;
+    value = 0;
+    for (char c : text)
+    {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= max;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    DiscLayout layout;
+    std::string cuePath;
+    bool demo = false, custom = false;
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        long long value = 0;
+        if (arg == "--demo")
+            demo = true;
+        else if (arg == "--seed" || arg == "--data")
+        {
+            if (i + 1 >= argc || !ParseNumber(argv[++i], arg == "--seed" ? 0xFFFFFFFFll : kDiscMaxSectors, value))
+                return Usage("bad or missing value after " + arg);
+            if (arg == "--seed")
+                layout.seed = static_cast<unsigned>(value);
+            else
+                layout.dataTrackSectors = static_cast<int>(value);
+            custom = true;
+        }
+        else if (arg.size() > 1 && arg[0] == '-')
+            return Usage("unknown option " + arg);
+        else if (cuePath.empty())
+            cuePath = arg;
+        else if (ParseNumber(arg, kDiscMaxSectors, value) && value >= 1)
+            layout.trackSectors.push_back(static_cast<int>(value));
+        else
+            return Usage("bad track length " + arg);
+    }
+    if (cuePath.empty())
+        return Usage("no cue sheet named");
+    if (demo)
+    {
+        if (custom || !layout.trackSectors.empty())
+            return Usage("--demo takes only the cue sheet");
+        layout = DemoDiscLayout();
+    }
+    const std::string problem = CheckDiscLayout(layout);
+    if (!problem.empty())
+        return Usage(problem);
+    std::string error;
+    if (!WriteDisc(layout, cuePath, error))
+    {
+        fprintf(stderr, "mkdisc: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}

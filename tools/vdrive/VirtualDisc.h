@@ -1,0 +1,45 @@
+// A disc image described by a cue sheet: raw 2352-byte sectors in one or more
+// BINARY files, laid end to end. Sector numbers are logical block addresses:
+// sector 0 is the first sector of the first file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct VirtualTrack
+{
+    int number = 0;
+    bool bAudio = true;
+    int32_t startSector = 0;  // INDEX 01
+};
+
+class VirtualDisc
+{
+public:
+    // Reads the cue sheet and measures its files; false with `error` set when
+    // the sheet or one of its files cannot be used.
+    bool Load(const std::string& cuePath, std::string& error);
+
+    const std::vector<VirtualTrack>& Tracks() const { return tracks; }
+    int32_t LeadOut() const { return leadOut; }
+
+    // Copies `nSectors` sectors from `lba` on into `out`; false when they are
+    // not all on the disc or a file cannot be read.
+    bool ReadSectors(int32_t lba, int nSectors, uint8_t* out) const;
+
+private:
+    struct Segment
+    {
+        std::string path;
+        int32_t firstSector;
+        int32_t nSectors;
+    };
+    std::vector<Segment> segments;
+    std::vector<VirtualTrack> tracks;
+    int32_t leadOut = 0;
+};
+
+// Joins a path from a file (a cue sheet, a configuration) to the file's folder,
+// unless it is absolute. Both separators are understood.
+std::string ResolveBesideFile(const std::string& file, const std::string& path);
