@@ -204,15 +204,13 @@ int ProcessSCSIExecuteCommandAsync(LProgressDialog*, LSCSI& scsi, const BYTE* cd
         memcpy(srb.CDBByte, cdb, nCdbLen);
         ResetEvent(hEvent);
         const DWORD r = SendASPI32Command(&srb);
-        // The manager may finish a command at once instead of leaving it pending.
-        if (r != SS_PENDING && srb.SRB_Status != SS_PENDING)
-            SetEvent(hEvent);
-        if (r == SS_ERR || srb.SRB_Status == SS_ERR)
-        {
-            SetEvent(hEvent);
-            return 2;
-        }
-        return 0;
+        // A pending command belongs to the manager's thread from here on: its
+        // status is read only after the event. One the manager finished at once
+        // (or refused) gets the event set here.
+        if (r == SS_PENDING)
+            return 0;
+        SetEvent(hEvent);
+        return r == SS_ERR || srb.SRB_Status == SS_ERR ? 2 : 0;
     }
 
     SPTDWithSense& record = request.Sptd;

@@ -137,7 +137,8 @@ BOOL VirtualDeviceIo::Cancel(HANDLE hDevice)
 
 BOOL VirtualDeviceIo::CloseDevice(HANDLE hDevice)
 {
-    Cancel(hDevice);
+    // As with a driver, closing the handle does not stop a request in flight
+    // from completing into the memory it was given.
     inFlight.erase(hDevice);
     return DriveOf(hDevice) != nullptr;
 }
