@@ -8,13 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "files/LFile.h"
+#include "files/TextBuffer.h"
+
 // The folder of the running test program.
 inline std::string ProgramFolder()
 {
-    char path[MAX_PATH];
+    char path[TEXT_BUFFER_SIZE];
+    char folder[TEXT_BUFFER_SIZE];
     GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\'));
+    LFile::_GetFolderFromPath(folder, path);
+    return folder;
 }
 
 // A made disc: "<name>.cue" with its image "<name>.bin" in the discs folder.
