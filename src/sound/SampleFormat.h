@@ -1,0 +1,18 @@
+// The pipeline's sample form: interleaved frames of signed 32-bit samples at
+// 16 times the 16-bit scale.
+#pragma once
+
+#include <cstdint>
+
+// No caller hands more frames than this to one Read or Write.
+constexpr int BRIDGE_BLOCK_FRAMES = 8192;
+// The largest sample that still fits 16 bits (0x7FFF << 4).
+constexpr int32_t SAMPLE_PEAK_16BIT = 524272;
+// The placeholder source's bound: above anything real, so nothing trusts it.
+constexpr int32_t SAMPLE_PEAK_PLACEHOLDER = 0x200000;
+
+inline int32_t SampleFrom16(int16_t s) { return static_cast<int32_t>(s) * 16; }
+inline int32_t SampleFrom8(uint8_t u) { return (static_cast<int32_t>(u) - 128) * 4096; }
+// No clamping: producers keep their samples within range.
+inline int16_t SampleTo16(int32_t v) { return static_cast<int16_t>((v + 8) >> 4); }
+inline uint8_t SampleTo8(int32_t v) { return static_cast<uint8_t>(((v + 2048) >> 12) - 128); }
