@@ -4,6 +4,7 @@
 
 #include "cdrom/LDeviceIo.h"
 #include "files/TextBuffer.h"
+#include "jobs/LProgressDialog.h"
 
 int UseASPI32 = -1;
 
@@ -27,8 +28,11 @@ Function LookUp(HMODULE hModule, const char* name)
 }
 
 // The wait for a command's completion: 0 signalled, 2 timed out.
-int WaitForCompletion(LProgressDialog* /*job: the runner's wait joins here*/, HANDLE hEvent, DWORD timeoutMs)
+// Under a job the wait keeps the window alive and lets the user stop it.
+int WaitForCompletion(LProgressDialog* job, HANDLE hEvent, DWORD timeoutMs)
 {
+    if (job)
+        return job->WaitForHandle(hEvent, timeoutMs);
     return WaitForSingleObject(hEvent, timeoutMs) == WAIT_OBJECT_0 ? 0 : 2;
 }
 

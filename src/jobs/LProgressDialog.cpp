@@ -1,0 +1,162 @@
+#include "jobs/LProgressDialog.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "resources/resource.h"
+#include "ui/AppInstance.h"
+
+LProgressDialog::LProgressDialog(const char* title) : szTitle(title)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+}
+
+LProgressDialog::~LProgressDialog() = default;
+
+INT_PTR LProgressDialog::OnDialogMessage(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/)
+{
+    return 0;
+}
+
+bool LProgressDialog::Run(HWND parent)
+{
+    if (hWnd)
+        return false;
+    if (!CreateDialogParamA(hAppInstance, "LProgressDialog", parent, DialogProc, reinterpret_cast<LPARAM>(this)))
+        return false;
+    if (parent)
+        EnableWindow(parent, FALSE);
+
+    const bool bSucceeded = RunJob();
+
+    // The owner is enabled before the progress window goes, so that the
+    // activation returns to it rather than to another program.
+    if (parent)
+    {
+        EnableWindow(parent, TRUE);
+        SetActiveWindow(parent);
+        SetFocus(parent);
+    }
+    if (hWnd)
+    {
+        HWND window = hWnd;
+        hWnd = nullptr;
+        DestroyWindow(window);
+    }
+    return bSucceeded;
+}
+
+void LProgressDialog::SetText(int line, const char* text)
+{
+    if (hWnd && (line == 0 || line == 1))
+        SetDlgItemTextA(hWnd, line == 0 ? IDC_PROGRESS_LINE0 : IDC_PROGRESS_LINE1, text);
+}
+
+void LProgressDialog::SetProgress(double fraction)
+{
+    if (!hWnd)
+        return;
+    // Clamped first: converting an out-of-range double to int is undefined.
+    int percent = 0;
+    if (fraction >= 1.0)
+        percent = 100;
+    else if (fraction > 0.0)
+        percent = static_cast<int>(fraction * 100.0);
+    SendDlgItemMessageA(hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, percent, 0);
+}
+
+bool LProgressDialog::ProcessMessages()
+{
+    // Messages sent by other threads are handled inside PeekMessage itself,
+    // so a Cancel clicked that way can end the window while it finds nothing.
+    MSG msg;
+    while (hWnd && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    {
+        if (!IsDialogMessageA(hWnd, &msg))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return hWnd == nullptr;
+}
+
+int LProgressDialog::WaitForHandle(HANDLE handle, unsigned timeoutMs)
+{
+    DWORD start = GetTickCount();
+    DWORD remaining = timeoutMs;
+    for (;;)
+    {
+        // The handle is looked at first: a message wait may report queued
+        // messages ahead of a handle that is already signalled.
+        DWORD r = WaitForSingleObject(handle, 0);
+        if (r == WAIT_TIMEOUT)
+            r = MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0)
+            return 0;
+        // A handle that cannot be waited on would otherwise spin until the time-out.
+        if (r != WAIT_OBJECT_0 + 1)
+            return 2;
+        if (ProcessMessages())
+            return 1;
+        // Time spent with messages is charged, so a steady stream of them
+        // cannot stretch the time-out.
+        const DWORD now = GetTickCount();
+        const DWORD elapsed = now - start;
+        remaining = elapsed < remaining ? remaining - elapsed : 0;
+        start = now;
+    }
+}
+
+void LProgressDialog::ShowError(const char* text)
+{
+    MessageBoxA(hWnd, text, "Error", MB_OK | MB_ICONWARNING);
+}
+
+INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_INITDIALOG)
+    {
+        LProgressDialog* dialog = reinterpret_cast<LProgressDialog*>(lParam);
+        SetWindowLongPtrA(hDlg, GWLP_USERDATA, lParam);
+        dialog->hWnd = hDlg;
+        SetWindowTextA(hDlg, dialog->szTitle);
+        SendDlgItemMessageA(hDlg, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        SendDlgItemMessageA(hDlg, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+        return TRUE;
+    }
+    LProgressDialog* dialog = reinterpret_cast<LProgressDialog*>(GetWindowLongPtrA(hDlg, GWLP_USERDATA));
+    if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
+    {
+        if (dialog && dialog->hWnd == hDlg)
+            dialog->hWnd = nullptr;
+        DestroyWindow(hDlg);
+        return TRUE;
+    }
+    if (dialog && dialog->hWnd == hDlg)
+        return dialog->OnDialogMessage(msg, wParam, lParam);
+    return 0;
+}
+
+ProcessResult ProcessRunCommandLineProcess(LProgressDialog* runner, const char* commandLine, unsigned timeoutMs)
+{
+    // CreateProcessA may write into its command line.
+    std::string line(commandLine);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+                        &process))
+        return Failed;
+    CloseHandle(process.hThread);
+
+    ProcessResult result = Failed;
+    if (runner->WaitForHandle(process.hProcess, timeoutMs) != 2)
+        result = runner->ProcessMessages() ? Stopped : Done;
+    CloseHandle(process.hProcess);
+    return result;
+}

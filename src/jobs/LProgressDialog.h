@@ -1,0 +1,79 @@
+// The job runner: a long operation runs on the user-interface thread under a
+// small modeless window with two text lines, a progress bar and Cancel. The
+// job keeps the interface alive by draining messages between its steps and
+// while it waits; Cancel destroys the window, which the job sees at its next
+// drain or wait and then ends with Stopped.
+#pragma once
+
+#include <windows.h>
+
+// The result of every job and of most steps inside jobs.
+enum ProcessResult
+{
+    Done = 0,     // the operation completed
+    Stopped = 1,  // the user cancelled; the progress window is gone
+    Failed = 2,   // the operation failed or timed out
+};
+
+class LProgressDialog
+{
+public:
+    // `title` is the window caption; it is not copied and must outlive Run.
+    explicit LProgressDialog(const char* title);
+    virtual ~LProgressDialog();
+    LProgressDialog(const LProgressDialog&) = delete;
+    LProgressDialog& operator=(const LProgressDialog&) = delete;
+
+    // The job: true when it succeeded.
+    virtual bool RunJob() = 0;
+    // Every dialog message but initialisation and Cancel; 0 = not handled.
+    virtual INT_PTR OnDialogMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Shows the window with `parent` (may be null) disabled, runs the job and
+    // returns its result; false without running it when the window cannot be
+    // created or the runner is already running.
+    bool Run(HWND parent);
+
+    // What a job calls; all of it is harmless once the window is gone.
+    // Line 0 is the upper text, line 1 the lower; other lines are ignored.
+    void SetText(int line, const char* text);
+    // `fraction` 0..1 of the bar, truncated to whole percent.
+    void SetProgress(double fraction);
+    // Drains the thread's queue; true when the window is gone (cancelled).
+    bool ProcessMessages();
+    // Waits for `handle` while draining messages: 0 signalled, 1 cancelled,
+    // 2 time-out. The handle is neither closed nor its owner stopped.
+    int WaitForHandle(HANDLE handle, unsigned timeoutMs);
+    // A warning box owned by the progress window, caption "Error".
+    void ShowError(const char* text);
+
+    HWND hWnd = nullptr;
+    const char* szTitle;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
+};
+
+// A job that calls one job function with its runner and its record.
+template <class T>
+class LProgressJob : public LProgressDialog
+{
+public:
+    using JobFunction = int (*)(LProgressDialog* job, T& data);
+
+    LProgressJob(const char* title, JobFunction function) : LProgressDialog(title), function(function) {}
+
+    bool RunJob() override { return pJobData && function(this, *pJobData) == Done; }
+
+    // The job's parameter-and-result record, set before Run; not owned.
+    T* pJobData = nullptr;
+
+private:
+    JobFunction function;
+};
+
+// Runs `commandLine` hidden in a console of its own and waits up to
+// `timeoutMs` for it to end: Done when it ended (its exit code is not read),
+// Stopped when the user cancelled, Failed when it could not start or timed
+// out. A program still running when the wait ends keeps running.
+ProcessResult ProcessRunCommandLineProcess(LProgressDialog* runner, const char* commandLine, unsigned timeoutMs);
