@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "sound/SampleFormat.h"
+
 void MakeReadTOCCdb(uint8_t cdb[10])
 {
     static const uint8_t kReadTOC[10] = {
@@ -71,4 +73,10 @@ int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t&
     }
     nTracks = static_cast<uint8_t>(t);
     return 0;
+}
+
+void CDFramesToSamples(const uint8_t* bytes, int nFrames, int32_t* samples)
+{
+    for (int i = 0; i < nFrames * 2; ++i, bytes += 2)
+        samples[i] = SampleFrom16(static_cast<int16_t>(bytes[0] | (bytes[1] << 8)));
 }

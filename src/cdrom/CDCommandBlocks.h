@@ -35,3 +35,7 @@ void MakeStartStopUnitCdb(uint8_t cdb[6], bool load);
 // below 10 (no lead-out descriptor), with `nTracks` 0.
 int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
                      int32_t startSectors[TOC_MAX_ENTRIES]);
+
+// Converts `nFrames` stereo frames of a sector's 16-bit little-endian samples
+// (left first) to the pipeline's sample form.
+void CDFramesToSamples(const uint8_t* bytes, int nFrames, int32_t* samples);

@@ -1,0 +1,34 @@
+// The track list of one drive's disc with its names, as the main window shows
+// it and the disc database fills it. Sector numbers are the drive's logical
+// block addresses; a track runs from its start sector up to, not including,
+// its end sector (the next track's start, or the lead-out).
+#pragma once
+
+#include <cstdint>
+
+#include "files/TextBuffer.h"
+
+constexpr int CD_MAX_TRACKS = 255;
+
+struct LCDTrack
+{
+    int32_t nSeconds;
+    char szName[TEXT_BUFFER_SIZE];  // "Track %.2d" until the disc database names it
+    int32_t nStartSector;
+    int32_t nEndSector;
+};
+
+struct LCDDBInfo
+{
+    uint8_t iDrive;
+    uint8_t bUseCDDB;
+    char szTitle[TEXT_BUFFER_SIZE];  // artist " / " album; empty when unknown
+    uint8_t nTracks;
+    LCDTrack Tracks[CD_MAX_TRACKS + 1];
+};
+
+// Whole seconds of a track (75 sectors a second); 0 for a reversed range.
+inline int32_t TrackSeconds(int32_t startSector, int32_t endSector)
+{
+    return endSector > startSector ? (endSector - startSector) / 75 : 0;
+}

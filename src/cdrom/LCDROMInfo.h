@@ -1,0 +1,24 @@
+// The drive list: how many CD-ROM drives there are and the track list of each.
+#pragma once
+
+#include <cstdint>
+
+#include "cdrom/LCDDBInfo.h"
+
+class LProgressDialog;
+
+constexpr int LCDROMINFO_MAXDRIVES = 8;
+
+struct LCDROMInfo
+{
+    uint8_t nDrives;                                          // at most 8
+    uint8_t nTracks[LCDROMINFO_MAXDRIVES];                    // 0 when the disc cannot be read
+    uint16_t nSeconds[LCDROMINFO_MAXDRIVES][CD_MAX_TRACKS + 1];
+    int32_t nStartSector[LCDROMINFO_MAXDRIVES][CD_MAX_TRACKS + 1];
+    int32_t nEndSector[LCDROMINFO_MAXDRIVES][CD_MAX_TRACKS + 1];
+};
+
+// Counts the drives (the first eight are listed) and reads each one's table
+// of contents; a drive that cannot be read keeps 0 tracks. Always 0 (done):
+// a stop only ends the wait in progress, and the other drives are still read.
+int Process(LProgressDialog* job, LCDROMInfo& info);

@@ -1,0 +1,323 @@
+// The drive-list job and the sector-ripping job against virtual drives behind
+// the pass-through seam: under the real progress window, and on a worker with
+// its stop signal. What a sink receives is compared with the disc image.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "cdrom/CDCommands.h"
+#include "cdrom/LCDROMInfo.h"
+#include "cdrom/LCDROMRipSectors.h"
+#include "cdrom/LDeviceIo.h"
+#include "cdrom/VirtualDiscFiles.h"
+#include "jobs/LProgressDialog.h"
+#include "jobs/LSignalObject.h"
+#include "resources/resource.h"
+#include "vdrive/VirtualDeviceIo.h"
+
+namespace {
+
+DriveConfig Disc(const char* name)
+{
+    DriveConfig config;
+    config.image = DiscCue(name);
+    return config;
+}
+
+// The pipeline's samples of sectors [first, first + count) of a made disc.
+std::vector<int32_t> ImageSamples(const char* name, long first, int count)
+{
+    const std::vector<BYTE> bytes = ImageSectors(name, first, count);
+    std::vector<int32_t> samples;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)) * 16);
+    return samples;
+}
+
+// Keeps every frame and the size of every Write; `onWrite` runs after each.
+class RecordingSink : public LSoundSinkBase
+{
+public:
+    RecordingSink() : LSoundSinkBase(44100, 2) {}
+    void Write(const int32_t* frames, int count) override
+    {
+        writeSizes.push_back(count);
+        samples.insert(samples.end(), frames, frames + count * 2);
+        nWritten += count;
+        if (onWrite)
+            onWrite();
+    }
+
+    std::vector<int> writeSizes;
+    std::vector<int32_t> samples;
+    std::function<void()> onWrite;
+};
+
+class CDJobsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        io = std::make_unique<VirtualDeviceIo>();
+        SetDeviceIo(io.get());
+        sink = new RecordingSink;
+    }
+    void TearDown() override
+    {
+        SetDeviceIo(nullptr);
+        io.reset();
+    }
+
+    LCDROMRipSectors Request(int32_t start, int32_t end)
+    {
+        LCDROMRipSectors rip;
+        rip.nDrive = 0;
+        rip.nStartSector = start;
+        rip.nEndSector = end;
+        rip.Sink = sink;
+        rip.szName = "Track 01";
+        return rip;
+    }
+
+    // The job's result under the progress window.
+    int RipUnderWindow(LCDROMRipSectors& rip)
+    {
+        int result = -1;
+        RipJob job([&](LProgressDialog* self) { return result = Process(self, rip); });
+        runner = &job;
+        job.Run(nullptr);
+        runner = nullptr;
+        return result;
+    }
+
+    // A job that runs the test's call of a job function.
+    class RipJob : public LProgressDialog
+    {
+    public:
+        explicit RipJob(std::function<int(LProgressDialog*)> body)
+            : LProgressDialog("Extract CD Track(s)"), body(std::move(body)) {}
+        bool RunJob() override { return body(this) == Done; }
+        std::function<int(LProgressDialog*)> body;
+    };
+
+    std::unique_ptr<VirtualDeviceIo> io;
+    LCountedPtr<RecordingSink> sink;
+    LProgressDialog* runner = nullptr;
+};
+
+enum class RunForm
+{
+    UnderWindow,
+    OnWorker,
+};
+
+struct RangeCase
+{
+    int32_t start;
+    int32_t end;
+    std::vector<int> writeSizes;
+};
+
+class RipRanges : public CDJobsTest, public ::testing::WithParamInterface<std::tuple<RunForm, RangeCase>>
+{
+};
+
+TEST_P(RipRanges, DeliverTheImagesSamplesInBlocks)
+{
+    const RunForm form = std::get<0>(GetParam());
+    const RangeCase& range = std::get<1>(GetParam());
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+    LCDROMRipSectors rip = Request(range.start, range.end);
+    int result = -1;
+    if (form == RunForm::UnderWindow)
+        result = RipUnderWindow(rip);
+    else
+    {
+        LSignalObject stop;
+        result = Process(rip, stop);
+    }
+    EXPECT_EQ(Done, result);
+    EXPECT_EQ(range.writeSizes, sink->writeSizes);
+    EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", range.start, range.end - range.start))
+        << "the frames are not the image's samples times 16";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CDJobs, RipRanges,
+    ::testing::Combine(::testing::Values(RunForm::UnderWindow, RunForm::OnWorker),
+                       ::testing::Values(RangeCase{0, 0, {}}, RangeCase{5, 15, {5880}},
+                                         RangeCase{0, 40, {7644, 8192, 7684}},
+                                         // A whole track: reads of 13, 27 and 20 sectors.
+                                         RangeCase{75, 135, {7644, 8192, 7684, 8192, 3568}})));
+
+TEST_F(CDJobsTest, AnEmptySinkStillReadsTheRange)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+    LCDROMRipSectors rip = Request(0, 40);
+    rip.Sink = nullptr;
+    EXPECT_EQ(Done, RipUnderWindow(rip));
+    EXPECT_EQ(2, io->nControlCalls) << "reads of 13 and 27 sectors";
+}
+
+TEST_F(CDJobsTest, ADriveThatCannotBeOpenedFails)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+    LCDROMRipSectors rip = Request(0, 40);
+    rip.nDrive = 1;
+    EXPECT_EQ(Failed, RipUnderWindow(rip));
+    EXPECT_TRUE(sink->writeSizes.empty());
+}
+
+TEST_F(CDJobsTest, TheBarMovesAndCancelStopsWithinOneChunk)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+    LCDROMRipSectors rip = Request(75, 135);
+    std::vector<int> positions;
+    sink->onWrite = [&] {
+        positions.push_back(static_cast<int>(
+            SendDlgItemMessageA(runner->hWnd, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0)));
+    };
+    EXPECT_EQ(Done, RipUnderWindow(rip));
+    ASSERT_FALSE(positions.empty());
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_GT(positions.back(), 50);
+
+    // Cancel clicked as the first chunk arrives: at most the chunk then in
+    // flight follows it, and no read is issued after the job returned.
+    sink = new RecordingSink;
+    rip = Request(0, 135);
+    rip.Sink = sink;
+    sink->onWrite = [&] {
+        if (runner->hWnd)
+            SendMessageA(GetDlgItem(runner->hWnd, IDCANCEL), BM_CLICK, 0, 0);
+    };
+    EXPECT_EQ(Stopped, RipUnderWindow(rip));
+    const int nReads = io->nControlCalls;
+    const size_t nFrames = sink->samples.size() / 2;
+    EXPECT_LE(nFrames, static_cast<size_t>((13 + 27) * 588));
+    EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, static_cast<int>(nFrames / 588)));
+    Sleep(200);
+    EXPECT_EQ(nReads, io->nControlCalls);
+}
+
+TEST_F(CDJobsTest, AStopWhileAReadIsInFlightIssuesNoFurtherRead)
+{
+    DriveConfig slow = Disc("three-tracks");
+    slow.delayMs = 300;
+    io->AddDrive('D', DRIVE_CDROM, slow);
+
+    // Under the window: Cancel clicked by a second thread while the first read runs.
+    LCDROMRipSectors rip = Request(0, 135);
+    std::thread presser;
+    RipJob job([&](LProgressDialog* self) {
+        HWND button = GetDlgItem(self->hWnd, IDCANCEL);
+        presser = std::thread([button] {
+            Sleep(100);
+            SendMessageA(button, BM_CLICK, 0, 0);
+        });
+        return Process(self, rip);
+    });
+    EXPECT_FALSE(job.Run(nullptr));
+    presser.join();
+    EXPECT_EQ(1, io->nControlCalls);
+    EXPECT_TRUE(sink->writeSizes.empty());
+
+    // On a worker: the stop signal set while the second read runs; the chunk
+    // whose read completed is delivered, nothing after it.
+    sink = new RecordingSink;
+    rip.Sink = sink;
+    LSignalObject stop;
+    std::thread stopper([&] {
+        Sleep(450);
+        stop.Set();
+    });
+    EXPECT_EQ(Stopped, Process(rip, stop));
+    stopper.join();
+    EXPECT_EQ(1 + 2, io->nControlCalls);
+    EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
+    EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, 13));
+}
+
+TEST_F(CDJobsTest, AFailedReadEndsTheJobWithNothingStaleDelivered)
+{
+    DriveConfig failing = Disc("three-tracks");
+    failing.failLba = 95;  // inside the second read of the track [88, 115)
+    io->AddDrive('D', DRIVE_CDROM, failing);
+    LCDROMRipSectors rip = Request(75, 135);
+    EXPECT_EQ(Failed, RipUnderWindow(rip));
+    EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
+    EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 75, 13));
+}
+
+TEST_F(CDJobsTest, AReadThatHangsTimesOut)
+{
+    DriveConfig hanging = Disc("three-tracks");
+    hanging.hangLba = 20;
+    io->AddDrive('D', DRIVE_CDROM, hanging);
+    LCDROMRipSectors rip = Request(0, 40);
+    LSignalObject stop;
+    EXPECT_EQ(Failed, Process(rip, stop));  // after the 40 s read time-out
+    EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
+}
+
+TEST_F(CDJobsTest, TheDriveListReadsEveryDriveUpToEight)
+{
+    const char letters[] = "DEFGHIJKLM";
+    for (int i = 0; i < 10; ++i)
+        io->AddDrive(letters[i], DRIVE_CDROM, i == 1 ? DriveConfig() : Disc(i == 2 ? "data-track-first" : "three-tracks"));
+    LCDROMInfo info = {};
+    int result = -1;
+    RipJob job([&](LProgressDialog* self) { return result = Process(self, info); });
+    EXPECT_TRUE(job.Run(nullptr));
+    EXPECT_EQ(Done, result);
+    EXPECT_EQ(8, info.nDrives);
+    EXPECT_STREQ("\\\\.\\K:", io->lastOpenedPath.c_str()) << "drives past the eighth are not opened";
+    EXPECT_EQ(3, info.nTracks[0]);
+    EXPECT_EQ(0, info.nTracks[1]) << "no disc";
+    ASSERT_EQ(3, info.nTracks[2]);
+    const int32_t starts[] = {0, 30, 70};
+    const int32_t ends[] = {30, 70, 120};
+    for (int j = 0; j < 3; ++j)
+    {
+        EXPECT_EQ(starts[j], info.nStartSector[2][j]);
+        EXPECT_EQ(ends[j], info.nEndSector[2][j]);
+    }
+}
+
+TEST_F(CDJobsTest, CancelEndsTheTableOfContentsWaitInProgressOnly)
+{
+    DriveConfig slow = Disc("three-tracks");
+    slow.delayMs = 3000;
+    io->AddDrive('D', DRIVE_CDROM, slow);
+    io->AddDrive('E', DRIVE_CDROM, Disc("three-tracks"));
+    LCDROMInfo info = {};
+    int result = -1;
+    std::thread presser;
+    DWORD tookMs = 0;
+    RipJob job([&](LProgressDialog* self) {
+        HWND button = GetDlgItem(self->hWnd, IDCANCEL);
+        presser = std::thread([button] {
+            Sleep(100);
+            SendMessageA(button, BM_CLICK, 0, 0);
+        });
+        const DWORD start = GetTickCount();
+        result = Process(self, info);
+        tookMs = GetTickCount() - start;
+        return result;
+    });
+    job.Run(nullptr);
+    presser.join();
+    EXPECT_EQ(Done, result);
+    EXPECT_EQ(2, info.nDrives);
+    EXPECT_EQ(0, info.nTracks[0]);
+    EXPECT_STREQ("\\\\.\\E:", io->lastOpenedPath.c_str()) << "the second drive was still visited";
+    EXPECT_LT(tookMs, 2900u) << "the cancelled wait ran on";
+}
+
+} // namespace
