@@ -19,6 +19,7 @@
 #include "jobs/LProgressDialog.h"
 #include "jobs/LSignalObject.h"
 #include "resources/resource.h"
+#include "sound/LProcessSinkToSource.h"
 #include "vdrive/VirtualDeviceIo.h"
 
 namespace {
@@ -155,6 +156,27 @@ INSTANTIATE_TEST_SUITE_P(
                                          RangeCase{0, 40, {7644, 8192, 7684}},
                                          // A whole track: reads of 13, 27 and 20 sectors.
                                          RangeCase{75, 135, {7644, 8192, 7684, 8192, 3568}})));
+
+TEST_F(CDJobsTest, ATrackReadOnAWorkerBehindTheBridgeArrivesWhole)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+    LProcessSinkToSource<LCDROMRipSectors> bridge(44100, 2, SAMPLE_PEAK_16BIT, PLAYER_BUCKET_BYTES);
+    auto* rip = new LCDROMRipSectors(Request(75, 135));
+    rip->Sink = bridge.OpenSink();
+    LSoundSourcePtr source = bridge.OpenSource(rip);
+    ASSERT_FALSE(source->bError);
+
+    const size_t nSamples = 60 * 588 * 2;
+    // Read a sector's frames at a time, two sectors past the end.
+    std::vector<int32_t> samples(nSamples + 2 * 588 * 2, -1);
+    for (size_t done = 0; done < samples.size(); done += 588 * 2)
+        source->Read(samples.data() + done, 588);
+    EXPECT_TRUE(std::vector<int32_t>(samples.begin(), samples.begin() + nSamples)
+                == ImageSamples("three-tracks", 75, 60));
+    EXPECT_TRUE(std::all_of(samples.begin() + nSamples, samples.end(), [](int32_t v) { return v == 0; }))
+        << "the end of the track is followed by silence";
+    EXPECT_FALSE(source->IsStreaming());
+}
 
 TEST_F(CDJobsTest, AnEmptySinkStillReadsTheRange)
 {
