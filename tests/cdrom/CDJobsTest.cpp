@@ -20,6 +20,7 @@
 #include "jobs/LSignalObject.h"
 #include "resources/resource.h"
 #include "sound/LProcessSinkToSource.h"
+#include "sound/RecordingSink.h"
 #include "vdrive/VirtualDeviceIo.h"
 
 namespace {
@@ -30,35 +31,6 @@ DriveConfig Disc(const char* name)
     config.image = DiscCue(name);
     return config;
 }
-
-// The pipeline's samples of sectors [first, first + count) of a made disc.
-std::vector<int32_t> ImageSamples(const char* name, long first, int count)
-{
-    const std::vector<BYTE> bytes = ImageSectors(name, first, count);
-    std::vector<int32_t> samples;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)) * 16);
-    return samples;
-}
-
-// Keeps every frame and the size of every Write; `onWrite` runs after each.
-class RecordingSink : public LSoundSinkBase
-{
-public:
-    RecordingSink() : LSoundSinkBase(44100, 2) {}
-    void Write(const int32_t* frames, int count) override
-    {
-        writeSizes.push_back(count);
-        samples.insert(samples.end(), frames, frames + count * 2);
-        nWritten += count;
-        if (onWrite)
-            onWrite();
-    }
-
-    std::vector<int> writeSizes;
-    std::vector<int32_t> samples;
-    std::function<void()> onWrite;
-};
 
 class CDJobsTest : public ::testing::Test
 {

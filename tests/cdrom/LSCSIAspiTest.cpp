@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "cdrom/CDCommands.h"
+#include "cdrom/LCDROMRipSectors.h"
 #include "cdrom/LSCSI.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "jobs/LSignalObject.h"
+#include "sound/RecordingSink.h"
 
 namespace {
 
@@ -136,6 +139,30 @@ TEST_F(AspiTest, AFailedReadIsReportedAsFailed)
     EXPECT_EQ(2, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
     EXPECT_EQ(2, scsi.pRequest->Srb.SRB_TargStat);        // CHECK CONDITION
     EXPECT_EQ(0x03, scsi.pRequest->Srb.SenseArea[2]);     // medium error
+}
+
+TEST_F(AspiTest, ARipDeliversTheTrackUntilAReadFails)
+{
+    Configure(Drive("0 0 0", "three-tracks") + Drive("0 1 0", "three-tracks", "fail_lba=95"));
+    struct
+    {
+        BYTE nDrive;
+        int result;
+        int nSectorsDelivered;
+    } cases[] = {{0, 0, 60}, {1, 2, 13}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.nDrive);
+        LCountedPtr<RecordingSink> sink(new RecordingSink);
+        LCDROMRipSectors rip;
+        rip.nDrive = c.nDrive;
+        rip.nStartSector = 75;
+        rip.nEndSector = 135;
+        rip.Sink = sink;
+        LSignalObject stop;
+        EXPECT_EQ(c.result, Process(rip, stop));
+        EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 75, c.nSectorsDelivered));
+    }
 }
 
 TEST_F(AspiTest, BusyIsReissuedEvery500MsUntilTheBudgetIsSpent)

@@ -37,6 +37,17 @@ inline std::vector<BYTE> ImageSectors(const char* name, long first, int count)
     return bytes;
 }
 
+// The pipeline's samples (16-bit values times 16) of sectors [first, first +
+// count) of a made disc: what a rip of them must deliver.
+inline std::vector<int32_t> ImageSamples(const char* name, long first, int count)
+{
+    const std::vector<BYTE> bytes = ImageSectors(name, first, count);
+    std::vector<int32_t> samples;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)) * 16);
+    return samples;
+}
+
 // A buffer aligned to 16 bytes, as the transport wants data buffers, filled
 // with a pattern that no disc sector carries.
 struct AlignedSectors
