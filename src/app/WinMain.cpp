@@ -1,8 +1,31 @@
 #include <windows.h>
+#include <commctrl.h>
 
+#include "app/MainDialog.h"
+#include "app/StartMode.h"
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
+#include "resources/resource.h"
 #include "ui/AppInstance.h"
+
+namespace {
+
+// The last four bytes of the program's own file; 0 when they cannot be read.
+uint32_t ReadTrailer(const char* programPath)
+{
+    HANDLE file = CreateFileA(programPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    uint32_t trailer = 0;
+    DWORD read = 0;
+    if (SetFilePointer(file, -4, nullptr, FILE_END) == INVALID_SET_FILE_POINTER
+        || !ReadFile(file, &trailer, sizeof(trailer), &read, nullptr) || read != sizeof(trailer))
+        trailer = 0;
+    CloseHandle(file);
+    return trailer;
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
@@ -19,5 +42,36 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     LFile::FilePathCat(programFolder, "");
     SetCurrentDirectoryA(programFolder);
 
+    const uint32_t trailer = ReadTrailer(programPath);
+    if (IsSetupFileName(programPath) && trailer != TRAILER_INSTALL)
+    {
+        MessageBoxA(nullptr,
+                    "Installation file corrupt.\n\nA checksum error was detected in your install file, please "
+                    "redownload file and install again.",
+                    "Install Error", MB_OK | MB_ICONWARNING);
+        return 0;
+    }
+
+    // The main window is a dialog: the dialog class, caption "Corvane".
+    HWND running = FindWindowA(MAKEINTATOM(0x8002), "Corvane");
+    if (trailer == TRAILER_INSTALL || trailer == TRAILER_UNINSTALL)
+    {
+        // The install and uninstall jobs are not part of this build.
+        MessageBoxA(nullptr, "This copy of Corvane cannot install or uninstall: that part is not built yet.",
+                    "Install Error", MB_OK | MB_ICONWARNING);
+        return 0;
+    }
+    if (running)
+    {
+        ShowWindow(running, IsZoomed(running) ? SW_MAXIMIZE : SW_RESTORE);
+        SetForegroundWindow(running);
+        return 0;
+    }
+
+    MainDialog mainDialog;
+    RegisterSplashAboutClass();
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    mainDialog.Open(MAKEINTRESOURCEA(IDD_MAIN), nullptr);
     return 0;
 }

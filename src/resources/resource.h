@@ -2,8 +2,57 @@
 #pragma once
 
 #define IDI_CORVANE 1
+#define IDD_MAIN 1
+#define IDM_MAIN 1
+#define IDM_TRACK_CONTEXT 2
+
+// Bitmaps: the splash and About picture, and the toolbar's images.
+#define IDB_SPLASH 1
+#define IDB_TOOL_EJECT 2
+#define IDB_TOOL_SETTINGS 5
+#define IDB_TOOL_LOAD 6
+#define IDB_TOOL_RIP 7
+#define IDB_TOOL_PLAY 9
+#define IDB_TOOL_STOP 10
 
 // The job window "LProgressDialog".
 #define IDC_PROGRESS_LINE0 100
 #define IDC_PROGRESS_LINE1 101
 #define IDC_PROGRESS_BAR 102
+
+// The About box "LAbout".
+#define IDC_ABOUT_WEBPAGE 101
+#define IDC_ABOUT_PANEL 999
+
+// The main window.
+#define IDC_DRIVES 101
+#define IDC_TRACKS 102
+#define IDC_OUTPUT_FOLDER 103
+#define IDC_BROWSE 104
+#define IDC_ARTIST 106
+#define IDC_ALBUM 107
+#define IDC_STATUS 111
+#define IDC_LABEL_OUTPUT 201
+#define IDC_LABEL_DRIVE 202
+#define IDC_LABEL_ARTIST 203
+#define IDC_LABEL_ALBUM 204
+#define IDC_LINE_ABOVE_TOOLBAR 301
+#define IDC_LINE_BELOW_TOOLBAR 302
+
+// Commands of the main window's menus, keys and toolbar.
+#define CM_RIP 1001
+#define CM_EJECT 1002
+#define CM_LOAD 1003
+#define CM_SETTINGS 1004
+#define CM_EDIT 1005
+#define CM_RENAME 1006
+#define CM_RESET 1007
+#define CM_PLAY 1008
+#define CM_STOP 1009
+#define CM_EXIT 1011
+#define CM_SELECT_ALL 2001
+#define CM_SELECT_NONE 2002
+#define CM_HELP_CONTENTS 6000
+#define CM_WEB_FIRST 6001
+#define CM_WEB_LAST 6013
+#define CM_ABOUT 6015

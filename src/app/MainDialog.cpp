@@ -1,0 +1,629 @@
+#include "app/MainDialog.h"
+
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <cstring>
+#include <initializer_list>
+
+#include "app/SettingsStore.h"
+#include "cddb/CDDBLookup.h"
+#include "cdrom/CDCommands.h"
+#include "files/LFile.h"
+#include "jobs/LProgressDialog.h"
+#include "jobs/WebPage.h"
+#include "resources/resource.h"
+#include "ui/AppInstance.h"
+#include "ui/LToolBar.h"
+
+namespace {
+
+const char* const PRODUCT_CAPTION = "Corvane";
+const UINT STATUS_TIMER = 1;
+const UINT FIRST_STATUS_MS = 500;
+const UINT STATUS_MS = 8000;
+const int REMEMBERED_CHECKS = 100;
+const DWORD LIST_EXTENDED_STYLES = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_REGIONAL;
+// List-view state images: 1 an empty box, 2 a checked one.
+const UINT STATE_UNCHECKED = INDEXTOSTATEIMAGEMASK(1);
+const UINT STATE_CHECKED = INDEXTOSTATEIMAGEMASK(2);
+
+const LKeyCommand KEY_TABLE[] = {
+    {KEY_CTRL | 'R', CM_RIP},        {KEY_CTRL | 'E', CM_EJECT},   {KEY_CTRL | 'L', CM_LOAD},
+    {VK_F8, CM_EDIT},                {VK_F2, CM_RENAME},           {KEY_CTRL | 'T', CM_RESET},
+    {VK_F9, CM_PLAY},                {VK_F10, CM_STOP},            {KEY_CTRL | 'S', CM_SETTINGS},
+    {KEY_CTRL | 'A', CM_SELECT_ALL}, {KEY_CTRL | 'C', CM_SELECT_NONE}, {0, 0},
+};
+
+const LToolButton TOOLBAR[] = {
+    {CM_RIP, -IDB_TOOL_RIP, "Rip", "Rip Selected CD Tracks (Ctrl+R)", 0},
+    {CM_EJECT, -IDB_TOOL_EJECT, "Eject", "Eject CD (Ctrl+E)", 0},
+    {CM_LOAD, -IDB_TOOL_LOAD, "Load", "Load CD (Ctrl+L)", 0},
+    {0, 0, nullptr, nullptr, 1},
+    {CM_PLAY, -IDB_TOOL_PLAY, "Play", "Play the Selected Track (F9)", 0},
+    {CM_STOP, -IDB_TOOL_STOP, "Stop", "Stop the Playing Track (F10)", 0},
+    {0, 0, nullptr, nullptr, 1},
+    {CM_SETTINGS, -IDB_TOOL_SETTINGS, "Settings", "Configure Settings (Ctrl+S)", 0},
+};
+
+const LToolText CONTROL_TIPS[] = {
+    {IDC_DRIVES, "List of CD-ROM Drives in this machine"},
+    {IDC_TRACKS, "Tracks on loaded Audio CD"},
+    {IDC_OUTPUT_FOLDER, "Folder to save audio tracks"},
+    {IDC_BROWSE, "Browse for a new output folder"},
+    {IDC_ARTIST, "Artist details"},
+    {IDC_ALBUM, "Album details"},
+};
+
+const LToolText MENU_HELP[] = {
+    {CM_RIP, "Rip the selected tracks to the specified output folder."},
+    {CM_EJECT, "Eject CD in selected drive."},
+    {CM_LOAD, "Load CD in selected drive."},
+    {CM_SETTINGS, "Configure the program settings."},
+    {CM_EDIT, "Edit the selected track in Tessaro."},
+    {CM_RENAME, "Rename the selected track."},
+    {CM_RESET, "Reset all track, artist and album names back to original values."},
+    {CM_PLAY, "Play the currently selected track."},
+    {CM_STOP, "Stop the currently playing track."},
+    {CM_EXIT, "Quit Corvane."},
+    {CM_SELECT_ALL, "Select all tracks."},
+    {CM_SELECT_NONE, "Clear the selections from all tracks."},
+    {CM_HELP_CONTENTS, "Displays the help documentation."},
+    {CM_ABOUT, "Displays program information including version number"},
+};
+
+// The status bar's rotation: the product line every fourth entry, notices
+// between, and an empty end marker.
+const char* const PRODUCT_LINE = "Corvane v 1.32 - the free audio CD ripper from Talmarin";
+const char* const STATUS_TEXTS[] = {
+    PRODUCT_LINE,
+    "Visit www.talmarin.com for updates to Corvane.",
+    "Tessaro Sound Editor: edit your ripped tracks (F8).",
+    "Brennar CD Recorder: write your own audio CDs.",
+    PRODUCT_LINE,
+    "Morvex Audio File Converter: change files between audio formats.",
+    "Quillet Tag Editor: name and sort your music files.",
+    "Sondrel Sound Recorder: record from any input of your sound card.",
+    PRODUCT_LINE,
+    "Velmora Noise Remover: clean up old recordings.",
+    "Pavrin Audio Player: plays every file Corvane writes.",
+    "Ostrel Tone Generator: test tones and sweeps for your equipment.",
+    PRODUCT_LINE,
+    "Kelvane Disc Label Maker: print covers and labels for your CDs.",
+    "Technical support is at www.talmarin.com/corvane/support.",
+    "Help > Internet Resources lists more audio software.",
+    PRODUCT_LINE,
+    "Right-click a track for its commands.",
+    "Press F2 to rename the selected track.",
+    "",
+};
+
+// The pages of the Internet Resources items 6001-6013.
+const char* const WEB_PAGES[] = {
+    "corvane/index", "corvane/support/index", "tessaro/index", "brennar/index", "morvex/index",
+    "quillet/index", "sondrel/index",         "velmora/index", "pavrin/index",  "ostrel/index",
+    "kelvane/index", "software/index",        "index",
+};
+static_assert(sizeof(WEB_PAGES) / sizeof(WEB_PAGES[0]) == CM_WEB_LAST - CM_WEB_FIRST + 1, "one page per item");
+
+const char* MenuHelpText(int id)
+{
+    for (const LToolText& entry : MENU_HELP)
+        if (entry.nId == id)
+            return entry.szText;
+    return nullptr;
+}
+
+int ControlHeight(HWND control)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    return rect.bottom - rect.top;
+}
+
+} // namespace
+
+MainDialog::MainDialog() : Drives(), Splash(), CDDBInfo() {}
+
+MainDialog::~MainDialog()
+{
+    if (Splash.hWnd && IsWindow(Splash.hWnd))
+        DestroyWindow(Splash.hWnd);
+    if (hToolTip && IsWindow(hToolTip))
+        DestroyWindow(hToolTip);
+}
+
+void MainDialog::InitDialog()
+{
+    SetWindowTextA(hWnd, PRODUCT_CAPTION);
+    const int iconSizes[2] = {32, 16};
+    const WPARAM iconKinds[2] = {ICON_BIG, ICON_SMALL};
+    for (int i = 0; i < 2; ++i)
+    {
+        HANDLE icon = LoadImageA(hAppInstance, MAKEINTRESOURCEA(IDI_CORVANE), IMAGE_ICON, iconSizes[i], iconSizes[i], 0);
+        HICON previous = reinterpret_cast<HICON>(SendMessageA(hWnd, WM_SETICON, iconKinds[i], reinterpret_cast<LPARAM>(icon)));
+        if (previous)
+            DestroyIcon(previous);
+    }
+    LSplashScreen::Display(Splash, hWnd);
+    LToolBar::SetToolBar(hToolBar, TOOLBAR, hWnd, sizeof(TOOLBAR) / sizeof(TOOLBAR[0]));
+    AddTools(hToolTip, CONTROL_TIPS, sizeof(CONTROL_TIPS) / sizeof(CONTROL_TIPS[0]));
+
+    HWND folderBox = GetDlgItem(hWnd, IDC_OUTPUT_FOLDER);
+    LoadComboHistory(folderBox, "OutputFolder");
+    if (GetWindowTextLengthA(folderBox) == 0)
+    {
+        char defaultFolder[TEXT_BUFFER_SIZE];
+        char folder[TEXT_BUFFER_SIZE];
+        GetDataFolder("Output", defaultFolder);
+        ReadSettingString("Settings", defaultFolder, "OutputFolder", folder);
+        SetWindowTextA(folderBox, folder);
+    }
+
+    WindowSizeSettingsRestore();
+    UpdateDrive();
+    const LListColumn columns[] = {{"Track", 200, LVCFMT_LEFT}, {"Duration", 60, LVCFMT_CENTER}, {nullptr, 0, 0}};
+    InsertListColumns(IDC_TRACKS, columns);
+    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
+    CDDriveChanged(true);
+    LayoutControls();
+    EnableMenuItem(CM_RIP, false);
+    SetTimer(hWnd, STATUS_TIMER, FIRST_STATUS_MS, nullptr);
+}
+
+void MainDialog::CmHelp()
+{
+    DisplayHelpContents(hWnd, HELP_CONTENTS, 0);
+}
+
+void MainDialog::EnableControls()
+{
+    const bool bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    for (int id : {IDC_LABEL_ARTIST, IDC_LABEL_ALBUM, IDC_ARTIST, IDC_ALBUM})
+        EnableControl(id, bUseCDDB);
+
+    const bool bRowSelected = SelectedRow() >= 0;
+    for (int id : {CM_EDIT, CM_RENAME, CM_PLAY})
+        EnableMenuItem(id, bRowSelected);
+    SendMessageA(hToolBar, TB_ENABLEBUTTON, CM_PLAY, bRowSelected);
+
+    // Nothing plays yet, so Stop has nothing to stop.
+    EnableMenuItem(CM_STOP, false);
+    SendMessageA(hToolBar, TB_ENABLEBUTTON, CM_STOP, FALSE);
+
+    const int nRows = RowCount();
+    EnableMenuItem(CM_SELECT_ALL, nRows > 0);
+    EnableMenuItem(CM_SELECT_NONE, nRows > 0);
+
+    bool bAnyChecked = false;
+    for (int i = 0; i < nRows && !bAnyChecked; ++i)
+        bAnyChecked = IsRowChecked(i);
+    EnableMenuItem(CM_RIP, bAnyChecked);
+    SendMessageA(hToolBar, TB_ENABLEBUTTON, CM_RIP, bAnyChecked);
+}
+
+void MainDialog::CmCommand(WORD id, WORD notifyCode)
+{
+    if (id >= CM_WEB_FIRST && id <= CM_WEB_LAST)
+    {
+        OpenWebPage(WEB_PAGES[id - CM_WEB_FIRST]);
+        return;
+    }
+    switch (id)
+    {
+    case IDC_DRIVES:
+        if (notifyCode == CBN_SELCHANGE)
+            CDDriveChanged(false);
+        break;
+    case IDC_BROWSE:
+        CmBrowseOutput();
+        break;
+    case CM_EJECT:
+    case CM_LOAD:
+        if (SelectedDrive() >= 0)
+        {
+            if (id == CM_EJECT)
+                LCDEject(static_cast<BYTE>(SelectedDrive()));
+            else
+                LCDLoad(static_cast<BYTE>(SelectedDrive()));
+        }
+        break;
+    case CM_RENAME:
+        CmRename();
+        break;
+    case CM_RESET:
+        CDDriveChanged(false);
+        break;
+    case CM_EXIT:
+        Close(IDCANCEL);
+        break;
+    case CM_SELECT_ALL:
+        CmSelectAll(true);
+        break;
+    case CM_SELECT_NONE:
+        CmSelectAll(false);
+        break;
+    case CM_HELP_CONTENTS:
+        CmHelp();
+        break;
+    case CM_ABOUT:
+        CmHelpAbout();
+        break;
+    default:
+        // Rip, play, stop, edit and settings arrive with their own commands;
+        // anything else (1048 from an installer among them) does nothing.
+        break;
+    }
+}
+
+void MainDialog::DestroyDialog()
+{
+    WindowSizeSettingsStore();
+}
+
+INT_PTR MainDialog::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg)
+    {
+    case WM_NOTIFY:
+    {
+        const NMHDR& header = *reinterpret_cast<const NMHDR*>(lParam);
+        if (header.idFrom == IDC_TRACKS)
+        {
+            if (header.code == LVN_ITEMCHANGED)
+                EnableControls();
+            else if (header.code == LVN_ENDLABELEDITA)
+                EndLabelEdit(*reinterpret_cast<const NMLVDISPINFOA*>(lParam));
+            else if (header.code == NM_DBLCLK)
+                CmCommand(CM_PLAY, 0);
+        }
+        else if (header.idFrom == IDC_STATUS && header.code == NM_CLICK)
+            InternetResourcesMenu();
+        break;
+    }
+    case WM_SIZE:
+        LayoutControls();
+        SendMessageA(hToolBar, TB_AUTOSIZE, 0, 0);
+        InvalidateRect(hWnd, nullptr, TRUE);
+        return 1;
+    case WM_CLOSE:
+        Close(IDCANCEL);
+        break;
+    case WM_COMMAND:
+        // Enter and Escape in a row's label edit only end the edit.
+        if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+            && SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETEDITCONTROL, 0, 0))
+            return 1;
+        break;
+    case WM_TIMER:
+        KillTimer(hWnd, wParam);
+        if (wParam == STATUS_TIMER)
+            NextStatusText();
+        return 1;
+    case WM_MENUSELECT:
+        if (const char* text = MenuHelpText(LOWORD(wParam)))
+        {
+            ShowStatusText(text);
+            SetTimer(hWnd, STATUS_TIMER, STATUS_MS, nullptr);
+        }
+        return 1;
+    case WM_DEVICECHANGE:
+        if (wParam == DBT_DEVICEARRIVAL)
+            CDDriveChanged(true);
+        else if (wParam == DBT_DEVICEREMOVECOMPLETE)
+        {
+            SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_DELETEALLITEMS, 0, 0);
+            EmptyDiscFields();
+        }
+        return 1;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == GetDlgItem(hWnd, IDC_STATUS))
+            InternetResourcesMenu();
+        else if (reinterpret_cast<HWND>(wParam) == GetDlgItem(hWnd, IDC_TRACKS))
+            TrackMessageMenu();
+        break;
+    default:
+        break;
+    }
+    return LDialog::DialogProc(msg, wParam, lParam);
+}
+
+bool MainDialog::KeyDown(uint32_t key)
+{
+    return DispatchKeyTable(KEY_TABLE, sizeof(KEY_TABLE) / sizeof(KEY_TABLE[0]), key);
+}
+
+void MainDialog::CDDriveChanged(bool bCheckAll)
+{
+    bool remembered[REMEMBERED_CHECKS];
+    for (bool& b : remembered)
+        b = true;
+    if (!bCheckAll)
+        for (int i = 0; i < RowCount() && i < REMEMBERED_CHECKS; ++i)
+            remembered[i] = IsRowChecked(i);
+
+    const int drive = SelectedDrive();
+    if (drive < 0)
+        return;
+    CDDBInfo.iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
+    CDDBInfo.bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    CDDBInfo.szTitle[0] = '\0';
+    CDDBInfo.nTracks = 0;
+    LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
+    job.pJobData = &CDDBInfo;
+    if (!job.Run(hWnd))
+    {
+        EmptyDiscFields();
+        return;
+    }
+
+    HWND list = GetDlgItem(hWnd, IDC_TRACKS);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int i = 0; i < CDDBInfo.nTracks; ++i)
+    {
+        const LCDTrack& track = CDDBInfo.Tracks[i];
+        char name[TEXT_BUFFER_SIZE];
+        char duration[TEXT_BUFFER_SIZE];
+        LFile::MakeValidFileName(track.szName, name);
+        FormatText(duration, sizeof(duration), "%d:%.2d", track.nSeconds / 60, track.nSeconds % 60);
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = i;
+        item.pszText = name;
+        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        item.iSubItem = 1;
+        item.pszText = duration;
+        SendMessageA(list, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+    }
+
+    EmptyDiscFields();
+    const char* separator = strstr(CDDBInfo.szTitle, " / ");
+    if (CDDBInfo.bUseCDDB && separator)
+    {
+        char artist[TEXT_BUFFER_SIZE];
+        char album[TEXT_BUFFER_SIZE];
+        const size_t artistLength = static_cast<size_t>(separator - CDDBInfo.szTitle);
+        CopyText(artist, artistLength + 1 < sizeof(artist) ? artistLength + 1 : sizeof(artist), CDDBInfo.szTitle);
+        LFile::MakeValidFileName(separator + 3, album);
+        SetDlgItemTextA(hWnd, IDC_ARTIST, artist);
+        SetDlgItemTextA(hWnd, IDC_ALBUM, album);
+    }
+
+    SelectOneRow(IDC_TRACKS, 0);
+    for (int i = 0; i < CDDBInfo.nTracks; ++i)
+        SetRowChecked(i, bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]);
+}
+
+void MainDialog::UpdateDrive()
+{
+    HWND driveList = GetDlgItem(hWnd, IDC_DRIVES);
+    SendMessageA(driveList, CB_RESETCONTENT, 0, 0);
+    LProgressJob<LCDROMInfo> job("Load CD Drives", Process);
+    job.pJobData = &Drives;
+    if (!job.Run(hWnd))
+        return;
+    if (Drives.nDrives == 0)
+    {
+        MessageBoxA(hWnd,
+                    "No CD-ROM drives have been detected. If you do have a CD-ROM drive installed but see this "
+                    "message please read the Help topic relating to Loading CD Tracks.",
+                    "Error", MB_OK | MB_ICONERROR);
+        return;
+    }
+    for (int i = 0; i < Drives.nDrives; ++i)
+    {
+        char name[TEXT_BUFFER_SIZE];
+        FormatText(name, sizeof(name), "CD-ROM %d", i + 1);
+        SendMessageA(driveList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    SendMessageA(driveList, CB_SETCURSEL, 0, 0);
+}
+
+void MainDialog::LayoutControls()
+{
+    RECT client;
+    GetClientRect(hWnd, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    const int s = ControlHeight(GetDlgItem(hWnd, IDC_STATUS));
+    const int t = hToolBar ? ControlHeight(hToolBar) : 0;
+    const int c = ControlHeight(GetDlgItem(hWnd, IDC_OUTPUT_FOLDER));
+    const int e = ControlHeight(GetDlgItem(hWnd, IDC_ARTIST));
+    const int dropHeight = 5 * DialogUnitsToPixels(10);
+    auto labelHeight = [&](int id) { return ControlHeight(GetDlgItem(hWnd, id)); };
+
+    MoveControl(IDC_STATUS, 0, h - s, w, s);
+    MoveControl(IDC_LINE_ABOVE_TOOLBAR, 0, 0, w, 2);
+    MoveControl(IDC_LINE_BELOW_TOOLBAR, 0, t, w, 2);
+
+    const int row1 = t + 6;
+    MoveControl(IDC_LABEL_DRIVE, 4, t + 10, 80, labelHeight(IDC_LABEL_DRIVE));
+    MoveControl(IDC_DRIVES, 88, row1, 110, dropHeight);
+    MoveControl(IDC_LABEL_OUTPUT, 210, t + 10, 70, labelHeight(IDC_LABEL_OUTPUT));
+    // A combo box's height is its dropped height: the recent folders need room.
+    MoveControl(IDC_OUTPUT_FOLDER, 290, row1, w - 338, dropHeight);
+    MoveControl(IDC_BROWSE, w - 44, row1, 40, c + 1);
+
+    const int row2 = row1 + c + 6;
+    MoveControl(IDC_LABEL_ARTIST, 4, row2 + 2, 70, labelHeight(IDC_LABEL_ARTIST));
+    MoveControl(IDC_ARTIST, 88, row2, 110, e);
+    MoveControl(IDC_LABEL_ALBUM, 210, row2 + 2, 70, labelHeight(IDC_LABEL_ALBUM));
+    MoveControl(IDC_ALBUM, 290, row2, w - 294, e);
+
+    const int listTop = t + 6 + c + e + 12;
+    MoveControl(IDC_TRACKS, 0, listTop, w, h - s - listTop);
+    StretchColumn(2, IDC_TRACKS, 100, 0);
+}
+
+void MainDialog::WindowSizeSettingsRestore()
+{
+    int x = ReadSettingInt("MainDialog", "X", 160);
+    int y = ReadSettingInt("MainDialog", "Y", 80);
+    int width = ReadSettingInt("MainDialog", "Width", 560);
+    int height = ReadSettingInt("MainDialog", "Height", 500);
+    if (ReadSettingBool("MainDialog", "Maximized", false))
+    {
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof(placement);
+        GetWindowPlacement(hWnd, &placement);
+        placement.rcNormalPosition = {x, y, x + width, y + height};
+        placement.showCmd = SW_SHOWMAXIMIZED;
+        placement.flags = WPF_RESTORETOMAXIMIZED;
+        SetWindowPlacement(hWnd, &placement);
+        return;
+    }
+    RECT desktop;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    width = width < desktop.right - desktop.left ? width : desktop.right - desktop.left;
+    height = height < desktop.bottom - desktop.top ? height : desktop.bottom - desktop.top;
+    x = x > desktop.left ? x : desktop.left;
+    y = y > desktop.top ? y : desktop.top;
+    if (x + width > desktop.right)
+        x = desktop.right - width;
+    if (y + height > desktop.bottom)
+        y = desktop.bottom - height;
+    MoveWindow(hWnd, x, y, width, height, TRUE);
+}
+
+void MainDialog::WindowSizeSettingsStore()
+{
+    if (IsZoomed(hWnd))
+    {
+        WriteSettingBool("MainDialog", "Maximized", true);
+        return;
+    }
+    if (IsIconic(hWnd))
+        return;
+    WriteSettingBool("MainDialog", "Maximized", false);
+    RECT window;
+    RECT desktop;
+    GetWindowRect(hWnd, &window);
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    if (window.right > desktop.right)
+        window.right = desktop.right;
+    WriteSettingInt("MainDialog", "X", window.left);
+    WriteSettingInt("MainDialog", "Y", window.top);
+    WriteSettingInt("MainDialog", "Width", window.right - window.left);
+    WriteSettingInt("MainDialog", "Height", window.bottom - window.top);
+}
+
+bool MainDialog::IsRowChecked(int row) const
+{
+    return static_cast<UINT>(SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK))
+           == STATE_CHECKED;
+}
+
+void MainDialog::SetRowChecked(int row, bool bChecked) const
+{
+    LVITEMA item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = bChecked ? STATE_CHECKED : STATE_UNCHECKED;
+    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+int MainDialog::RowCount() const
+{
+    return static_cast<int>(SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int MainDialog::SelectedRow() const
+{
+    return static_cast<int>(SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+}
+
+int MainDialog::SelectedDrive() const
+{
+    const LRESULT selection = SendDlgItemMessageA(hWnd, IDC_DRIVES, CB_GETCURSEL, 0, 0);
+    return selection == CB_ERR ? -1 : static_cast<int>(selection);
+}
+
+void MainDialog::CmBrowseOutput()
+{
+    char folder[TEXT_BUFFER_SIZE];
+    if (BrowseForFolder(folder, "Locate output folder..."))
+        SetDlgItemTextA(hWnd, IDC_OUTPUT_FOLDER, folder);
+}
+
+void MainDialog::CmRename()
+{
+    const int row = SelectedRow();
+    if (row < 0)
+        return;
+    HWND list = GetDlgItem(hWnd, IDC_TRACKS);
+    SetFocus(list);
+    SendMessageA(list, LVM_EDITLABELA, row, 0);
+}
+
+void MainDialog::CmSelectAll(bool bChecked)
+{
+    for (int i = 0; i < RowCount(); ++i)
+        SetRowChecked(i, bChecked);
+}
+
+void MainDialog::CmHelpAbout()
+{
+    RegisterSplashAboutClass();
+    LAboutBox about;
+    about.DoModal("LAbout", hWnd);
+}
+
+void MainDialog::ShowStatusText(const char* text) const
+{
+    SendDlgItemMessageA(hWnd, IDC_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void MainDialog::NextStatusText()
+{
+    if (!STATUS_TEXTS[iStatusText][0])
+        iStatusText = 0;
+    ShowStatusText(STATUS_TEXTS[iStatusText]);
+    ++iStatusText;
+    SetTimer(hWnd, STATUS_TIMER, STATUS_MS, nullptr);
+}
+
+void MainDialog::TrackMessageMenu() const
+{
+    HMENU menu = LoadMenuA(hAppInstance, MAKEINTRESOURCEA(IDM_TRACK_CONTEXT));
+    HMENU popup = GetSubMenu(menu, 0);
+    const bool bRowSelected = SelectedRow() >= 0;
+    const bool bHasRows = RowCount() > 0;
+    auto grey = [&](int id, bool bEnable) { ::EnableMenuItem(popup, id, MF_BYCOMMAND | (bEnable ? MF_ENABLED : MF_GRAYED)); };
+    grey(CM_EDIT, bRowSelected);
+    grey(CM_RENAME, bRowSelected);
+    grey(CM_PLAY, bRowSelected);
+    grey(CM_STOP, false);
+    grey(CM_SELECT_ALL, bHasRows);
+    grey(CM_SELECT_NONE, bHasRows);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hWnd, nullptr);
+    DestroyMenu(menu);
+}
+
+void MainDialog::InternetResourcesMenu() const
+{
+    HMENU menu = LoadMenuA(hAppInstance, MAKEINTRESOURCEA(IDM_MAIN));
+    HMENU resources = GetSubMenu(GetSubMenu(menu, 2), 2);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    TrackPopupMenu(resources, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hWnd, nullptr);
+    DestroyMenu(menu);
+}
+
+void MainDialog::EndLabelEdit(const NMLVDISPINFOA& edit) const
+{
+    if (!edit.item.pszText)
+        return;
+    char name[TEXT_BUFFER_SIZE];
+    LFile::MakeValidFileName(edit.item.pszText, name);
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = name;
+    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETITEMTEXTA, edit.item.iItem, reinterpret_cast<LPARAM>(&item));
+}
+
+void MainDialog::EmptyDiscFields() const
+{
+    SetDlgItemTextA(hWnd, IDC_ARTIST, "");
+    SetDlgItemTextA(hWnd, IDC_ALBUM, "");
+}

@@ -1,0 +1,66 @@
+// The program's main window: the drive list, the disc's tracks as a check-box
+// list with names and durations, the artist, album and output folder, and
+// every user command. Long operations run as jobs under a progress window.
+#pragma once
+
+#include "cdrom/LCDDBInfo.h"
+#include "cdrom/LCDROMInfo.h"
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ui/LKeyDialog.h"
+#include "ui/LSplashAbout.h"
+
+class MainDialog : public LKeyDialog
+{
+public:
+    MainDialog();
+    // Destroys the splash and the tooltip window if they still exist.
+    ~MainDialog() override;
+
+    void InitDialog() override;
+    // Enter and Escape never close the main window.
+    bool CmOk() override { return false; }
+    bool CmCancel() override { return false; }
+    void CmHelp() override;
+    void EnableControls() override;
+    void CmCommand(WORD id, WORD notifyCode) override;
+    void DestroyDialog() override;
+    INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool KeyDown(uint32_t key) override;
+
+    // Reloads the selected drive's disc into the list. Check marks are kept
+    // by row unless `bCheckAll`, which checks every row.
+    void CDDriveChanged(bool bCheckAll);
+    // Lists the drives again ("Load CD Drives").
+    void UpdateDrive();
+    void LayoutControls();
+    void WindowSizeSettingsRestore();
+    void WindowSizeSettingsStore();
+
+    bool IsRowChecked(int row) const;
+    void SetRowChecked(int row, bool bChecked) const;
+    int RowCount() const;
+    int SelectedRow() const;
+
+    HWND hToolBar = nullptr;
+    int iStatusText = 0;
+    HWND hToolTip = nullptr;
+    LCDROMInfo Drives;
+    LSplashAboutBase Splash;
+    LCDDBInfo CDDBInfo;
+
+private:
+    void CmBrowseOutput();
+    void CmRename();
+    void CmSelectAll(bool bChecked);
+    void CmHelpAbout();
+    // The drive chosen in the drive list, or -1.
+    int SelectedDrive() const;
+    void ShowStatusText(const char* text) const;
+    void NextStatusText();
+    void TrackMessageMenu() const;
+    void InternetResourcesMenu() const;
+    void EndLabelEdit(const NMLVDISPINFOA& edit) const;
+    void EmptyDiscFields() const;
+};
