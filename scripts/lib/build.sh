@@ -1,0 +1,11 @@
+# Sourced by the scripts that build: configures a build folder once.
+corvane_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+corvane_configure() {  # DIR [CMAKE ARGS...]
+  local dir=$1; shift
+  [ -f "$dir/CMakeCache.txt" ] || cmake -S "$corvane_root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+}
+
+corvane_configure_win() {  # DIR
+  corvane_configure "$1" -DCMAKE_TOOLCHAIN_FILE="$corvane_root/cmake/toolchain-mingw-i686.cmake"
+}
