@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "WindowShot.h"
+#include "shot/WindowShot.h"
 
 namespace {
 
