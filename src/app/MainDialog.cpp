@@ -439,7 +439,9 @@ void MainDialog::LayoutControls()
     const int row1 = t + 6;
     MoveControl(IDC_LABEL_DRIVE, 4, t + 10, 80, labelHeight(IDC_LABEL_DRIVE));
     MoveControl(IDC_DRIVES, 88, row1, 110, dropHeight);
-    MoveControl(IDC_LABEL_OUTPUT, 210, t + 10, 70, labelHeight(IDC_LABEL_OUTPUT));
+    // The right-hand labels take the gap up to their fields, so "Output Folder"
+    // fits in the wider faces that stand in for the dialog font.
+    MoveControl(IDC_LABEL_OUTPUT, 210, t + 10, 78, labelHeight(IDC_LABEL_OUTPUT));
     // A combo box's height is its dropped height: the recent folders need room.
     MoveControl(IDC_OUTPUT_FOLDER, 290, row1, w - 338, dropHeight);
     MoveControl(IDC_BROWSE, w - 44, row1, 40, c + 1);
@@ -447,7 +449,7 @@ void MainDialog::LayoutControls()
     const int row2 = row1 + c + 6;
     MoveControl(IDC_LABEL_ARTIST, 4, row2 + 2, 70, labelHeight(IDC_LABEL_ARTIST));
     MoveControl(IDC_ARTIST, 88, row2, 110, e);
-    MoveControl(IDC_LABEL_ALBUM, 210, row2 + 2, 70, labelHeight(IDC_LABEL_ALBUM));
+    MoveControl(IDC_LABEL_ALBUM, 210, row2 + 2, 78, labelHeight(IDC_LABEL_ALBUM));
     MoveControl(IDC_ALBUM, 290, row2, w - 294, e);
 
     const int listTop = t + 6 + c + e + 12;

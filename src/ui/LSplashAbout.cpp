@@ -11,12 +11,14 @@ const UINT SPLASH_TIMER = 1;
 const UINT SPLASH_MS = 7000;
 
 // The credit lines under the picture, right-aligned.
+// The first two lines share their rows with the name and version on the left,
+// so they stay short.
 const char* const CREDIT_LINES =
-    "Freeware audio CD ripper\n"
-    "Written and distributed by Talmarin\n"
-    "Updates and support:\n"
-    "www.talmarin.com\n"
-    "Please share it freely";
+    "Free audio CD ripper\n"
+    "by Talmarin\n"
+    "\n"
+    "Updates and support at\n"
+    "www.talmarin.com";
 
 LRESULT CALLBACK PanelProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {

@@ -1,7 +1,8 @@
 // Drives a running Corvane from outside, through window messages only, as a
 // user's actions would: for the run command on machines without a screen.
 //   corvane-remote COMMAND [ARG] [COMMAND [ARG]]...
-//     wait-ready SECONDS   wait for the main window, idle, with its tracks listed
+//     wait-ready SECONDS   wait for the main window, idle, with its tracks listed,
+//                          and click the splash away
 //     shot FILE.png        save a picture of the main window
 //     close                close the main window and wait for it to go
 // Exit code 0 when every command succeeded; the first failure is printed.
@@ -38,6 +39,9 @@ bool WaitReady(int seconds)
         HWND window = MainWindow();
         if (IsReady(window))
         {
+            // A user clicks the start-up splash away to see the window under it.
+            while (HWND splash = FindWindowA("LAW", nullptr))
+                SendMessageA(splash, WM_LBUTTONDOWN, MK_LBUTTON, 0);
             printf("corvane-remote: the main window lists %d tracks\n",
                    static_cast<int>(SendMessageA(GetDlgItem(window, TRACK_LIST_ID), LVM_GETITEMCOUNT, 0, 0)));
             return true;
