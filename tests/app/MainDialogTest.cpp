@@ -15,7 +15,9 @@
 #include "cdrom/CDCommands.h"
 #include "cdrom/LDeviceIo.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
+#include "shot/WindowShot.h"
 #include "ui/MessageBoxCapture.h"
 #include "vdrive/VirtualDeviceIo.h"
 
@@ -432,5 +434,69 @@ INSTANTIATE_TEST_SUITE_P(MainDialog, Placement,
                                            PlacementCase{"off_the_right", "900", "700", "400", "300", "0"},
                                            PlacementCase{"maximized", "70", "80", "500", "350", "1"}),
                          [](const ::testing::TestParamInfo<PlacementCase>& info) { return info.param.name; });
+
+} // namespace
+
+namespace {
+
+// Pictures of the windows for a person to look at, in the build folder.
+std::string ScreenshotPath(const char* name)
+{
+    const std::string folder = ProgramFolder() + "\\screenshots";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\" + name;
+}
+
+// Lets the windows paint and Wine put what they painted on the screen, which
+// is where the picture is copied from.
+void Settle()
+{
+    for (int i = 0; i < 5; ++i)
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(40);
+    }
+}
+
+void CALLBACK ShootAboutBox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    HWND about = FindWindowA("#32770", "About Corvane");
+    Settle();
+    EXPECT_TRUE(SaveWindowPng(about, ScreenshotPath("about-box.png").c_str()));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MainDialogTest, ScreenshotsOfTheMainWindowTheAboutBoxAndAJob)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("long-tracks"));
+    Open();
+    SendMessageA(dialog.Splash.hWnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(dialog.hWnd, WM_TIMER, 1, 0);  // the first status text
+    SetWindowPos(dialog.hWnd, HWND_TOP, 20, 20, 600, 420, SWP_SHOWWINDOW);
+    Pump();
+    Settle();
+    EXPECT_TRUE(SaveWindowPng(dialog.hWnd, ScreenshotPath("main-window.png").c_str()));
+
+    SetTimer(nullptr, 0, 200, ShootAboutBox);
+    SendMessageA(dialog.hWnd, WM_COMMAND, CM_ABOUT, 0);
+
+    LProgressJob<int> job("Extract CD Track(s)", [](LProgressDialog* self, int&) {
+        self->SetText(0, "Loading Track 01");
+        self->SetText(1, "Ripping Digital Audio...");
+        self->SetProgress(0.42);
+        Settle();
+        EXPECT_TRUE(SaveWindowPng(self->hWnd, ScreenshotPath("progress-window.png").c_str()));
+        return static_cast<int>(Done);
+    });
+    int unused = 0;
+    job.pJobData = &unused;
+    EXPECT_TRUE(job.Run(dialog.hWnd));
+}
 
 } // namespace
