@@ -13,25 +13,16 @@
 
 #include "app/MainDialog.h"
 #include "cdrom/CDCommands.h"
-#include "cdrom/LDeviceIo.h"
-#include "cdrom/VirtualDiscFiles.h"
+#include "cdrom/VirtualDrives.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
 #include "shot/WindowShot.h"
 #include "ui/MessageBoxCapture.h"
-#include "vdrive/VirtualDeviceIo.h"
 
 namespace {
 
 const char* const SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
 const char* const PLACEMENT_KEY = "Software\\Talmarin\\Corvane\\MainDialog";
-
-DriveConfig Disc(const char* name)
-{
-    DriveConfig config;
-    config.image = name ? DiscCue(name) : "";
-    return config;
-}
 
 void SetValue(const char* key, const char* name, const char* text)
 {
@@ -56,7 +47,7 @@ std::string GetValue(const char* key, const char* name)
     return text;
 }
 
-class MainDialogTest : public ::testing::Test
+class MainDialogTest : public VirtualDrivesTest
 {
 protected:
     void SetUp() override
@@ -64,16 +55,14 @@ protected:
         // The window's own settings start from their defaults in every test.
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
-        io = std::make_unique<VirtualDeviceIo>();
-        SetDeviceIo(io.get());
+        VirtualDrivesTest::SetUp();
     }
     void TearDown() override
     {
         if (dialog.hWnd)
             DestroyWindow(dialog.hWnd);
         Pump();
-        SetDeviceIo(nullptr);
-        io.reset();
+        VirtualDrivesTest::TearDown();
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
     }
@@ -167,7 +156,6 @@ protected:
         return SendMessageA(dialog.hToolBar, TB_ISBUTTONENABLED, id, 0) != 0;
     }
 
-    std::unique_ptr<VirtualDeviceIo> io;
     MainDialog dialog;
 };
 

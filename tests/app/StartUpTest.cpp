@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cdrom/VirtualDiscFiles.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -33,15 +34,6 @@ std::vector<HWND> MainWindows()
     std::vector<HWND> windows;
     EnumWindows(CollectMainWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs = 30000)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50))
-        if (condition())
-            return true;
-    return condition();
 }
 
 // Starts `path` with `arguments` as a shell would; the process handle.
@@ -85,7 +77,7 @@ protected:
     {
         for (HWND window : MainWindows())
             PostMessageA(window, WM_CLOSE, 0, 0);
-        WaitFor([] { return MainWindows().empty(); });
+        WaitFor([] { return MainWindows().empty(); }, 30000);
     }
     static std::string config;
 };
@@ -101,16 +93,16 @@ TEST_F(StartUpTest, ASecondStartBringsTheFirstWindowBack)
     // Arguments change nothing: the program has no command line.
     HANDLE first = Start(ProgramPath(), "/uninstall --rip C:\\nowhere");
     ASSERT_NE(nullptr, first);
-    ASSERT_TRUE(WaitFor([] { return MainWindows().size() == 1 && ShowsTracks(MainWindows()[0]); }));
+    ASSERT_TRUE(WaitFor([] { return MainWindows().size() == 1 && ShowsTracks(MainWindows()[0]); }, 30000));
     HWND window = MainWindows()[0];
     ShowWindow(window, SW_MINIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return IsIconic(window) != 0; }));
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(window) != 0; }, 30000));
 
     HANDLE second = Start(ProgramPath(), "");
     ASSERT_NE(nullptr, second);
     EXPECT_EQ(0u, ExitCodeAfter(second));
     EXPECT_EQ(std::vector<HWND>({window}), MainWindows()) << "a second main window was created";
-    EXPECT_TRUE(WaitFor([&] { return !IsIconic(window); })) << "the first window was not restored";
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(window); }, 30000)) << "the first window was not restored";
     CloseHandle(second);
 
     PostMessageA(window, WM_CLOSE, 0, 0);
@@ -133,7 +125,7 @@ TEST_F(StartUpTest, ASetupNamedCopyWithoutItsTrailerReportsACorruptFile)
     HANDLE process = Start(copy, "");
     ASSERT_NE(nullptr, process);
     HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "Install Error")) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "Install Error")) != nullptr; }, 30000));
     char text[512] = "";
     GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof(text));
     EXPECT_STREQ("Installation file corrupt.\n\nA checksum error was detected in your install file, please "

@@ -15,36 +15,22 @@
 #include "cdrom/LCDROMInfo.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "cdrom/LDeviceIo.h"
-#include "cdrom/VirtualDiscFiles.h"
+#include "cdrom/VirtualDrives.h"
 #include "jobs/LProgressDialog.h"
 #include "jobs/LSignalObject.h"
 #include "resources/resource.h"
 #include "sound/LProcessSinkToSource.h"
 #include "sound/RecordingSink.h"
-#include "vdrive/VirtualDeviceIo.h"
 
 namespace {
 
-DriveConfig Disc(const char* name)
-{
-    DriveConfig config;
-    config.image = DiscCue(name);
-    return config;
-}
-
-class CDJobsTest : public ::testing::Test
+class CDJobsTest : public VirtualDrivesTest
 {
 protected:
     void SetUp() override
     {
-        io = std::make_unique<VirtualDeviceIo>();
-        SetDeviceIo(io.get());
+        VirtualDrivesTest::SetUp();
         sink = new RecordingSink;
-    }
-    void TearDown() override
-    {
-        SetDeviceIo(nullptr);
-        io.reset();
     }
 
     LCDROMRipSectors Request(int32_t start, int32_t end)
@@ -79,7 +65,6 @@ protected:
         std::function<int(LProgressDialog*)> body;
     };
 
-    std::unique_ptr<VirtualDeviceIo> io;
     LCountedPtr<RecordingSink> sink;
     LProgressDialog* runner = nullptr;
 };

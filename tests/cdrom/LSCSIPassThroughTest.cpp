@@ -10,33 +10,11 @@
 #include "cdrom/CDCommands.h"
 #include "cdrom/LDeviceIo.h"
 #include "cdrom/LSCSI.h"
-#include "cdrom/VirtualDiscFiles.h"
-#include "vdrive/VirtualDeviceIo.h"
+#include "cdrom/VirtualDrives.h"
 
 namespace {
 
-DriveConfig Disc(const char* name)
-{
-    DriveConfig config;
-    config.image = DiscCue(name);
-    return config;
-}
-
-class PassThroughTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        io = std::make_unique<VirtualDeviceIo>();
-        SetDeviceIo(io.get());
-    }
-    void TearDown() override
-    {
-        SetDeviceIo(nullptr);
-        io.reset();
-    }
-    std::unique_ptr<VirtualDeviceIo> io;
-};
+using PassThroughTest = VirtualDrivesTest;
 
 TEST_F(PassThroughTest, TheNTFamilyNeverLoadsTheManager)
 {

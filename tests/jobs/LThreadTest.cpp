@@ -8,6 +8,7 @@
 #include "jobs/LSignalObject.h"
 #include "jobs/LThread.h"
 #include "jobs/LThreadQueuedNotify.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -40,16 +41,6 @@ bool IsRunning(HANDLE hThread)
 {
     DWORD exitCode = 0;
     return hThread && GetExitCodeThread(hThread, &exitCode) && exitCode == STILL_ACTIVE;
-}
-
-// Polls a condition with a deadline instead of sleeping a fixed time.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs = 5000)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(5))
-        if (condition())
-            return true;
-    return condition();
 }
 
 TEST(LThread, StartWhileRunningLeavesTheThreadAlone)

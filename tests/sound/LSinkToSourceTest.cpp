@@ -11,6 +11,7 @@
 #include "jobs/LSignalObject.h"
 #include "sound/LProcessSinkToSource.h"
 #include "sound/LSinkToSource.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -60,16 +61,6 @@ uint32_t ReadRamp(LSoundSourceBase& source, uint32_t first, uint32_t count, int 
 bool AllZero(const std::vector<int32_t>& samples, size_t from = 0)
 {
     return std::all_of(samples.begin() + from, samples.end(), [](int32_t v) { return v == 0; });
-}
-
-// Polls a condition with a deadline instead of sleeping a fixed time.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs = 5000)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(5))
-        if (condition())
-            return true;
-    return condition();
 }
 
 LSinkToSourcePtr StereoBridge(uint32_t bucketBytes)
