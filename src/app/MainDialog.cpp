@@ -218,6 +218,9 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
     case IDC_BROWSE:
         CmBrowseOutput();
         break;
+    case CM_RIP:
+        CmRipCD();
+        break;
     case CM_EJECT:
     case CM_LOAD:
         if (SelectedDrive() >= 0)
@@ -250,7 +253,7 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
         CmHelpAbout();
         break;
     default:
-        // Rip, play, stop, edit and settings arrive with their own commands;
+        // Play, stop, edit and settings arrive with their own commands;
         // anything else (1048 from an installer among them) does nothing.
         break;
     }
@@ -537,6 +540,16 @@ int MainDialog::SelectedDrive() const
 {
     const LRESULT selection = SendDlgItemMessageA(hWnd, IDC_DRIVES, CB_GETCURSEL, 0, 0);
     return selection == CB_ERR ? -1 : static_cast<int>(selection);
+}
+
+void MainDialog::GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const
+{
+    text[0] = '\0';
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = TEXT_BUFFER_SIZE;
+    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
 
 void MainDialog::CmBrowseOutput()

@@ -50,7 +50,15 @@ public:
     LSplashAboutBase Splash;
     LCDDBInfo CDDBInfo;
 
+    // Rips the checked rows into files in the output folder, one job each.
+    void CmRipCD();
+
 private:
+    // Rips track `track` of the disc record into `path`; true when the file
+    // is complete. Otherwise the file is gone and the user was told why,
+    // unless the user cancelled. `rowText` names the track in messages.
+    bool RipTrack(int track, const char* rowText, const char* path, bool bMp3);
+    void GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
     void CmBrowseOutput();
     void CmRename();
     void CmSelectAll(bool bChecked);

@@ -63,10 +63,16 @@ public:
 
     LProgressJob(const char* title, JobFunction function) : LProgressDialog(title), function(function) {}
 
-    bool RunJob() override { return pJobData && function(this, *pJobData) == Done; }
+    bool RunJob() override
+    {
+        nResult = pJobData ? function(this, *pJobData) : Failed;
+        return nResult == Done;
+    }
 
     // The job's parameter-and-result record, set before Run; not owned.
     T* pJobData = nullptr;
+    // What the job function returned; Failed when it did not run.
+    int nResult = Failed;
 
 private:
     JobFunction function;

@@ -1,0 +1,168 @@
+// The Rip command: the checked rows become files in the output folder.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app/MainDialog.h"
+#include "app/RipNames.h"
+#include "app/SettingsStore.h"
+#include "cdrom/LCDROMRipSectors.h"
+#include "jobs/LProgressDialog.h"
+#include "jobs/WebPage.h"
+#include "resources/resource.h"
+#include "soundfile/LWaveFile.h"
+#include "soundfile/WaveFormatFile.h"
+
+namespace {
+
+// Rows past this many are never ripped.
+const int MAX_RIP_ROWS = 100;
+// Messages that quote a path and a name need more than one text buffer.
+const size_t MESSAGE_SIZE = 3 * TEXT_BUFFER_SIZE;
+
+void ShowError(HWND owner, const char* text)
+{
+    MessageBoxA(owner, text, "Error", MB_OK | MB_ICONERROR);
+}
+
+// The encoder is a component of its own, registered by its installer.
+bool IsMp3EncoderInstalled()
+{
+    char path[TEXT_BUFFER_SIZE];
+    ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Components\\mp3el", "Path", "", path);
+    return path[0] != '\0';
+}
+
+} // namespace
+
+void MainDialog::CmRipCD()
+{
+    const int drive = SelectedDrive();
+    if (drive < 0 || drive >= LCDROMINFO_MAXDRIVES)
+        return;
+    int nRows = RowCount();
+    if (nRows > MAX_RIP_ROWS)
+        nRows = MAX_RIP_ROWS;
+    if (nRows == 0)
+        return;
+    bool checked[MAX_RIP_ROWS];
+    bool bAnyChecked = false;
+    for (int i = 0; i < nRows; ++i)
+        bAnyChecked |= checked[i] = IsRowChecked(i);
+    if (!bAnyChecked)
+    {
+        MessageBoxA(hWnd, "There is nothing to rip - no tracks have been selected.", "No Tracks Selected",
+                    MB_OK | MB_ICONERROR);
+        return;
+    }
+
+    char format[TEXT_BUFFER_SIZE];
+    ReadSettingString("Settings", "WAV", "OutputFormat", format);
+    const bool bMp3 = strcmp(format, "MP3") == 0;
+    if (bMp3 && !IsMp3EncoderInstalled())
+    {
+        char page[TEXT_BUFFER_SIZE];
+        char text[MESSAGE_SIZE];
+        MakeWebPageAddress("components/index", page);
+        FormatText(text, sizeof(text),
+                   "The mp3 encoder component \"mp3el\" has not yet been installed. This free component can be "
+                   "downloaded and installed from %s.",
+                   page);
+        MessageBoxA(hWnd, text, "Component error", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+
+    char folder[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_OUTPUT_FOLDER, folder);
+    HWND folderBox = GetDlgItem(hWnd, IDC_OUTPUT_FOLDER);
+    SaveComboHistory(folderBox, "OutputFolder");
+    LoadComboHistory(folderBox, "OutputFolder");
+    if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
+    {
+        char question[MESSAGE_SIZE];
+        FormatText(question, sizeof(question), "The folder \"%s\" does not exist. Do you want to create it now?",
+                   folder);
+        if (MessageBoxA(hWnd, question, "Corvane", MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES)
+            return;
+        if (!CreateDirectoryA(folder, nullptr))
+        {
+            ShowError(hWnd, "Unable to create folder.");
+            return;
+        }
+    }
+
+    const LRipNameSettings settings = {ReadSettingBool("Settings", "UseCDDB", true),
+                                       ReadSettingBool("Settings", "FileNameNoAlbum", true),
+                                       ReadSettingBool("Settings", "FileNameIncludeAlbum", false)};
+    char artist[TEXT_BUFFER_SIZE];
+    char album[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_ARTIST, artist);
+    GetControlText(IDC_ALBUM, album);
+    for (int i = 0; i < nRows; ++i)
+    {
+        if (!checked[i])
+            continue;
+        char rowText[TEXT_BUFFER_SIZE];
+        char name[TEXT_BUFFER_SIZE];
+        char path[TEXT_BUFFER_SIZE];
+        GetRowText(i, rowText);
+        MakeTrackFileName(rowText, artist, album, settings, name);
+        MakeTrackPath(folder, name, bMp3 ? ".mp3" : ".wav", path);
+        if (!RipTrack(i, rowText, path, bMp3))
+            return;
+    }
+}
+
+bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)
+{
+    char text[MESSAGE_SIZE];
+    // The encoder sink and the compressed-WAV writer are not in this build:
+    // their files count as files that cannot be created.
+    LSoundSinkPtr fileSink;
+    if (!bMp3)
+    {
+        LWaveFormatRecord format;
+        LoadWaveFormat(format);
+        fileSink = LWaveFile::OpenSink(path, format.Format);
+    }
+    if (!fileSink || fileSink->bError)
+    {
+        FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
+        ShowError(hWnd, text);
+        return false;
+    }
+
+    const LCDTrack& entry = CDDBInfo.Tracks[track];
+    LCDROMRipSectors rip;
+    rip.nDrive = CDDBInfo.iDrive;
+    rip.nStartSector = entry.nStartSector;
+    rip.nEndSector = entry.nEndSector;
+    rip.Sink = fileSink;
+    rip.szName = entry.szName;
+    LProgressJob<LCDROMRipSectors> job("Extract CD Track(s)", Process);
+    job.pJobData = &rip;
+    const bool bDone = job.Run(hWnd);
+
+    // Releasing the chain pushes out what the converters hold; the file sink
+    // then knows whether every write reached the disk.
+    rip.Sink = nullptr;
+    const bool bWriteFailed = fileSink->bError;
+    fileSink = nullptr;
+    if (bDone && !bWriteFailed)
+        return true;
+
+    DeleteFileA(path);
+    if (bWriteFailed)
+    {
+        FormatText(text, sizeof(text), "Track \"%s\" could not be written to \"%s\". The disk may be full.", rowText,
+                   path);
+        ShowError(hWnd, text);
+    }
+    else if (job.nResult == Failed)
+    {
+        FormatText(text, sizeof(text), "Track \"%s\" could not be read from the CD.", rowText);
+        ShowError(hWnd, text);
+    }
+    return false;
+}

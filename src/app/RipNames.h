@@ -1,0 +1,21 @@
+// How the rip names a track's file from its row, the artist and the album.
+#pragma once
+
+#include "files/TextBuffer.h"
+
+struct LRipNameSettings
+{
+    bool bUseCDDB;               // "UseCDDB"
+    bool bFileNameNoAlbum;       // "FileNameNoAlbum": artist - name
+    bool bFileNameIncludeAlbum;  // "FileNameIncludeAlbum": album - artist - name
+};
+
+// The file name (without folder or extension) of a row. A row whose text
+// begins with "Track " keeps it as it is; otherwise the settings may put the
+// artist, or the album and the artist, in front. Artist and album are used as
+// they stand.
+void MakeTrackFileName(const char* rowText, const char* artist, const char* album, const LRipNameSettings& settings,
+                       char (&name)[TEXT_BUFFER_SIZE]);
+
+// folder + '\' (unless it ends in a separator) + name + extension (".wav").
+void MakeTrackPath(const char* folder, const char* name, const char* extension, char (&path)[TEXT_BUFFER_SIZE]);

@@ -1,0 +1,97 @@
+#include "soundfile/LWaveFile.h"
+
+#include "sound/SampleFormat.h"
+#include "soundfile/WaveHeader.h"
+
+LSoundSinkPtr LWaveFile::OpenSink(const char* path, const WAVEFORMATEX& format)
+{
+    if (format.wFormatTag != WAVE_FORMAT_PCM)
+        return LSoundSinkPtr();
+    return OpenSinkPCM(static_cast<int32_t>(format.nSamplesPerSec), path, format.wBitsPerSample,
+                       static_cast<uint8_t>(format.nChannels));
+}
+
+LSoundSinkPtr LWaveFile::OpenSinkPCM(int32_t rate, const char* path, int bits, uint8_t channels)
+{
+    if (bits <= 8)
+        return LSoundSinkPtr(new LSNKPCMFile8(rate, path, channels));
+    if (bits <= 16)
+        return LSoundSinkPtr(new LSNKPCMFile16(rate, path, channels));
+    return LSoundSinkPtr();
+}
+
+LSNKPCMFileBase::LSNKPCMFileBase(int32_t rate, const char* path, uint8_t channels, int bytesPerSample)
+    : LSoundSinkBase(rate, channels), nBytesPerSample(bytesPerSample), nBlockAlign(nChannels * bytesPerSample),
+      pBuffer(new uint8_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels * bytesPerSample])
+{
+    hFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        bError = 1;
+        return;
+    }
+    WriteHeader(WAVE_SIZE_UNKNOWN);
+    // An older, longer file of that name is cut right after the new header.
+    SetEndOfFile(hFile);
+}
+
+LSNKPCMFileBase::~LSNKPCMFileBase()
+{
+    if (hFile != INVALID_HANDLE_VALUE)
+    {
+        SetFilePointer(hFile, 0, nullptr, FILE_BEGIN);
+        WriteHeader(static_cast<uint32_t>(nWritten) * nBlockAlign);
+        CloseHandle(hFile);
+    }
+    delete[] pBuffer;
+}
+
+void LSNKPCMFileBase::Write(const int32_t* frames, int count)
+{
+    nWritten += count;
+    ConvertSamples(frames, count * nChannels, pBuffer);
+    WriteBytes(pBuffer, static_cast<DWORD>(count) * nBlockAlign);
+}
+
+void LSNKPCMFileBase::Seek(int frame)
+{
+    if (frame > nWritten)
+        return;
+    if (frame < 0)
+        frame = 0;
+    nWritten = frame;
+    SetFilePointer(hFile, WAVE_HEADER_SIZE + frame * nBlockAlign, nullptr, FILE_BEGIN);
+    SetEndOfFile(hFile);
+}
+
+void LSNKPCMFileBase::WriteBytes(const void* bytes, DWORD size)
+{
+    DWORD written = 0;
+    if (hFile == INVALID_HANDLE_VALUE || !WriteFile(hFile, bytes, size, &written, nullptr) || written != size)
+        bError = 1;
+}
+
+void LSNKPCMFileBase::WriteHeader(uint32_t dataSize)
+{
+    uint8_t header[WAVE_HEADER_SIZE];
+    MakeWaveHeader(header, nChannels, static_cast<uint32_t>(nSampleRate), static_cast<uint16_t>(nBytesPerSample),
+                   dataSize);
+    WriteBytes(header, sizeof(header));
+}
+
+void LSNKPCMFile16::ConvertSamples(const int32_t* samples, int count, uint8_t* out) const
+{
+    for (int i = 0; i < count; ++i, out += 2)
+    {
+        const uint16_t v = static_cast<uint16_t>(SampleTo16(samples[i]));
+        out[0] = static_cast<uint8_t>(v);
+        out[1] = static_cast<uint8_t>(v >> 8);
+    }
+}
+
+void LSNKPCMFile8::ConvertSamples(const int32_t* samples, int count, uint8_t* out) const
+{
+    for (int i = 0; i < count; ++i)
+        out[i] = SampleTo8(samples[i]);
+}

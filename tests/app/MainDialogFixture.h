@@ -1,0 +1,154 @@
+// The main window built against virtual drives behind the pass-through seam,
+// driven with the messages a user's actions send.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "cdrom/VirtualDrives.h"
+#include "resources/resource.h"
+
+constexpr const char* SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
+constexpr const char* PLACEMENT_KEY = "Software\\Talmarin\\Corvane\\MainDialog";
+
+inline void SetValue(const char* key, const char* name, const char* text)
+{
+    HKEY hKey;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) == ERROR_SUCCESS)
+    {
+        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), lstrlenA(text) + 1);
+        RegCloseKey(hKey);
+    }
+}
+
+inline std::string GetValue(const char* key, const char* name)
+{
+    char text[TEXT_BUFFER_SIZE] = "";
+    DWORD size = sizeof(text);
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &hKey) == ERROR_SUCCESS)
+    {
+        RegQueryValueExA(hKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(hKey);
+    }
+    return text;
+}
+
+class MainDialogTest : public VirtualDrivesTest
+{
+protected:
+    void SetUp() override
+    {
+        // The window's own settings start from their defaults in every test.
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
+        SetValue(SETTINGS_KEY, "UseCDDB", "1");
+        VirtualDrivesTest::SetUp();
+    }
+    void TearDown() override
+    {
+        if (dialog.hWnd)
+            DestroyWindow(dialog.hWnd);
+        Pump();
+        VirtualDrivesTest::TearDown();
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
+        SetValue(SETTINGS_KEY, "UseCDDB", "1");
+    }
+
+    void Open()
+    {
+        ASSERT_TRUE(dialog.Create(MAKEINTRESOURCEA(IDD_MAIN), nullptr));
+        Pump();
+    }
+
+    // Handles what is queued as the window's own loop does.
+    void Pump()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            dialog.ProcessLoopMessage(msg);
+    }
+
+    HWND Control(int id) const { return GetDlgItem(dialog.hWnd, id); }
+
+    std::string Text(int id) const
+    {
+        char text[TEXT_BUFFER_SIZE] = "";
+        GetWindowTextA(Control(id), text, sizeof(text));
+        return text;
+    }
+
+    std::string Cell(int row, int column) const
+    {
+        char text[TEXT_BUFFER_SIZE] = "";
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof(text);
+        SendMessageA(Control(IDC_TRACKS), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    std::vector<std::string> DriveItems() const
+    {
+        std::vector<std::string> items;
+        const int n = static_cast<int>(SendMessageA(Control(IDC_DRIVES), CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i)
+        {
+            char text[TEXT_BUFFER_SIZE] = "";
+            SendMessageA(Control(IDC_DRIVES), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            items.push_back(text);
+        }
+        return items;
+    }
+
+    std::vector<bool> Checks() const
+    {
+        std::vector<bool> checks;
+        for (int i = 0; i < dialog.RowCount(); ++i)
+            checks.push_back(dialog.IsRowChecked(i));
+        return checks;
+    }
+
+    void ChooseDrive(int index)
+    {
+        SendMessageA(Control(IDC_DRIVES), CB_SETCURSEL, index, 0);
+        SendMessageA(dialog.hWnd, WM_COMMAND, MAKEWPARAM(IDC_DRIVES, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(Control(IDC_DRIVES)));
+        Pump();
+    }
+
+    // A key pressed with modifiers held, into the control with the focus.
+    void PressKey(WORD key, bool bCtrl, bool bShift, HWND target, bool bRepeat = false)
+    {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = bCtrl ? 0x80 : 0;
+        state[VK_SHIFT] = bShift ? 0x80 : 0;
+        state[VK_MENU] = 0;
+        SetKeyboardState(state);
+        SetFocus(target);
+        PostMessageA(target, WM_KEYDOWN, key, bRepeat ? 0x40000001 : 1);
+        PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+        Pump();
+        state[VK_CONTROL] = state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+    }
+
+    bool MenuEnabled(int id) const
+    {
+        return !(GetMenuState(GetMenu(dialog.hWnd), id, MF_BYCOMMAND) & MF_GRAYED);
+    }
+    bool ToolEnabled(int id) const
+    {
+        return SendMessageA(dialog.hToolBar, TB_ISBUTTONENABLED, id, 0) != 0;
+    }
+
+    MainDialog dialog;
+};
+
