@@ -4,6 +4,10 @@
 //     wait-ready SECONDS   wait for the main window, idle, with its tracks listed,
 //                          and click the splash away
 //     shot FILE.png        save a picture of the main window
+//     rip FOLDER           set the output folder, check every track, press Rip,
+//                          answer Yes to creating the folder, and wait until
+//                          the last track is written; a message the program
+//                          shows is printed and counts as a failure
 //     close                close the main window and wait for it to go
 // Exit code 0 when every command succeeded; the first failure is printed.
 #include <windows.h>
@@ -18,6 +22,10 @@
 namespace {
 
 const int TRACK_LIST_ID = 102;
+const int OUTPUT_FOLDER_ID = 103;
+const WPARAM CM_RIP = 1001;
+const WPARAM CM_SELECT_ALL = 2001;
+const int MESSAGE_TEXT_ID = 0xFFFF;
 
 HWND MainWindow()
 {
@@ -64,6 +72,97 @@ bool Shot(const char* path)
     return true;
 }
 
+struct OwnedSearch
+{
+    HWND owner;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM search)
+{
+    auto* s = reinterpret_cast<OwnedSearch*>(search);
+    char className[16] = "";
+    char caption[64] = "";
+    GetClassNameA(window, className, sizeof(className));
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (GetWindow(window, GW_OWNER) == s->owner && !lstrcmpA(className, "#32770")
+        && (!s->caption || !lstrcmpA(caption, s->caption)))
+    {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A dialog owned by the main window, with that caption (any when null).
+HWND OwnedDialog(HWND owner, const char* caption)
+{
+    OwnedSearch search = {owner, caption, nullptr};
+    EnumWindows(FindOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool Rip(const char* folder)
+{
+    HWND window = MainWindow();
+    if (!window)
+    {
+        fprintf(stderr, "corvane-remote: no main window to rip with\n");
+        return false;
+    }
+    // What a user does: type the folder, Select All from the menu, then Rip.
+    SendMessageA(GetDlgItem(window, OUTPUT_FOLDER_ID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder));
+    PostMessageA(window, WM_COMMAND, CM_SELECT_ALL, 0);
+    PostMessageA(window, WM_COMMAND, CM_RIP, 0);
+
+    bool bStarted = false;
+    DWORD idleSince = 0;
+    for (;;)
+    {
+        Sleep(50);
+        if (!IsWindow(window))
+        {
+            fprintf(stderr, "corvane-remote: the main window went away during the rip\n");
+            return false;
+        }
+        if (HWND box = OwnedDialog(window, nullptr))
+        {
+            char caption[64] = "";
+            char text[1024] = "";
+            GetWindowTextA(box, caption, sizeof(caption));
+            GetDlgItemTextA(box, MESSAGE_TEXT_ID, text, sizeof(text));
+            if (!lstrcmpA(caption, "Extract CD Track(s)"))
+            {
+                bStarted = true;
+                idleSince = 0;
+                continue;
+            }
+            printf("corvane-remote: the program asks \"%s\": %s\n", caption, text);
+            if (!lstrcmpA(caption, "Corvane") && strstr(text, "Do you want to create it now?"))
+            {
+                printf("corvane-remote: answering Yes\n");
+                PostMessageA(box, WM_COMMAND, IDYES, 0);
+                continue;
+            }
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return false;
+        }
+        // Done once the window has taken input again for a while after a job.
+        if (!IsWindowEnabled(window))
+            idleSince = 0;
+        else if (!idleSince)
+            idleSince = GetTickCount();
+        else if (bStarted && GetTickCount() - idleSince > 1000)
+            return true;
+        else if (!bStarted && GetTickCount() - idleSince > 10000)
+        {
+            fprintf(stderr, "corvane-remote: the rip never started\n");
+            return false;
+        }
+    }
+}
+
 bool CloseMain()
 {
     HWND window = MainWindow();
@@ -93,6 +192,8 @@ int main(int argc, char** argv)
             ok = WaitReady(atoi(argv[++i]));
         else if (!strcmp(command, "shot") && argument)
             ok = Shot(argv[++i]);
+        else if (!strcmp(command, "rip") && argument)
+            ok = Rip(argv[++i]);
         else if (!strcmp(command, "close"))
             ok = CloseMain();
         else
