@@ -1,0 +1,140 @@
+// PCM WAV sinks writing real files; the files are left in the build folder
+// for an independent reader (tests/soundfile/read_back.py) to check.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cdrom/VirtualDiscFiles.h"
+#include "soundfile/LWaveFile.h"
+
+namespace {
+
+std::string OutputFile(const char* name)
+{
+    const std::string folder = ProgramFolder() + "\\wav-files";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\" + name;
+}
+
+std::vector<BYTE> FileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+uint32_t Get32(const std::vector<BYTE>& b, size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// `frames` frames of a ramp that covers the 16-bit range, in the pipeline's form.
+std::vector<int32_t> Ramp(int frames, int channels)
+{
+    std::vector<int32_t> samples(static_cast<size_t>(frames) * channels);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(i * 7919) * 16;
+    return samples;
+}
+
+void WriteAll(LSoundSinkBase& sink, const std::vector<int32_t>& samples)
+{
+    const int frames = static_cast<int>(samples.size() / sink.nChannels);
+    for (int done = 0; done < frames; done += 8192)
+        sink.Write(samples.data() + static_cast<size_t>(done) * sink.nChannels, std::min(8192, frames - done));
+}
+
+TEST(LWaveFile, StereoSixteenBitFileOfOneSecond)
+{
+    const std::string path = OutputFile("stereo-16.wav");
+    const std::vector<int32_t> samples = Ramp(44100, 2);
+    {
+        LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(44100, path.c_str(), 16, 2);
+        ASSERT_TRUE(sink);
+        ASSERT_FALSE(sink->bError);
+        WriteAll(*sink, samples);
+        // Still open: both sizes say "unknown".
+        const std::vector<BYTE> open = FileBytes(path);
+        EXPECT_EQ(0xFFFFFFFFu, Get32(open, 4));
+        EXPECT_EQ(0xFFFFFFFFu, Get32(open, 42));
+    }
+    const std::vector<BYTE> bytes = FileBytes(path);
+    ASSERT_EQ(176446u, bytes.size());
+    EXPECT_EQ(176438u, Get32(bytes, 4));
+    EXPECT_EQ(176400u, Get32(bytes, 28));
+    EXPECT_EQ(176400u, Get32(bytes, 42));
+    for (size_t i = 0; i < samples.size(); ++i)
+        ASSERT_EQ(static_cast<int16_t>(samples[i] / 16), static_cast<int16_t>(bytes[46 + 2 * i] | bytes[47 + 2 * i] << 8))
+            << i;
+}
+
+TEST(LWaveFile, MonoEightBitFile)
+{
+    const std::string path = OutputFile("mono-8.wav");
+    {
+        LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(11025, path.c_str(), 8, 1);
+        ASSERT_TRUE(sink);
+        const int32_t samples[4] = {0, 524287, -524288, 4096};
+        sink->Write(samples, 4);
+    }
+    const std::vector<BYTE> bytes = FileBytes(path);
+    ASSERT_EQ(50u, bytes.size());
+    EXPECT_EQ(11025u, Get32(bytes, 28));
+    EXPECT_EQ(1, bytes[32]);
+    EXPECT_EQ(8, bytes[34]);
+    EXPECT_EQ(std::vector<BYTE>({128, 0, 0, 129}), std::vector<BYTE>(bytes.begin() + 46, bytes.end()))
+        << "0 is 128, and nothing is clamped";
+}
+
+TEST(LWaveFile, OnlyPcmOfUpToSixteenBitsGetsASink)
+{
+    const std::string path = OutputFile("refused.wav");
+    WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 264600, 6, 24, 0};
+    EXPECT_FALSE(LWaveFile::OpenSink(path.c_str(), format));
+    format = {0x55, 2, 44100, 16000, 1, 0, 0};  // a compressed format
+    EXPECT_FALSE(LWaveFile::OpenSink(path.c_str(), format));
+    format = {WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    LSoundSinkPtr sink = LWaveFile::OpenSink(path.c_str(), format);
+    ASSERT_TRUE(sink);
+    EXPECT_EQ(22050, sink->nSampleRate);
+    EXPECT_EQ(1, sink->nChannels);
+}
+
+TEST(LWaveFile, ALongerOldFileIsCutAndSeekTruncates)
+{
+    const std::string path = OutputFile("seek.wav");
+    {
+        std::ofstream old(path, std::ios::binary);
+        old << std::string(100000, 'x');
+    }
+    {
+        LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(44100, path.c_str(), 16, 2);
+        EXPECT_EQ(46u, FileBytes(path).size()) << "the old content is gone before the first write";
+        WriteAll(*sink, Ramp(1000, 2));
+        sink->Seek(2000);  // beyond what was written: nothing changes
+        EXPECT_EQ(1000, sink->nWritten);
+        sink->Seek(100);
+        EXPECT_EQ(100, sink->nWritten);
+        EXPECT_EQ(46u + 400, FileBytes(path).size());
+        WriteAll(*sink, Ramp(10, 2));
+    }
+    const std::vector<BYTE> bytes = FileBytes(path);
+    EXPECT_EQ(46u + 440, bytes.size());
+    EXPECT_EQ(440u, Get32(bytes, 42));
+}
+
+TEST(LWaveFile, AFileThatCannotBeCreatedFlagsTheSink)
+{
+    LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(44100, "C:\\no-such-folder\\x.wav", 16, 2);
+    ASSERT_TRUE(sink);
+    EXPECT_TRUE(sink->bError);
+    const std::vector<int32_t> samples = Ramp(10, 2);
+    sink->Write(samples.data(), 10);
+    EXPECT_TRUE(sink->bError);
+}
+
+} // namespace
