@@ -115,6 +115,7 @@ bool Rip(const char* folder)
     SendMessageA(GetDlgItem(window, OUTPUT_FOLDER_ID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder));
     PostMessageA(window, WM_COMMAND, CM_SELECT_ALL, 0);
     PostMessageA(window, WM_COMMAND, CM_RIP, 0);
+    const DWORD start = GetTickCount();
 
     bool bStarted = false;
     DWORD idleSince = 0;
@@ -154,7 +155,10 @@ bool Rip(const char* folder)
         else if (!idleSince)
             idleSince = GetTickCount();
         else if (bStarted && GetTickCount() - idleSince > 1000)
+        {
+            printf("corvane-remote: the rip took %.2f s\n", (idleSince - start) / 1000.0);
             return true;
+        }
         else if (!bStarted && GetTickCount() - idleSince > 10000)
         {
             fprintf(stderr, "corvane-remote: the rip never started\n");
