@@ -26,7 +26,9 @@ wine_session_start() {  # BUILD_DIR
   fi
 
   # Wine's desktop takes the display it finds when the session's first program
-  # starts, so the display comes first.
+  # starts, so the display comes first. A new prefix is made before the
+  # session's server starts, since making it ends with stopping every server.
+  "$root/cmake/wine-run" --create "$build"
   if wineserver -p; then wine_session_started_server=1; fi
   "$root/cmake/wine-run" --prepare "$build"
 }
