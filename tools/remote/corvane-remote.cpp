@@ -132,13 +132,16 @@ bool Rip(const char* folder)
             char caption[64] = "";
             char text[1024] = "";
             GetWindowTextA(box, caption, sizeof(caption));
-            GetDlgItemTextA(box, MESSAGE_TEXT_ID, text, sizeof(text));
-            if (!lstrcmpA(caption, "Extract CD Track(s)"))
+            // Only a message box has the text control; anything else owned
+            // by the main window is a job's progress window.
+            HWND textControl = GetDlgItem(box, MESSAGE_TEXT_ID);
+            if (!textControl)
             {
-                bStarted = true;
+                bStarted |= !lstrcmpA(caption, "Extract CD Track(s)");
                 idleSince = 0;
                 continue;
             }
+            GetWindowTextA(textControl, text, sizeof(text));
             printf("corvane-remote: the program asks \"%s\": %s\n", caption, text);
             if (!lstrcmpA(caption, "Corvane") && strstr(text, "Do you want to create it now?"))
             {
