@@ -1,5 +1,7 @@
 #include "sound/LResampleFilter.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -45,7 +47,9 @@ LResampleFilter::LResampleFilter(int32_t outRate, int32_t inRate)
         if (error < RATIO_TOLERANCE)
             break;
     }
-    step = static_cast<int>(std::floor(ratio * phases + 0.5));
+    // Rates far apart may ask for more than an int; the converter refuses
+    // such steps anyway.
+    step = static_cast<int>(std::min(std::floor(ratio * phases + 0.5), double(INT_MAX)));
 
     if (inRate < outRate)
     {

@@ -124,6 +124,7 @@ TEST(LSinkConvertRate, PairsItCannotConvertRaiseTheErrorAndDropTheData)
         {100, 192000, 2},  // no step of whole input frames comes near the ratio
         {44100, 48000, 3}, // mono and stereo only
         {0, 48000, 2},     // no data rate
+        {INT32_MAX, 1, 1}, // as far apart as rates go
     };
     for (const auto& c : cases)
     {
