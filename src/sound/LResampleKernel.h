@@ -1,7 +1,8 @@
 // The rate converter's inner loop, in SSE2. Samples are 16-bit, one plane per
-// channel; each coefficient is split as 256 * high + low (low in 0..255) so
-// that every product sum stays in 32 bits, yet the result is exactly that of
-// the whole coefficients summed without overflow:
+// channel. A half sum of whole Q16 coefficients times full-scale samples can
+// pass 2^31, so each coefficient is split as 256 * high + low, |high| <= 256
+// and low in 0..255: 16 products of either part stay far inside 32 bits, and
+// the result is exactly that of the whole coefficients summed without overflow:
 //   S0 = taps 0-7, S1 = taps 8-14, out = ((S0 >> 1) + (S1 >> 1) + 1024) >> 11.
 #pragma once
 
