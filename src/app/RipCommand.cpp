@@ -10,6 +10,8 @@
 #include "cdrom/LCDROMRipSectors.h"
 #include "jobs/LProgressDialog.h"
 #include "jobs/WebPage.h"
+#include "sound/LSinkConvertChannels.h"
+#include "sound/LSinkConvertRate.h"
 #include "resources/resource.h"
 #include "soundfile/LWaveFile.h"
 #include "soundfile/WaveFormatFile.h"
@@ -126,7 +128,11 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         LoadWaveFormat(format);
         fileSink = LWaveFile::OpenSink(path, format.Format);
     }
-    if (!fileSink || fileSink->bError)
+    // The job always writes 44100 Hz stereo; converters give the file its own.
+    LSoundSinkPtr chain;
+    if (fileSink && !fileSink->bError)
+        chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, fileSink));
+    if (!chain || chain->bError)
     {
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
@@ -138,7 +144,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     rip.nDrive = CDDBInfo.iDrive;
     rip.nStartSector = entry.nStartSector;
     rip.nEndSector = entry.nEndSector;
-    rip.Sink = fileSink;
+    rip.Sink = chain;
     rip.szName = entry.szName;
     LProgressJob<LCDROMRipSectors> job("Extract CD Track(s)", Process);
     job.pJobData = &rip;
@@ -147,6 +153,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     // Releasing the chain pushes out what the converters hold; the file sink
     // then knows whether every write reached the disk.
     rip.Sink = nullptr;
+    chain = nullptr;
     const bool bWriteFailed = fileSink->bError;
     fileSink = nullptr;
     if (bDone && !bWriteFailed)

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <mmsystem.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "app/MainDialogFixture.h"
 #include "files/LFile.h"
+#include "setup/InstallFolder.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {
@@ -283,6 +286,28 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
         EXPECT_EQ("Unable to create the file \"" + folder + "\\a/b - Intro.wav\".", boxes.boxes[0].text);
         EXPECT_TRUE(FilesInFolder().empty()) << "the rip went on after the failed track";
     }
+}
+
+TEST_F(RipCommandTest, ASavedWaveFormatGetsItsRateAndChannelsThroughTheConverters)
+{
+    char formatFile[TEXT_BUFFER_SIZE];
+    GetInstallProgramFilesPath(formatFile);
+    LFile::FilePathCat(formatFile, "WavCodec.wff");
+    const WAVEFORMATEX mono22k = {WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    {
+        std::ofstream file(formatFile, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(&mono22k), sizeof(mono22k));
+    }
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0});
+    Rip();
+    DeleteFileA(formatFile);
+    const std::vector<BYTE> bytes = FileBytes(folder + "\\Track 01.wav");
+    ASSERT_GE(bytes.size(), 46u);
+    EXPECT_EQ(1, bytes[22]) << "mono";
+    EXPECT_EQ(22050u, bytes[24] | bytes[25] << 8 | bytes[26] << 16);
+    // 60 sectors are 35280 frames at 44100 Hz: half as many at 22050.
+    EXPECT_NEAR(17640.0, (bytes.size() - 46) / 2.0, 8.0);
 }
 
 TEST_F(RipCommandTest, Mp3WithoutTheEncoderComponentIsReported)
