@@ -1,0 +1,51 @@
+// A small client for line-oriented conversations over TCP. Every operation
+// that can block runs inside a job: it waits in short steps, lets the job's
+// messages through between them, and gives up with 1 as soon as the user
+// stops the job. Result codes: 0 done, 1 stopped, 2 failed or timed out.
+#pragma once
+
+#include <winsock2.h>
+
+#include "files/TextBuffer.h"
+
+class LProgressDialog;
+
+// One socket; the object starts the sockets library and stops it again.
+class LIPSocket
+{
+public:
+    LIPSocket();
+    // Closes an open socket, then stops the library.
+    ~LIPSocket();
+    LIPSocket(const LIPSocket&) = delete;
+    LIPSocket& operator=(const LIPSocket&) = delete;
+
+    static void SystemStartup();
+    static void SystemShutDown();
+    bool SetNonBlocking();
+    void Close();
+
+    SOCKET hSocket = INVALID_SOCKET;
+};
+
+class LIPSocketStream : public LIPSocket
+{
+public:
+    // Bytes waiting to be read; 0 when the query fails.
+    u_long GetBytesReady();
+};
+
+// Connects to `host` (a dotted IPv4 address or a name) at `port`. `job` may
+// be null: the waits then never count as stopped.
+int ProcessConnect(LProgressDialog* job, LIPSocketStream& socket, const char* host, bool bNoDelay,
+                   unsigned timeoutMs, unsigned short port);
+// `server` is "host" or "host:port"; without a port, `defaultPort`.
+int ProcessConnectWithPort(LProgressDialog* job, LIPSocketStream& socket, const char* server,
+                           unsigned short defaultPort, unsigned timeoutMs);
+// Receives one line up to its line feed (not stored; a carriage return is):
+// at most 259 characters are kept, the rest of the line is dropped. The
+// buffer always ends terminated, holding what arrived even on failure.
+int ProcessRecvLine(LProgressDialog* job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE],
+                    unsigned timeoutMs);
+int ProcessSend(LProgressDialog* job, LIPSocketStream& socket, const char* bytes, unsigned timeoutMs, int count);
+int ProcessSendString(LProgressDialog* job, LIPSocketStream& socket, const char* text, unsigned timeoutMs);
