@@ -385,8 +385,13 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     {
         char artist[TEXT_BUFFER_SIZE];
         char album[TEXT_BUFFER_SIZE];
+        char artistPart[TEXT_BUFFER_SIZE];
         const size_t artistLength = static_cast<size_t>(separator - CDDBInfo.szTitle);
-        CopyText(artist, artistLength + 1 < sizeof(artist) ? artistLength + 1 : sizeof(artist), CDDBInfo.szTitle);
+        CopyText(artistPart, artistLength + 1 < sizeof(artistPart) ? artistLength + 1 : sizeof(artistPart),
+                 CDDBInfo.szTitle);
+        // Both parts become parts of file names: what the database sends must
+        // not lead a path out of the output folder.
+        LFile::MakeValidFileName(artistPart, artist);
         LFile::MakeValidFileName(separator + 3, album);
         SetDlgItemTextA(hWnd, IDC_ARTIST, artist);
         SetDlgItemTextA(hWnd, IDC_ALBUM, album);

@@ -1,8 +1,119 @@
 #include "cddb/CDDBLookup.h"
 
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/SettingsStore.h"
+#include "cddb/CDDBDiscId.h"
+#include "cddb/CDDBEntry.h"
+#include "cddb/LIPSocket.h"
 #include "cdrom/CDCommands.h"
 #include "cdrom/LSCSI.h"
 #include "jobs/LProgressDialog.h"
+
+namespace {
+
+const unsigned NETWORK_TIMEOUT_MS = 10000;
+const unsigned short CDDB_PORT = 8880;
+
+// A line from the server; false when none came (closed, silent, stopped).
+bool Receive(LProgressDialog* job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE])
+{
+    return ProcessRecvLine(job, socket, line, NETWORK_TIMEOUT_MS) == 0;
+}
+
+bool Send(LProgressDialog* job, LIPSocketStream& socket, const char* text)
+{
+    return ProcessSendString(job, socket, text, NETWORK_TIMEOUT_MS) == 0;
+}
+
+// Sends `command` and receives its reply, which must be a success.
+bool Ask(LProgressDialog* job, LIPSocketStream& socket, const char* command, char (&reply)[TEXT_BUFFER_SIZE])
+{
+    return Send(job, socket, command) && Receive(job, socket, reply) && IsCDDBSuccess(reply);
+}
+
+bool IsEndOfList(const char* line) { return line[0] == '.'; }
+
+// Several matches: the list is read to its end, and the first match's entry
+// is asked for under its own category and disc id.
+bool ReadFirstMatch(LProgressDialog* job, LIPSocketStream& socket, char (&category)[TEXT_BUFFER_SIZE],
+                    char (&discId)[TEXT_BUFFER_SIZE])
+{
+    bool bFound = false;
+    char line[TEXT_BUFFER_SIZE];
+    while (Receive(job, socket, line))
+    {
+        if (IsEndOfList(line))
+            return bFound;
+        if (!bFound)
+            bFound = ParseCDDBMatch(line, category, discId);
+    }
+    return false;
+}
+
+// The conversation with the server; every way out leaves the names as far as
+// they got. The socket closes and the sockets library stops with `socket`.
+void LookUp(LProgressDialog* job, LCDDBInfo& info, const int32_t* starts)
+{
+    char server[TEXT_BUFFER_SIZE];
+    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", server);
+    job->SetText(0, "Connected to freedb server");
+    job->SetText(1, server);
+
+    LIPSocketStream socket;
+    char line[TEXT_BUFFER_SIZE];
+    if (ProcessConnectWithPort(job, socket, server, CDDB_PORT, NETWORK_TIMEOUT_MS) != 0)
+        return;
+    if (!Receive(job, socket, line) || !IsCDDBSuccess(line))
+        return;
+    if (!Ask(job, socket, "cddb hello undef localhost Corvane 1.32\n", line))
+        return;
+
+    char query[CDDB_QUERY_SIZE];
+    MakeCDDBQuery(starts, info.nTracks, query, sizeof(query));
+    if (!Ask(job, socket, query, line) || strlen(line) < 4)
+        return;
+    char category[TEXT_BUFFER_SIZE];
+    char discId[TEXT_BUFFER_SIZE];
+    switch (CDDBReplyCode(line))
+    {
+    case 200:
+        if (!ParseCDDBMatch(line + 4, category, discId))
+            return;
+        break;
+    case 202:
+        MessageBoxA(nullptr, "No CDDB match found", "Corvane", MB_OK | MB_ICONERROR);
+        return;
+    case 210:
+    case 211:
+        if (!ReadFirstMatch(job, socket, category, discId))
+            return;
+        break;
+    default:
+        return;
+    }
+
+    char read[3 * TEXT_BUFFER_SIZE];
+    snprintf(read, sizeof(read), "cddb read %s %s\n", category, discId);
+    if (!Ask(job, socket, read, line))
+        return;
+    LCDDBEntryReader entry(info);
+    bool bComplete = false;
+    while (!bComplete && Receive(job, socket, line))
+    {
+        bComplete = IsEndOfList(line);
+        if (!bComplete)
+            entry.ReadLine(line);
+    }
+    entry.Finish();
+    if (bComplete)
+        Send(job, socket, "cddb quit\n");
+}
+
+} // namespace
 
 int Process(LProgressDialog* job, LCDDBInfo& info)
 {
@@ -15,6 +126,9 @@ int Process(LProgressDialog* job, LCDDBInfo& info)
     const int r = ProcessSCSICDGetTOC(job, scsi, info.nTracks, starts);
     if (r != 0)
         return r;
+    int32_t addresses[TOC_MAX_ENTRIES];
+    for (int i = 0; i <= info.nTracks; ++i)
+        addresses[i] = starts[i];
     for (int i = 0; i < info.nTracks; ++i)
     {
         LCDTrack& track = info.Tracks[i];
@@ -23,7 +137,7 @@ int Process(LProgressDialog* job, LCDDBInfo& info)
         track.nEndSector = starts[i + 1];
         track.nSeconds = TrackSeconds(starts[i], starts[i + 1]);
     }
-    // The disc database is asked when info.bUseCDDB is set; that lookup is
-    // not built yet, so the generic names stand.
+    if (info.bUseCDDB)
+        LookUp(job, info, addresses);
     return Done;
 }

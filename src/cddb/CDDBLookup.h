@@ -1,12 +1,17 @@
 // The job "Loading CD Information": the track list of one drive's disc, with
-// generic names that the disc database may replace.
+// generic names, then, when asked, the names a CDDB server has for the disc.
 #pragma once
 
 #include "cdrom/LCDDBInfo.h"
 
 class LProgressDialog;
 
+// The server asked unless the setting "CDDBServer" names another
+// ("host" or "host:port"; the port is 8880 when none is given).
+constexpr const char* CDDB_DEFAULT_SERVER = "gnudb.gnudb.org";
+
 // Fills `info`'s tracks from the table of contents of drive `info.iDrive`,
-// named "Track 01", "Track 02" ...; 1 or 2 when the drive cannot be opened or
-// its table of contents read.
+// named "Track 01", "Track 02" ...; with `info.bUseCDDB` the server's names
+// replace them where it has some. 1 or 2 only when the drive cannot be opened
+// or its table of contents read: the lookup itself never fails the job.
 int Process(LProgressDialog* job, LCDDBInfo& info);
