@@ -45,9 +45,11 @@ class MainDialogTest : public VirtualDrivesTest
 protected:
     void SetUp() override
     {
-        // The window's own settings start from their defaults in every test.
+        // The window's own settings start from their defaults in every test,
+        // and the disc database is a port where nobody answers.
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
+        SetValue(SETTINGS_KEY, "CDDBServer", "127.0.0.1:1");
         VirtualDrivesTest::SetUp();
     }
     void TearDown() override

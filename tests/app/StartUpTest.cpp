@@ -72,6 +72,15 @@ protected:
         fprintf(file, "0 0 0 %s\n", DiscCue("three-tracks").c_str());
         fclose(file);
         SetEnvironmentVariableA("VDRIVE_CONFIG", config.c_str());
+        // The disc database is a port where nobody answers.
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\Settings", 0, nullptr, 0, KEY_WRITE,
+                            nullptr, &hKey, nullptr) == ERROR_SUCCESS)
+        {
+            const char server[] = "127.0.0.1:1";
+            RegSetValueExA(hKey, "CDDBServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), sizeof(server));
+            RegCloseKey(hKey);
+        }
     }
     void TearDown() override
     {

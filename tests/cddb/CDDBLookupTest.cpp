@@ -1,0 +1,235 @@
+// The lookup of "Loading CD Information" against the local CDDB server, with
+// a virtual drive holding the disc and a real progress window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winsock2.h>
+
+#include <string>
+#include <vector>
+
+#include "app/SettingsStore.h"
+#include "cddb/CDDBDiscId.h"
+#include "cddb/CDDBLookup.h"
+#include "cdrom/VirtualDrives.h"
+#include "cddb/LocalCDDBServer.h"
+#include "files/LFile.h"
+#include "jobs/LProgressDialog.h"
+#include "ui/MessageBoxCapture.h"
+
+namespace {
+
+const char* const SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
+
+// three-tracks: tracks at 0, 40 and 75, lead-out 135.
+std::string ThreeTracksId()
+{
+    const int32_t starts[] = {0, 40, 75, 135};
+    char id[16];
+    snprintf(id, sizeof(id), "%08x", CDDBDiscId(starts, 3));
+    return id;
+}
+
+class CDDBLookupTest : public VirtualDrivesTest
+{
+protected:
+    void SetUp() override
+    {
+        VirtualDrivesTest::SetUp();
+        io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+        entries = ProgramFolder() + "\\cddb-entries";
+        for (const char* category : {"rock", "misc", "jazz"})
+            LFile::DeleteFolderAndFiles((entries + "\\" + category).c_str());
+        CreateDirectoryA(entries.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        server.Stop();
+        HKEY hKey;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
+        {
+            RegDeleteValueA(hKey, "CDDBServer");
+            RegCloseKey(hKey);
+        }
+        VirtualDrivesTest::TearDown();
+    }
+
+    // An xmcd entry for the disc in `category`, lines ending in CR LF.
+    void WriteEntry(const char* category, const std::vector<std::string>& lines)
+    {
+        const std::string folder = entries + "\\" + category;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        FILE* file = fopen((folder + "\\" + ThreeTracksId()).c_str(), "wb");
+        ASSERT_NE(nullptr, file);
+        fprintf(file, "# xmcd\r\nDISCID=%s\r\n", ThreeTracksId().c_str());
+        for (const std::string& line : lines)
+            fprintf(file, "%s\r\n", line.c_str());
+        fclose(file);
+    }
+
+    void StartServer(const std::string& options = "")
+    {
+        ASSERT_TRUE(server.Start(UnixPath(entries), options)) << "the local server did not start";
+        WriteSettingString("Settings", "CDDBServer", server.Address().c_str());
+    }
+
+    // Runs "Loading CD Information" as the main window does.
+    int Load(bool bUseCDDB = true)
+    {
+        memset(&info, 0, sizeof(info));
+        info.bUseCDDB = bUseCDDB;
+        LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
+        job.pJobData = &info;
+        job.Run(nullptr);
+        return job.nResult;
+    }
+
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < info.nTracks; ++i)
+            names.push_back(info.Tracks[i].szName);
+        return names;
+    }
+
+    const std::vector<std::string> generic = {"Track 01", "Track 02", "Track 03"};
+    std::string entries;
+    LocalCDDBServer server;
+    LCDDBInfo info;
+};
+
+TEST_F(CDDBLookupTest, AnExactMatchNamesTheDiscAndItsTracks)
+{
+    WriteEntry("rock", {"DTITLE=Some Artist / Some Album", "DYEAR=2001", "TTITLE0=One", "TTITLE1=Two",
+                        "TTITLE2=Three", "EXTD=", "PLAYORDER="});
+    StartServer();
+    MessageBoxCapture boxes;
+    EXPECT_EQ(Done, Load());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_STREQ("Some Artist / Some Album", info.szTitle);
+    EXPECT_EQ(std::vector<std::string>({"One", "Two", "Three"}), Names());
+    EXPECT_EQ(40, info.Tracks[0].nEndSector);
+}
+
+TEST_F(CDDBLookupTest, NoMatchIsReportedOnceAndKeepsTheGenericNames)
+{
+    StartServer();
+    MessageBoxCapture boxes;
+    EXPECT_EQ(Done, Load());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ("No CDDB match found", boxes.boxes[0].text);
+    EXPECT_EQ("Corvane", boxes.boxes[0].caption);
+    EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+    EXPECT_EQ(generic, Names());
+    EXPECT_STREQ("", info.szTitle);
+}
+
+TEST_F(CDDBLookupTest, SeveralMatchesReadTheFirst)
+{
+    WriteEntry("jazz", {"DTITLE=Jazz Artist / First Listed", "TTITLE0=J1"});
+    WriteEntry("misc", {"DTITLE=Misc Artist / Second Listed", "TTITLE0=M1"});
+    StartServer();
+    EXPECT_EQ(Done, Load());
+    EXPECT_STREQ("Jazz Artist / First Listed", info.szTitle);
+    EXPECT_EQ(std::vector<std::string>({"J1", "Track 02", "Track 03"}), Names());
+}
+
+TEST_F(CDDBLookupTest, WithoutTheDatabaseNoConnectionIsMade)
+{
+    // A listening socket that would see the connection.
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
+    ASSERT_EQ(0, listen(listener, 4));
+    int size = sizeof(address);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    WriteSettingString("Settings", "CDDBServer", ("127.0.0.1:" + std::to_string(ntohs(address.sin_port))).c_str());
+
+    EXPECT_EQ(Done, Load(false));
+    EXPECT_EQ(generic, Names());
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener, &readable);
+    timeval none = {0, 0};
+    EXPECT_EQ(0, select(0, &readable, nullptr, nullptr, &none)) << "a connection was made";
+    closesocket(listener);
+    WSACleanup();
+}
+
+TEST_F(CDDBLookupTest, WhatTheEntryHoldsIsReadWhateverItsForm)
+{
+    const std::string longLine = "EXTD=" + std::string(295, 'x');
+    const struct
+    {
+        const char* options;
+        std::vector<std::string> lines;
+        const char* title;
+        std::vector<std::string> names;
+    } cases[] = {
+        // A title split over two lines is joined; a track beyond 255 is ignored.
+        {"", {"DTITLE=A Long Artist Na", "DTITLE=me / Album", "TTITLE300=Nowhere", "TTITLE1=Two"},
+         "A Long Artist Name / Album", {"Track 01", "Two", "Track 03"}},
+        // Lines ended by a line feed alone keep their last letter.
+        {"--lf-only", {"DTITLE=Artist / Album", "TTITLE0=One"}, "Artist / Album", {"One", "Track 02", "Track 03"}},
+        // A 300-character line is cut, and the lines after it still read.
+        {"--long-line", {longLine, "DTITLE=Artist / Album", "TTITLE2=Three"}, "Artist / Album",
+         {"Track 01", "Track 02", "Three"}},
+        // Escapes are decoded.
+        {"", {"DTITLE=Artist / Album", "TTITLE0=Tab\\there"}, "Artist / Album", {"Tab\there", "Track 02", "Track 03"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.title + std::string(" ") + c.options);
+        WriteEntry("rock", c.lines);
+        StartServer(c.options);
+        EXPECT_EQ(Done, Load());
+        EXPECT_STREQ(c.title, info.szTitle);
+        EXPECT_EQ(c.names, Names());
+        server.Stop();
+    }
+}
+
+TEST_F(CDDBLookupTest, EveryFailureKeepsWhatWasReadAndTheJobSucceeds)
+{
+    WriteEntry("rock", {"DTITLE=Some Artist / Some Album", "TTITLE0=One", "TTITLE1=Two", "TTITLE2=Three"});
+    const struct
+    {
+        const char* options;
+        const char* title;
+        std::vector<std::string> names;
+    } cases[] = {
+        // The entry's lines: # xmcd, DISCID, DTITLE, TTITLE0, ...
+        {"--close-mid-entry 4", "Some Artist / Some Album", {"One", "Track 02", "Track 03"}},
+        {"--fail greeting=432", "", {"Track 01", "Track 02", "Track 03"}},
+        {"--fail hello=431", "", {"Track 01", "Track 02", "Track 03"}},
+        {"--fail query=500", "", {"Track 01", "Track 02", "Track 03"}},
+        {"--fail read=401", "", {"Track 01", "Track 02", "Track 03"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.options);
+        StartServer(c.options);
+        MessageBoxCapture boxes;
+        EXPECT_EQ(Done, Load());
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_STREQ(c.title, info.szTitle);
+        EXPECT_EQ(c.names, Names());
+        server.Stop();
+    }
+}
+
+TEST_F(CDDBLookupTest, ASilentServerLeavesTheGenericNamesAfterTheTimeOut)
+{
+    WriteEntry("rock", {"DTITLE=Some Artist / Some Album", "TTITLE0=One"});
+    StartServer("--silent query");
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(Done, Load());
+    EXPECT_GE(GetTickCount() - start, 9000u) << "it gave up before the time-out";
+    EXPECT_EQ(generic, Names());
+}
+
+} // namespace
