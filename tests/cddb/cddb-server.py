@@ -14,8 +14,8 @@ Start-up and stop:
                         exits within 0.2 s of the file's deletion
   --log FILE            also append every received command line to FILE
   --idle-exit SECONDS   exit after SECONDS without a connection or a received
-                        line (0, the default: never)
-  --exit-with-parent    exit when the process that started the server ends
+                        line (0, the default: never); a guard for tests that
+                        may end without deleting the port file
   SIGTERM and SIGINT end it as well; on the way out it deletes its port file.
   Every received line is logged to standard error.
 
@@ -116,7 +116,6 @@ def parse_arguments():
     parser.add_argument("--port-file")
     parser.add_argument("--log")
     parser.add_argument("--idle-exit", type=float, default=0)
-    parser.add_argument("--exit-with-parent", action="store_true")
     parser.add_argument("--fail", type=failure, action="append", default=[], metavar="STEP=CODE")
     parser.add_argument("--silent", choices=STEPS, action="append", default=[])
     parser.add_argument("--inexact", action="store_true")
@@ -130,13 +129,12 @@ def parse_arguments():
 
 
 class Stopper:
-    """Tells when the server should end: a signal, its port file gone, idle
-    for too long, or its parent gone."""
+    """Tells when the server should end: a signal, its port file gone, or
+    idle for too long."""
 
     def __init__(self, options):
         self.port_file = options.port_file
         self.idle_exit = options.idle_exit
-        self.parent = os.getppid() if options.exit_with_parent else None
         self.last_activity = time.monotonic()
 
     def active(self):
@@ -149,8 +147,6 @@ class Stopper:
             return "port file deleted"
         if self.idle_exit > 0 and time.monotonic() - self.last_activity > self.idle_exit:
             return "idle"
-        if self.parent is not None and os.getppid() != self.parent:
-            return "parent ended"
         return None
 
 
