@@ -48,4 +48,9 @@ int ProcessConnectWithPort(LProgressDialog* job, LIPSocketStream& socket, const 
 int ProcessRecvLine(LProgressDialog* job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE],
                     unsigned timeoutMs);
 int ProcessSend(LProgressDialog* job, LIPSocketStream& socket, const char* bytes, unsigned timeoutMs, int count);
+// ProcessSend with the call that hands each chunk to the socket given, so
+// that tests can watch the chunks; ProcessSend passes `send`.
+using SendFunction = int(WSAAPI*)(SOCKET socket, const char* bytes, int count, int flags);
+int ProcessSendThrough(SendFunction sendChunk, LProgressDialog* job, LIPSocketStream& socket, const char* bytes,
+                       unsigned timeoutMs, int count);
 int ProcessSendString(LProgressDialog* job, LIPSocketStream& socket, const char* text, unsigned timeoutMs);

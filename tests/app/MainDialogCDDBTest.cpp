@@ -2,6 +2,8 @@
 // and the fields show, and the files a rip names from them.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/MainDialogFixture.h"
 #include "app/SettingsStore.h"
 #include "cddb/LocalCDDBServer.h"
@@ -16,18 +18,19 @@ protected:
     void SetUp() override
     {
         MainDialogTest::SetUp();
-        entries = ProgramFolder() + "\\cddb-window-entries";
+        CreateDirectoryA(WindowsPath(CDDB_TEST_FOLDER).c_str(), nullptr);
+        entries = std::string(CDDB_TEST_FOLDER) + "/window-entries";
         output = ProgramFolder() + "\\cddb-window-rip";
-        LFile::DeleteFolderAndFiles((entries + "\\rock").c_str());
+        LFile::DeleteFolderAndFiles(WindowsPath(entries + "/rock").c_str());
         LFile::DeleteFolderAndFiles(output.c_str());
-        CreateDirectoryA(entries.c_str(), nullptr);
-        CreateDirectoryA((entries + "\\rock").c_str(), nullptr);
+        CreateDirectoryA(WindowsPath(entries).c_str(), nullptr);
+        CreateDirectoryA(WindowsPath(entries + "/rock").c_str(), nullptr);
         CreateDirectoryA(output.c_str(), nullptr);
     }
     void TearDown() override
     {
         MainDialogTest::TearDown();
-        server.Stop();
+        server.reset();
         HKEY hKey;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
         {
@@ -40,19 +43,20 @@ protected:
     // Every query is answered with this one entry, whatever the disc.
     void Serve(const char* title, const std::vector<std::string>& tracks)
     {
-        FILE* file = fopen((entries + "\\rock\\00000001").c_str(), "wb");
+        FILE* file = fopen(WindowsPath(entries + "/rock/00000001").c_str(), "wb");
         ASSERT_NE(nullptr, file);
         fprintf(file, "# xmcd\r\nDISCID=00000001\r\nDTITLE=%s\r\n", title);
         for (size_t i = 0; i < tracks.size(); ++i)
             fprintf(file, "TTITLE%d=%s\r\n", static_cast<int>(i), tracks[i].c_str());
         fclose(file);
-        ASSERT_TRUE(server.Start(UnixPath(entries), "--match-all 00000001"));
-        WriteSettingString("Settings", "CDDBServer", server.Address().c_str());
+        server = std::make_unique<LocalCDDBServer>(entries, "--match-all 00000001");
+        ASSERT_NE(0, server->port);
+        WriteSettingString("Settings", "CDDBServer", server->Server().c_str());
     }
 
-    std::string entries;
+    std::string entries;  // a Unix path, as the server takes it
     std::string output;
-    LocalCDDBServer server;
+    std::unique_ptr<LocalCDDBServer> server;
 };
 
 TEST_F(MainDialogCDDBTest, TheDatabaseNamesFillTheWindowAndNameTheFiles)

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,14 +38,15 @@ protected:
     {
         VirtualDrivesTest::SetUp();
         io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
-        entries = ProgramFolder() + "\\cddb-entries";
+        CreateDirectoryA(WindowsPath(CDDB_TEST_FOLDER).c_str(), nullptr);
+        entries = std::string(CDDB_TEST_FOLDER) + "/lookup-entries";
         for (const char* category : {"rock", "misc", "jazz"})
-            LFile::DeleteFolderAndFiles((entries + "\\" + category).c_str());
-        CreateDirectoryA(entries.c_str(), nullptr);
+            LFile::DeleteFolderAndFiles(WindowsPath(entries + "/" + category).c_str());
+        CreateDirectoryA(WindowsPath(entries).c_str(), nullptr);
     }
     void TearDown() override
     {
-        server.Stop();
+        server.reset();
         HKEY hKey;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
         {
@@ -57,7 +59,7 @@ protected:
     // An xmcd entry for the disc in `category`, lines ending in CR LF.
     void WriteEntry(const char* category, const std::vector<std::string>& lines)
     {
-        const std::string folder = entries + "\\" + category;
+        const std::string folder = WindowsPath(entries + "/" + category);
         CreateDirectoryA(folder.c_str(), nullptr);
         FILE* file = fopen((folder + "\\" + ThreeTracksId()).c_str(), "wb");
         ASSERT_NE(nullptr, file);
@@ -69,8 +71,9 @@ protected:
 
     void StartServer(const std::string& options = "")
     {
-        ASSERT_TRUE(server.Start(UnixPath(entries), options)) << "the local server did not start";
-        WriteSettingString("Settings", "CDDBServer", server.Address().c_str());
+        server = std::make_unique<LocalCDDBServer>(entries, options);
+        ASSERT_NE(0, server->port) << "the local server did not start";
+        WriteSettingString("Settings", "CDDBServer", server->Server().c_str());
     }
 
     // Runs "Loading CD Information" as the main window does.
@@ -93,8 +96,8 @@ protected:
     }
 
     const std::vector<std::string> generic = {"Track 01", "Track 02", "Track 03"};
-    std::string entries;
-    LocalCDDBServer server;
+    std::string entries;  // a Unix path, as the server takes it
+    std::unique_ptr<LocalCDDBServer> server;
     LCDDBInfo info;
 };
 
@@ -189,7 +192,7 @@ TEST_F(CDDBLookupTest, WhatTheEntryHoldsIsReadWhateverItsForm)
         EXPECT_EQ(Done, Load());
         EXPECT_STREQ(c.title, info.szTitle);
         EXPECT_EQ(c.names, Names());
-        server.Stop();
+        server.reset();
     }
 }
 
@@ -218,7 +221,7 @@ TEST_F(CDDBLookupTest, EveryFailureKeepsWhatWasReadAndTheJobSucceeds)
         EXPECT_TRUE(boxes.boxes.empty());
         EXPECT_STREQ(c.title, info.szTitle);
         EXPECT_EQ(c.names, Names());
-        server.Stop();
+        server.reset();
     }
 }
 
