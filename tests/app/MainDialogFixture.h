@@ -16,6 +16,9 @@
 
 constexpr const char* SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
 constexpr const char* PLACEMENT_KEY = "Software\\Talmarin\\Corvane\\MainDialog";
+// The recent output folders, which the rips of the tests would otherwise leave
+// at the head of the list.
+constexpr const char* RECENT_FOLDERS_KEY = "Software\\Talmarin\\Corvane\\OutputFolder";
 
 inline void SetValue(const char* key, const char* name, const char* text)
 {
@@ -48,6 +51,7 @@ protected:
         // The window's own settings start from their defaults in every test,
         // and the disc database is a port where nobody answers.
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
+        RegDeleteKeyA(HKEY_CURRENT_USER, RECENT_FOLDERS_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
         SetValue(SETTINGS_KEY, "CDDBServer", "127.0.0.1:1");
         VirtualDrivesTest::SetUp();
@@ -59,6 +63,7 @@ protected:
         Pump();
         VirtualDrivesTest::TearDown();
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
+        RegDeleteKeyA(HKEY_CURRENT_USER, RECENT_FOLDERS_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
     }
 
