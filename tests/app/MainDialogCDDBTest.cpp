@@ -31,12 +31,7 @@ protected:
     {
         MainDialogTest::TearDown();
         server.reset();
-        HKEY hKey;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
-        {
-            RegDeleteValueA(hKey, "CDDBServer");
-            RegCloseKey(hKey);
-        }
+        DeleteValue(SETTINGS_KEY, "CDDBServer");
         LFile::DeleteFolderAndFiles(output.c_str());
     }
 

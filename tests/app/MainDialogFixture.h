@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "RegistryValues.h"
 #include "cdrom/VirtualDrives.h"
 #include "resources/resource.h"
 
@@ -19,29 +20,6 @@ constexpr const char* PLACEMENT_KEY = "Software\\Talmarin\\Corvane\\MainDialog";
 // The recent output folders, which the rips of the tests would otherwise leave
 // at the head of the list.
 constexpr const char* RECENT_FOLDERS_KEY = "Software\\Talmarin\\Corvane\\OutputFolder";
-
-inline void SetValue(const char* key, const char* name, const char* text)
-{
-    HKEY hKey;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) == ERROR_SUCCESS)
-    {
-        RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), lstrlenA(text) + 1);
-        RegCloseKey(hKey);
-    }
-}
-
-inline std::string GetValue(const char* key, const char* name)
-{
-    char text[TEXT_BUFFER_SIZE] = "";
-    DWORD size = sizeof(text);
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &hKey) == ERROR_SUCCESS)
-    {
-        RegQueryValueExA(hKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-        RegCloseKey(hKey);
-    }
-    return text;
-}
 
 class MainDialogTest : public VirtualDrivesTest
 {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "app/MainDialogFixture.h"
 #include "files/LFile.h"
 #include "setup/InstallFolder.h"
@@ -19,12 +20,6 @@
 namespace {
 
 const char* const COMPONENT_KEY = "Software\\Talmarin\\Components\\mp3el";
-
-std::vector<BYTE> FileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -51,15 +46,7 @@ protected:
         LFile::DeleteFolderAndFiles(folder.c_str());
     }
 
-    static void DeleteSetting(const char* name)
-    {
-        HKEY hKey;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
-        {
-            RegDeleteValueA(hKey, name);
-            RegCloseKey(hKey);
-        }
-    }
+    static void DeleteSetting(const char* name) { DeleteValue(SETTINGS_KEY, name); }
 
     // Opens the window on `drive`, with the output folder `output`.
     void OpenOn(const DriveConfig& drive, const std::string& output)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cdrom/VirtualDiscFiles.h"
+#include "RegistryValues.h"
 #include "WaitFor.h"
 
 namespace {
@@ -73,14 +74,7 @@ protected:
         fclose(file);
         SetEnvironmentVariableA("VDRIVE_CONFIG", config.c_str());
         // The disc database is a port where nobody answers.
-        HKEY hKey;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\Settings", 0, nullptr, 0, KEY_WRITE,
-                            nullptr, &hKey, nullptr) == ERROR_SUCCESS)
-        {
-            const char server[] = "127.0.0.1:1";
-            RegSetValueExA(hKey, "CDDBServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server), sizeof(server));
-            RegCloseKey(hKey);
-        }
+        SetValue("Software\\Talmarin\\Corvane\\Settings", "CDDBServer", "127.0.0.1:1");
     }
     void TearDown() override
     {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RegistryValues.h"
 #include "app/SettingsStore.h"
 #include "cddb/CDDBDiscId.h"
 #include "cddb/CDDBLookup.h"
@@ -47,12 +48,7 @@ protected:
     void TearDown() override
     {
         server.reset();
-        HKEY hKey;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
-        {
-            RegDeleteValueA(hKey, "CDDBServer");
-            RegCloseKey(hKey);
-        }
+        DeleteValue(SETTINGS_KEY, "CDDBServer");
         VirtualDrivesTest::TearDown();
     }
 

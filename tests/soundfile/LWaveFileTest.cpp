@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "cdrom/VirtualDiscFiles.h"
 #include "soundfile/LWaveFile.h"
 
@@ -19,12 +20,6 @@ std::string OutputFile(const char* name)
     const std::string folder = ProgramFolder() + "\\wav-files";
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "\\" + name;
-}
-
-std::vector<BYTE> FileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 uint32_t Get32(const std::vector<BYTE>& b, size_t at)
