@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "app/RipNames.h"
 #include "app/SettingsStore.h"
 #include "cddb/CDDBLookup.h"
 #include "cdrom/CDCommands.h"
@@ -182,24 +183,34 @@ void MainDialog::EnableControls()
     for (int id : {IDC_LABEL_ARTIST, IDC_LABEL_ALBUM, IDC_ARTIST, IDC_ALBUM})
         EnableControl(id, bUseCDDB);
 
+    LCommandState states[STATEFUL_COMMANDS];
+    CommandStates(states);
+    for (const LCommandState& state : states)
+    {
+        EnableMenuItem(state.nId, state.bEnabled);
+        // Commands without a button are not in the toolbar, which ignores them.
+        SendMessageA(hToolBar, TB_ENABLEBUTTON, state.nId, state.bEnabled);
+    }
+}
+
+void MainDialog::CommandStates(LCommandState (&states)[STATEFUL_COMMANDS]) const
+{
     const bool bRowSelected = SelectedRow() >= 0;
-    for (int id : {CM_EDIT, CM_RENAME, CM_PLAY})
-        EnableMenuItem(id, bRowSelected);
-    SendMessageA(hToolBar, TB_ENABLEBUTTON, CM_PLAY, bRowSelected);
-
-    // Nothing plays yet, so Stop has nothing to stop.
-    EnableMenuItem(CM_STOP, false);
-    SendMessageA(hToolBar, TB_ENABLEBUTTON, CM_STOP, FALSE);
-
     const int nRows = RowCount();
-    EnableMenuItem(CM_SELECT_ALL, nRows > 0);
-    EnableMenuItem(CM_SELECT_NONE, nRows > 0);
-
     bool bAnyChecked = false;
     for (int i = 0; i < nRows && !bAnyChecked; ++i)
         bAnyChecked = IsRowChecked(i);
-    EnableMenuItem(CM_RIP, bAnyChecked);
-    SendMessageA(hToolBar, TB_ENABLEBUTTON, CM_RIP, bAnyChecked);
+    const LCommandState all[STATEFUL_COMMANDS] = {
+        {CM_RIP, bAnyChecked},
+        {CM_EDIT, bRowSelected},
+        {CM_RENAME, bRowSelected},
+        {CM_PLAY, bRowSelected},
+        {CM_STOP, false},  // nothing plays yet, so Stop has nothing to stop
+        {CM_SELECT_ALL, nRows > 0},
+        {CM_SELECT_NONE, nRows > 0},
+    };
+    for (int i = 0; i < STATEFUL_COMMANDS; ++i)
+        states[i] = all[i];
 }
 
 void MainDialog::CmCommand(WORD id, WORD notifyCode)
@@ -266,69 +277,112 @@ void MainDialog::DestroyDialog()
 
 INT_PTR MainDialog::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    bool bHandled = false;
     switch (msg)
     {
     case WM_NOTIFY:
-    {
-        const NMHDR& header = *reinterpret_cast<const NMHDR*>(lParam);
-        if (header.idFrom == IDC_TRACKS)
-        {
-            if (header.code == LVN_ITEMCHANGED)
-                EnableControls();
-            else if (header.code == LVN_ENDLABELEDITA)
-                EndLabelEdit(*reinterpret_cast<const NMLVDISPINFOA*>(lParam));
-            else if (header.code == NM_DBLCLK)
-                CmCommand(CM_PLAY, 0);
-        }
-        else if (header.idFrom == IDC_STATUS && header.code == NM_CLICK)
-            InternetResourcesMenu();
+        bHandled = OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         break;
-    }
     case WM_SIZE:
-        LayoutControls();
-        SendMessageA(hToolBar, TB_AUTOSIZE, 0, 0);
-        InvalidateRect(hWnd, nullptr, TRUE);
-        return 1;
+        bHandled = OnSize();
+        break;
     case WM_CLOSE:
-        Close(IDCANCEL);
+        bHandled = OnClose();
         break;
     case WM_COMMAND:
-        // Enter and Escape in a row's label edit only end the edit.
-        if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
-            && SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETEDITCONTROL, 0, 0))
-            return 1;
+        bHandled = OnLabelEditKey(LOWORD(wParam));
         break;
     case WM_TIMER:
-        KillTimer(hWnd, wParam);
-        if (wParam == STATUS_TIMER)
-            NextStatusText();
-        return 1;
+        bHandled = OnTimer(wParam);
+        break;
     case WM_MENUSELECT:
-        if (const char* text = MenuHelpText(LOWORD(wParam)))
-        {
-            ShowStatusText(text);
-            SetTimer(hWnd, STATUS_TIMER, STATUS_MS, nullptr);
-        }
-        return 1;
+        bHandled = OnMenuSelect(LOWORD(wParam));
+        break;
     case WM_DEVICECHANGE:
-        if (wParam == DBT_DEVICEARRIVAL)
-            CDDriveChanged(true);
-        else if (wParam == DBT_DEVICEREMOVECOMPLETE)
-        {
-            SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_DELETEALLITEMS, 0, 0);
-            EmptyDiscFields();
-        }
-        return 1;
+        bHandled = OnDeviceChange(wParam);
+        break;
     case WM_CONTEXTMENU:
-        if (reinterpret_cast<HWND>(wParam) == GetDlgItem(hWnd, IDC_STATUS))
-            InternetResourcesMenu();
-        else if (reinterpret_cast<HWND>(wParam) == GetDlgItem(hWnd, IDC_TRACKS))
-            TrackMessageMenu();
+        bHandled = OnContextMenu(reinterpret_cast<HWND>(wParam));
         break;
     default:
         break;
     }
-    return LDialog::DialogProc(msg, wParam, lParam);
+    return bHandled ? 1 : LDialog::DialogProc(msg, wParam, lParam);
+}
+
+bool MainDialog::OnNotify(const NMHDR& header)
+{
+    if (header.idFrom == IDC_TRACKS)
+    {
+        if (header.code == LVN_ITEMCHANGED)
+            EnableControls();
+        else if (header.code == LVN_ENDLABELEDITA)
+            EndLabelEdit(reinterpret_cast<const NMLVDISPINFOA&>(header));
+        else if (header.code == NM_DBLCLK)
+            CmCommand(CM_PLAY, 0);
+    }
+    else if (header.idFrom == IDC_STATUS && header.code == NM_CLICK)
+        InternetResourcesMenu();
+    return false;
+}
+
+bool MainDialog::OnSize()
+{
+    LayoutControls();
+    SendMessageA(hToolBar, TB_AUTOSIZE, 0, 0);
+    InvalidateRect(hWnd, nullptr, TRUE);
+    return true;
+}
+
+bool MainDialog::OnClose()
+{
+    Close(IDCANCEL);
+    return false;
+}
+
+bool MainDialog::OnLabelEditKey(WORD id) const
+{
+    // Enter and Escape in a row's label edit only end the edit.
+    return (id == IDOK || id == IDCANCEL) && SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETEDITCONTROL, 0, 0);
+}
+
+bool MainDialog::OnTimer(UINT_PTR id)
+{
+    KillTimer(hWnd, id);
+    if (id == STATUS_TIMER)
+        NextStatusText();
+    return true;
+}
+
+bool MainDialog::OnMenuSelect(WORD id)
+{
+    if (const char* text = MenuHelpText(id))
+    {
+        ShowStatusText(text);
+        SetTimer(hWnd, STATUS_TIMER, STATUS_MS, nullptr);
+    }
+    return true;
+}
+
+bool MainDialog::OnDeviceChange(WPARAM event)
+{
+    if (event == DBT_DEVICEARRIVAL)
+        CDDriveChanged(true);
+    else if (event == DBT_DEVICEREMOVECOMPLETE)
+    {
+        SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_DELETEALLITEMS, 0, 0);
+        EmptyDiscFields();
+    }
+    return true;
+}
+
+bool MainDialog::OnContextMenu(HWND control)
+{
+    if (control == GetDlgItem(hWnd, IDC_STATUS))
+        InternetResourcesMenu();
+    else if (control == GetDlgItem(hWnd, IDC_TRACKS))
+        TrackMessageMenu();
+    return false;
 }
 
 bool MainDialog::KeyDown(uint32_t key)
@@ -350,6 +404,7 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
         return;
     CDDBInfo.iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
     CDDBInfo.bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", CDDBInfo.szCDDBServer);
     CDDBInfo.szTitle[0] = '\0';
     CDDBInfo.nTracks = 0;
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
@@ -380,19 +435,10 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     }
 
     EmptyDiscFields();
-    const char* separator = strstr(CDDBInfo.szTitle, " / ");
-    if (CDDBInfo.bUseCDDB && separator)
+    char artist[TEXT_BUFFER_SIZE];
+    char album[TEXT_BUFFER_SIZE];
+    if (CDDBInfo.bUseCDDB && SplitDiscTitle(CDDBInfo.szTitle, artist, album))
     {
-        char artist[TEXT_BUFFER_SIZE];
-        char album[TEXT_BUFFER_SIZE];
-        char artistPart[TEXT_BUFFER_SIZE];
-        const size_t artistLength = static_cast<size_t>(separator - CDDBInfo.szTitle);
-        CopyText(artistPart, artistLength + 1 < sizeof(artistPart) ? artistLength + 1 : sizeof(artistPart),
-                 CDDBInfo.szTitle);
-        // Both parts become parts of file names: what the database sends must
-        // not lead a path out of the output folder.
-        LFile::MakeValidFileName(artistPart, artist);
-        LFile::MakeValidFileName(separator + 3, album);
         SetDlgItemTextA(hWnd, IDC_ARTIST, artist);
         SetDlgItemTextA(hWnd, IDC_ALBUM, album);
     }
@@ -605,15 +651,11 @@ void MainDialog::TrackMessageMenu() const
 {
     HMENU menu = LoadMenuA(hAppInstance, MAKEINTRESOURCEA(IDM_TRACK_CONTEXT));
     HMENU popup = GetSubMenu(menu, 0);
-    const bool bRowSelected = SelectedRow() >= 0;
-    const bool bHasRows = RowCount() > 0;
-    auto grey = [&](int id, bool bEnable) { ::EnableMenuItem(popup, id, MF_BYCOMMAND | (bEnable ? MF_ENABLED : MF_GRAYED)); };
-    grey(CM_EDIT, bRowSelected);
-    grey(CM_RENAME, bRowSelected);
-    grey(CM_PLAY, bRowSelected);
-    grey(CM_STOP, false);
-    grey(CM_SELECT_ALL, bHasRows);
-    grey(CM_SELECT_NONE, bHasRows);
+    LCommandState states[STATEFUL_COMMANDS];
+    CommandStates(states);
+    // Commands the menu does not hold are ignored.
+    for (const LCommandState& state : states)
+        ::EnableMenuItem(popup, state.nId, MF_BYCOMMAND | (state.bEnabled ? MF_ENABLED : MF_GRAYED));
     POINT cursor;
     GetCursorPos(&cursor);
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hWnd, nullptr);

@@ -3,13 +3,23 @@
 // every user command. Long operations run as jobs under a progress window.
 #pragma once
 
-#include "cdrom/LCDDBInfo.h"
-#include "cdrom/LCDROMInfo.h"
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/RipRequest.h"
+#include "cdrom/LCDDBInfo.h"
+#include "cdrom/LCDROMInfo.h"
 #include "ui/LKeyDialog.h"
 #include "ui/LSplashAbout.h"
+
+// A command whose state follows the window's: its menu item, its toolbar
+// button and its context-menu item are enabled exactly when bEnabled.
+struct LCommandState
+{
+    int nId;
+    bool bEnabled;
+};
+constexpr int STATEFUL_COMMANDS = 7;
 
 class MainDialog : public LKeyDialog
 {
@@ -54,6 +64,13 @@ public:
     void CmRipCD();
 
 private:
+    // Reads what a rip of the checked rows needs, asking for the folder when
+    // it is missing; false when there is nothing to rip (the user was told
+    // why, where there is something to tell).
+    bool GatherRipRequest(LRipRequest& request);
+    // Rips the request's rows in order, one job each, and stops at the first
+    // that fails or is cancelled; true when every file is complete.
+    bool RipRows(const LRipRequest& request);
     // Rips track `track` of the disc record into `path`; true when the file
     // is complete. Otherwise the file is gone and the user was told why,
     // unless the user cancelled. `rowText` names the track in messages.
@@ -65,6 +82,18 @@ private:
     void CmHelpAbout();
     // The drive chosen in the drive list, or -1.
     int SelectedDrive() const;
+    // The one place that decides which commands can be chosen now.
+    void CommandStates(LCommandState (&states)[STATEFUL_COMMANDS]) const;
+    // The window's messages; true when handled here alone, false when the
+    // dialog's own handling follows.
+    bool OnNotify(const NMHDR& header);
+    bool OnSize();
+    bool OnClose();
+    bool OnLabelEditKey(WORD id) const;
+    bool OnTimer(UINT_PTR id);
+    bool OnMenuSelect(WORD id);
+    bool OnDeviceChange(WPARAM event);
+    bool OnContextMenu(HWND control);
     void ShowStatusText(const char* text) const;
     void NextStatusText();
     void TrackMessageMenu() const;

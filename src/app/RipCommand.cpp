@@ -6,6 +6,7 @@
 
 #include "app/MainDialog.h"
 #include "app/RipNames.h"
+#include "app/RipRequest.h"
 #include "app/SettingsStore.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "jobs/LProgressDialog.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-// Rows past this many are never ripped.
-const int MAX_RIP_ROWS = 100;
 // Messages that quote a path and a name need more than one text buffer.
 const size_t MESSAGE_SIZE = 3 * TEXT_BUFFER_SIZE;
 
@@ -40,29 +39,35 @@ bool IsMp3EncoderInstalled()
 
 void MainDialog::CmRipCD()
 {
+    LRipRequest request;
+    if (GatherRipRequest(request))
+        RipRows(request);
+}
+
+bool MainDialog::GatherRipRequest(LRipRequest& request)
+{
     const int drive = SelectedDrive();
     if (drive < 0 || drive >= LCDROMINFO_MAXDRIVES)
-        return;
-    int nRows = RowCount();
-    if (nRows > MAX_RIP_ROWS)
-        nRows = MAX_RIP_ROWS;
-    if (nRows == 0)
-        return;
-    bool checked[MAX_RIP_ROWS];
+        return false;
+    request.nRows = RowCount();
+    if (request.nRows > MAX_RIP_ROWS)
+        request.nRows = MAX_RIP_ROWS;
+    if (request.nRows == 0)
+        return false;
     bool bAnyChecked = false;
-    for (int i = 0; i < nRows; ++i)
-        bAnyChecked |= checked[i] = IsRowChecked(i);
+    for (int i = 0; i < request.nRows; ++i)
+        bAnyChecked |= request.bChecked[i] = IsRowChecked(i);
     if (!bAnyChecked)
     {
         MessageBoxA(hWnd, "There is nothing to rip - no tracks have been selected.", "No Tracks Selected",
                     MB_OK | MB_ICONERROR);
-        return;
+        return false;
     }
 
     char format[TEXT_BUFFER_SIZE];
     ReadSettingString("Settings", "WAV", "OutputFormat", format);
-    const bool bMp3 = strcmp(format, "MP3") == 0;
-    if (bMp3 && !IsMp3EncoderInstalled())
+    request.bMp3 = strcmp(format, "MP3") == 0;
+    if (request.bMp3 && !IsMp3EncoderInstalled())
     {
         char page[TEXT_BUFFER_SIZE];
         char text[MESSAGE_SIZE];
@@ -72,48 +77,50 @@ void MainDialog::CmRipCD()
                    "downloaded and installed from %s.",
                    page);
         MessageBoxA(hWnd, text, "Component error", MB_OK | MB_ICONINFORMATION);
-        return;
+        return false;
     }
 
-    char folder[TEXT_BUFFER_SIZE];
-    GetControlText(IDC_OUTPUT_FOLDER, folder);
+    GetControlText(IDC_OUTPUT_FOLDER, request.szFolder);
     HWND folderBox = GetDlgItem(hWnd, IDC_OUTPUT_FOLDER);
     SaveComboHistory(folderBox, "OutputFolder");
     LoadComboHistory(folderBox, "OutputFolder");
-    if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA(request.szFolder) == INVALID_FILE_ATTRIBUTES)
     {
         char question[MESSAGE_SIZE];
         FormatText(question, sizeof(question), "The folder \"%s\" does not exist. Do you want to create it now?",
-                   folder);
+                   request.szFolder);
         if (MessageBoxA(hWnd, question, "Corvane", MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES)
-            return;
-        if (!CreateDirectoryA(folder, nullptr))
+            return false;
+        if (!CreateDirectoryA(request.szFolder, nullptr))
         {
             ShowError(hWnd, "Unable to create folder.");
-            return;
+            return false;
         }
     }
 
-    const LRipNameSettings settings = {ReadSettingBool("Settings", "UseCDDB", true),
-                                       ReadSettingBool("Settings", "FileNameNoAlbum", true),
-                                       ReadSettingBool("Settings", "FileNameIncludeAlbum", false)};
-    char artist[TEXT_BUFFER_SIZE];
-    char album[TEXT_BUFFER_SIZE];
-    GetControlText(IDC_ARTIST, artist);
-    GetControlText(IDC_ALBUM, album);
-    for (int i = 0; i < nRows; ++i)
+    request.Names = {ReadSettingBool("Settings", "UseCDDB", true), ReadSettingBool("Settings", "FileNameNoAlbum", true),
+                     ReadSettingBool("Settings", "FileNameIncludeAlbum", false)};
+    GetControlText(IDC_ARTIST, request.szArtist);
+    GetControlText(IDC_ALBUM, request.szAlbum);
+    return true;
+}
+
+bool MainDialog::RipRows(const LRipRequest& request)
+{
+    for (int i = 0; i < request.nRows; ++i)
     {
-        if (!checked[i])
+        if (!request.bChecked[i])
             continue;
         char rowText[TEXT_BUFFER_SIZE];
         char name[TEXT_BUFFER_SIZE];
         char path[TEXT_BUFFER_SIZE];
         GetRowText(i, rowText);
-        MakeTrackFileName(rowText, artist, album, settings, name);
-        MakeTrackPath(folder, name, bMp3 ? ".mp3" : ".wav", path);
-        if (!RipTrack(i, rowText, path, bMp3))
-            return;
+        MakeTrackFileName(rowText, request.szArtist, request.szAlbum, request.Names, name);
+        MakeTrackPath(request.szFolder, name, request.bMp3 ? ".mp3" : ".wav", path);
+        if (!RipTrack(i, rowText, path, request.bMp3))
+            return false;
     }
+    return true;
 }
 
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)

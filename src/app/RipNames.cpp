@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "files/LFile.h"
+
 void MakeTrackFileName(const char* rowText, const char* artist, const char* album, const LRipNameSettings& settings,
                        char (&name)[TEXT_BUFFER_SIZE])
 {
@@ -22,4 +24,19 @@ void MakeTrackPath(const char* folder, const char* name, const char* extension, 
         AppendText(path, "\\");
     AppendText(path, name);
     AppendText(path, extension);
+}
+
+bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE])
+{
+    artist[0] = '\0';
+    album[0] = '\0';
+    const char* separator = strstr(title, " / ");
+    if (!separator)
+        return false;
+    char artistPart[TEXT_BUFFER_SIZE];
+    const size_t artistLength = static_cast<size_t>(separator - title);
+    CopyText(artistPart, artistLength + 1 < sizeof(artistPart) ? artistLength + 1 : sizeof(artistPart), title);
+    LFile::MakeValidFileName(artistPart, artist);
+    LFile::MakeValidFileName(separator + 3, album);
+    return true;
 }

@@ -1,4 +1,5 @@
-// How the rip names a track's file from its row, the artist and the album.
+// How the rip names a track's file from its row, the artist and the album, and
+// how a disc's title becomes the artist and the album.
 #pragma once
 
 #include "files/TextBuffer.h"
@@ -19,3 +20,9 @@ void MakeTrackFileName(const char* rowText, const char* artist, const char* albu
 
 // folder + '\' (unless it ends in a separator) + name + extension (".wav").
 void MakeTrackPath(const char* folder, const char* name, const char* extension, char (&path)[TEXT_BUFFER_SIZE]);
+
+// Splits a disc title "artist / album" at its first " / ". Both parts become
+// parts of file names, so what a disc database sends is cleaned as a file
+// name (LFile::MakeValidFileName): it must not lead a path out of the output
+// folder. False, with both emptied, when the title has no separator.
+bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE]);

@@ -2,16 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
-#include "app/SettingsStore.h"
 #include "cddb/CDDBDiscId.h"
 #include "cddb/CDDBEntry.h"
 #include "cddb/LIPSocket.h"
 #include "cdrom/CDCommands.h"
 #include "cdrom/LSCSI.h"
-#include "jobs/LProgressDialog.h"
 
 namespace {
 
@@ -19,18 +16,18 @@ const unsigned NETWORK_TIMEOUT_MS = 10000;
 const unsigned short CDDB_PORT = 8880;
 
 // A line from the server; false when none came (closed, silent, stopped).
-bool Receive(LProgressDialog* job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE])
+bool Receive(LJobControl& job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE])
 {
-    return ProcessRecvLine(job, socket, line, NETWORK_TIMEOUT_MS) == 0;
+    return ProcessRecvLine(job, socket, line, NETWORK_TIMEOUT_MS) == Done;
 }
 
-bool Send(LProgressDialog* job, LIPSocketStream& socket, const char* text)
+bool Send(LJobControl& job, LIPSocketStream& socket, const char* text)
 {
-    return ProcessSendString(job, socket, text, NETWORK_TIMEOUT_MS) == 0;
+    return ProcessSendString(job, socket, text, NETWORK_TIMEOUT_MS) == Done;
 }
 
 // Sends `command` and receives its reply, which must be a success.
-bool Ask(LProgressDialog* job, LIPSocketStream& socket, const char* command, char (&reply)[TEXT_BUFFER_SIZE])
+bool Ask(LJobControl& job, LIPSocketStream& socket, const char* command, char (&reply)[TEXT_BUFFER_SIZE])
 {
     return Send(job, socket, command) && Receive(job, socket, reply) && IsCDDBSuccess(reply);
 }
@@ -39,7 +36,7 @@ bool IsEndOfList(const char* line) { return line[0] == '.'; }
 
 // Several matches: the list is read to its end, and the first match's entry
 // is asked for under its own category and disc id.
-bool ReadFirstMatch(LProgressDialog* job, LIPSocketStream& socket, char (&category)[TEXT_BUFFER_SIZE],
+bool ReadFirstMatch(LJobControl& job, LIPSocketStream& socket, char (&category)[TEXT_BUFFER_SIZE],
                     char (&discId)[TEXT_BUFFER_SIZE])
 {
     bool bFound = false;
@@ -56,16 +53,14 @@ bool ReadFirstMatch(LProgressDialog* job, LIPSocketStream& socket, char (&catego
 
 // The conversation with the server; every way out leaves the names as far as
 // they got. The socket closes and the sockets library stops with `socket`.
-void LookUp(LProgressDialog* job, LCDDBInfo& info, const int32_t* starts)
+void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
 {
-    char server[TEXT_BUFFER_SIZE];
-    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", server);
-    job->SetText(0, "Connected to freedb server");
-    job->SetText(1, server);
+    job.SetText(0, "Connected to freedb server");
+    job.SetText(1, info.szCDDBServer);
 
     LIPSocketStream socket;
     char line[TEXT_BUFFER_SIZE];
-    if (ProcessConnectWithPort(job, socket, server, CDDB_PORT, NETWORK_TIMEOUT_MS) != 0)
+    if (ProcessConnectWithPort(job, socket, info.szCDDBServer, CDDB_PORT, NETWORK_TIMEOUT_MS) != Done)
         return;
     if (!Receive(job, socket, line) || !IsCDDBSuccess(line))
         return;
@@ -97,7 +92,7 @@ void LookUp(LProgressDialog* job, LCDDBInfo& info, const int32_t* starts)
     }
 
     char read[3 * TEXT_BUFFER_SIZE];
-    snprintf(read, sizeof(read), "cddb read %s %s\n", category, discId);
+    FormatText(read, sizeof(read), "cddb read %s %s\n", category, discId);
     if (!Ask(job, socket, read, line))
         return;
     LCDDBEntryReader entry(info);
@@ -115,16 +110,16 @@ void LookUp(LProgressDialog* job, LCDDBInfo& info, const int32_t* starts)
 
 } // namespace
 
-int Process(LProgressDialog* job, LCDDBInfo& info)
+ProcessResult Process(LJobControl& job, LCDDBInfo& info)
 {
-    job->SetText(0, "Loading Table of Contents");
-    job->SetText(1, "Please wait...");
+    job.SetText(0, "Loading Table of Contents");
+    job.SetText(1, "Please wait...");
     LSCSI scsi;
     if (!scsi.OpenCDROMDrive(info.iDrive))
         return Failed;
     LONG starts[TOC_MAX_ENTRIES];
-    const int r = ProcessSCSICDGetTOC(job, scsi, info.nTracks, starts);
-    if (r != 0)
+    const ProcessResult r = ProcessSCSICDGetTOC(job, scsi, info.nTracks, starts);
+    if (r != Done)
         return r;
     int32_t addresses[TOC_MAX_ENTRIES];
     for (int i = 0; i <= info.nTracks; ++i)

@@ -3,15 +3,15 @@
 #pragma once
 
 #include "cdrom/LCDDBInfo.h"
-
-class LProgressDialog;
+#include "jobs/LJobControl.h"
 
 // The server asked unless the setting "CDDBServer" names another
 // ("host" or "host:port"; the port is 8880 when none is given).
 constexpr const char* CDDB_DEFAULT_SERVER = "gnudb.gnudb.org";
 
 // Fills `info`'s tracks from the table of contents of drive `info.iDrive`,
-// named "Track 01", "Track 02" ...; with `info.bUseCDDB` the server's names
-// replace them where it has some. 1 or 2 only when the drive cannot be opened
-// or its table of contents read: the lookup itself never fails the job.
-int Process(LProgressDialog* job, LCDDBInfo& info);
+// named "Track 01", "Track 02" ...; with `info.bUseCDDB` the names that the
+// server `info.szCDDBServer` has replace them. Stopped or Failed only when
+// the drive cannot be opened or its table of contents read: the lookup
+// itself never fails the job.
+ProcessResult Process(LJobControl& job, LCDDBInfo& info);

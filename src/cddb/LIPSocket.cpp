@@ -3,20 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "jobs/LProgressDialog.h"
-
 namespace {
 
 constexpr unsigned CONNECT_STEP_MS = 200;
 constexpr unsigned RECEIVE_STEP_MS = 300;
 constexpr unsigned SEND_STEP_MS = 200;
 constexpr int SEND_CHUNK = 1024;
-
-// A job without a window is never stopped.
-bool IsStopped(LProgressDialog* job)
-{
-    return job && job->ProcessMessages();
-}
 
 timeval Milliseconds(unsigned ms)
 {
@@ -26,14 +18,14 @@ timeval Milliseconds(unsigned ms)
     return t;
 }
 
-// Waits until the socket is readable, in steps that let the job's messages
-// through: 0 readable, 1 stopped, 2 time-out or failure.
-int WaitForInput(LProgressDialog* job, SOCKET socket, unsigned timeoutMs)
+// Waits until the socket is readable, in steps between which the job is
+// asked whether it was stopped: Done when readable.
+ProcessResult WaitForInput(LJobControl& job, SOCKET socket, unsigned timeoutMs)
 {
     unsigned budget = timeoutMs;
     for (;;)
     {
-        if (IsStopped(job))
+        if (job.IsStopped())
             return Stopped;
         fd_set readSet;
         FD_ZERO(&readSet);
@@ -95,7 +87,7 @@ u_long LIPSocketStream::GetBytesReady()
     return n;
 }
 
-int ProcessConnect(LProgressDialog* job, LIPSocketStream& socket, const char* host, bool bNoDelay,
+ProcessResult ProcessConnect(LJobControl& job, LIPSocketStream& socket, const char* host, bool bNoDelay,
                    unsigned timeoutMs, unsigned short port)
 {
     socket.Close();
@@ -147,7 +139,7 @@ int ProcessConnect(LProgressDialog* job, LIPSocketStream& socket, const char* ho
                     return Done;
                 if (r != 0)
                     break;
-                if (IsStopped(job))
+                if (job.IsStopped())
                 {
                     socket.Close();
                     return Stopped;
@@ -162,7 +154,7 @@ int ProcessConnect(LProgressDialog* job, LIPSocketStream& socket, const char* ho
     return Failed;
 }
 
-int ProcessConnectWithPort(LProgressDialog* job, LIPSocketStream& socket, const char* server,
+ProcessResult ProcessConnectWithPort(LJobControl& job, LIPSocketStream& socket, const char* server,
                            unsigned short defaultPort, unsigned timeoutMs)
 {
     char host[TEXT_BUFFER_SIZE];
@@ -176,11 +168,11 @@ int ProcessConnectWithPort(LProgressDialog* job, LIPSocketStream& socket, const 
     return ProcessConnect(job, socket, host, false, timeoutMs, port);
 }
 
-int ProcessRecvLine(LProgressDialog* job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE],
+ProcessResult ProcessRecvLine(LJobControl& job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE],
                     unsigned timeoutMs)
 {
     std::size_t nStored = 0;
-    int result = Failed;
+    ProcessResult result = Failed;
     for (bool bFinished = false; !bFinished;)
     {
         result = WaitForInput(job, socket.hSocket, timeoutMs);
@@ -213,14 +205,14 @@ int ProcessRecvLine(LProgressDialog* job, LIPSocketStream& socket, char (&line)[
     return result;
 }
 
-int ProcessSendThrough(SendFunction sendChunk, LProgressDialog* job, LIPSocketStream& socket, const char* bytes,
+ProcessResult ProcessSendThrough(SendFunction sendChunk, LJobControl& job, LIPSocketStream& socket, const char* bytes,
                        unsigned timeoutMs, int count)
 {
     int remaining = count;
     unsigned budget = timeoutMs;
     for (;;)
     {
-        if (IsStopped(job))
+        if (job.IsStopped())
             return Stopped;
         const int sent = sendChunk(socket.hSocket, bytes, remaining < SEND_CHUNK ? remaining : SEND_CHUNK, 0);
         if (sent >= remaining)
@@ -251,12 +243,12 @@ int ProcessSendThrough(SendFunction sendChunk, LProgressDialog* job, LIPSocketSt
     }
 }
 
-int ProcessSend(LProgressDialog* job, LIPSocketStream& socket, const char* bytes, unsigned timeoutMs, int count)
+ProcessResult ProcessSend(LJobControl& job, LIPSocketStream& socket, const char* bytes, unsigned timeoutMs, int count)
 {
     return ProcessSendThrough(send, job, socket, bytes, timeoutMs, count);
 }
 
-int ProcessSendString(LProgressDialog* job, LIPSocketStream& socket, const char* text, unsigned timeoutMs)
+ProcessResult ProcessSendString(LJobControl& job, LIPSocketStream& socket, const char* text, unsigned timeoutMs)
 {
     return ProcessSend(job, socket, text, timeoutMs, static_cast<int>(std::strlen(text)));
 }

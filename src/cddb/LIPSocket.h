@@ -1,14 +1,13 @@
 // A small client for line-oriented conversations over TCP. Every operation
-// that can block runs inside a job: it waits in short steps, lets the job's
-// messages through between them, and gives up with 1 as soon as the user
-// stops the job. Result codes: 0 done, 1 stopped, 2 failed or timed out.
+// that can block runs inside a job: it waits in short steps, asking the job
+// between them whether it was stopped, and then gives up with Stopped.
+// Failed covers failures and time-outs alike.
 #pragma once
 
 #include <winsock2.h>
 
 #include "files/TextBuffer.h"
-
-class LProgressDialog;
+#include "jobs/LJobControl.h"
 
 // One socket; the object starts the sockets library and stops it again.
 class LIPSocket
@@ -35,22 +34,21 @@ public:
     u_long GetBytesReady();
 };
 
-// Connects to `host` (a dotted IPv4 address or a name) at `port`. `job` may
-// be null: the waits then never count as stopped.
-int ProcessConnect(LProgressDialog* job, LIPSocketStream& socket, const char* host, bool bNoDelay,
+// Connects to `host` (a dotted IPv4 address or a name) at `port`.
+ProcessResult ProcessConnect(LJobControl& job, LIPSocketStream& socket, const char* host, bool bNoDelay,
                    unsigned timeoutMs, unsigned short port);
 // `server` is "host" or "host:port"; without a port, `defaultPort`.
-int ProcessConnectWithPort(LProgressDialog* job, LIPSocketStream& socket, const char* server,
+ProcessResult ProcessConnectWithPort(LJobControl& job, LIPSocketStream& socket, const char* server,
                            unsigned short defaultPort, unsigned timeoutMs);
 // Receives one line up to its line feed (not stored; a carriage return is):
 // at most 259 characters are kept, the rest of the line is dropped. The
 // buffer always ends terminated, holding what arrived even on failure.
-int ProcessRecvLine(LProgressDialog* job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE],
+ProcessResult ProcessRecvLine(LJobControl& job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE],
                     unsigned timeoutMs);
-int ProcessSend(LProgressDialog* job, LIPSocketStream& socket, const char* bytes, unsigned timeoutMs, int count);
+ProcessResult ProcessSend(LJobControl& job, LIPSocketStream& socket, const char* bytes, unsigned timeoutMs, int count);
 // ProcessSend with the call that hands each chunk to the socket given, so
 // that tests can watch the chunks; ProcessSend passes `send`.
 using SendFunction = int(WSAAPI*)(SOCKET socket, const char* bytes, int count, int flags);
-int ProcessSendThrough(SendFunction sendChunk, LProgressDialog* job, LIPSocketStream& socket, const char* bytes,
+ProcessResult ProcessSendThrough(SendFunction sendChunk, LJobControl& job, LIPSocketStream& socket, const char* bytes,
                        unsigned timeoutMs, int count);
-int ProcessSendString(LProgressDialog* job, LIPSocketStream& socket, const char* text, unsigned timeoutMs);
+ProcessResult ProcessSendString(LJobControl& job, LIPSocketStream& socket, const char* text, unsigned timeoutMs);

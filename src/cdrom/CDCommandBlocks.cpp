@@ -45,16 +45,16 @@ void MakeStartStopUnitCdb(uint8_t cdb[6], bool load)
     cdb[5] = 0x00;  // control
 }
 
-int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
-                     int32_t startSectors[TOC_MAX_ENTRIES])
+ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
+                               int32_t startSectors[TOC_MAX_ENTRIES])
 {
     nTracks = 0;
     if (responseSize < 4)
-        return 2;
+        return Failed;
     const int dataLength = (response[0] << 8) | response[1];
     int t = static_cast<int16_t>(dataLength - 10) >> 3;
     if (t < 0)
-        return 2;
+        return Failed;
     if (t > TOC_MAX_ENTRIES - 1)
         t = TOC_MAX_ENTRIES - 1;
     // Descriptor i occupies bytes 4 + 8i to 11 + 8i; a drive that claims more
@@ -63,7 +63,7 @@ int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t&
     if (t + 1 > descriptorsHeld)
         t = descriptorsHeld - 1;
     if (t < 0)
-        return 2;
+        return Failed;
     for (int i = 0; i <= t; ++i)
     {
         const uint8_t* address = response + 4 + 8 * i + 4;
@@ -72,7 +72,7 @@ int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t&
                                                | (static_cast<uint32_t>(address[2]) << 8) | address[3]);
     }
     nTracks = static_cast<uint8_t>(t);
-    return 0;
+    return Done;
 }
 
 void CDFramesToSamples(const uint8_t* bytes, int nFrames, int32_t* samples)

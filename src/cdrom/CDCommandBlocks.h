@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "jobs/ProcessResult.h"
+
 constexpr int CD_SECTOR_SIZE = 2352;        // bytes of one raw sector
 constexpr int CD_FRAMES_PER_SECTOR = 588;   // stereo 16-bit frames
 constexpr int CD_SECTORS_PER_SECOND = 75;
@@ -31,10 +33,10 @@ void MakeStartStopUnitCdb(uint8_t cdb[6], bool load);
 // track plus the lead-out. On success `nTracks` is the track count and
 // `startSectors[0..nTracks]` the tracks' starts followed by the lead-out's.
 // Descriptors that would lie beyond the response are not read: the track count
-// is cut to what the response holds. Returns 0, or 2 when the data length is
-// below 10 (no lead-out descriptor), with `nTracks` 0.
-int ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
-                     int32_t startSectors[TOC_MAX_ENTRIES]);
+// is cut to what the response holds. Failed, with `nTracks` 0, when the data
+// length is below 10 (no lead-out descriptor).
+ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
+                               int32_t startSectors[TOC_MAX_ENTRIES]);
 
 // Converts `nFrames` stereo frames of a sector's 16-bit little-endian samples
 // (left first) to the pipeline's sample form.

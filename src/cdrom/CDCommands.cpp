@@ -4,6 +4,7 @@
 #include <winioctl.h>
 
 #include "cdrom/LDeviceIo.h"
+#include "jobs/LWorkerJobControl.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ void LCDEjectLoad(BYTE drive, bool bLoad)
     {
         BYTE cdb[6];
         MakeStartStopUnitCdb(cdb, bLoad);
-        ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, EJECT_TIMEOUT_MS, 0, nullptr, sizeof(cdb));
+        // No window runs the command, so nothing stops it.
+        const LSignalObject neverStopped;
+        LWorkerJobControl job(neverStopped);
+        ProcessSCSIExecuteCommand(job, scsi, cdb, false, EJECT_TIMEOUT_MS, 0, nullptr, sizeof(cdb));
         return;
     }
     // The device is open for overlapped I/O, so the control call takes the
@@ -41,15 +45,15 @@ void LCDEjectLoad(BYTE drive, bool bLoad)
 
 } // namespace
 
-int ProcessSCSICDGetTOC(LProgressDialog* job, LSCSI& scsi, BYTE& nTracks, LONG startSectors[TOC_MAX_ENTRIES])
+ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, BYTE& nTracks, LONG startSectors[TOC_MAX_ENTRIES])
 {
     nTracks = 0;
     auto* response = new TOCResponse();
     BYTE cdb[10];
     MakeReadTOCCdb(cdb);
-    int r = ProcessSCSIExecuteCommand(job, scsi, cdb, false, TOC_TIMEOUT_MS, sizeof(response->bytes),
-                                      response->bytes, sizeof(cdb));
-    if (r != 0)
+    ProcessResult r = ProcessSCSIExecuteCommand(job, scsi, cdb, false, TOC_TIMEOUT_MS, sizeof(response->bytes),
+                                                response->bytes, sizeof(cdb));
+    if (r != Done)
     {
         // A drive that still holds the request after the abort may write into
         // the response later: it stays allocated.
@@ -61,15 +65,16 @@ int ProcessSCSICDGetTOC(LProgressDialog* job, LSCSI& scsi, BYTE& nTracks, LONG s
     int32_t starts[TOC_MAX_ENTRIES];
     r = ParseTOCResponse(response->bytes, sizeof(response->bytes), nParsed, starts);
     delete response;
-    if (r != 0)
+    if (r != Done)
         return r;
     nTracks = nParsed;
     for (int i = 0; i <= nParsed; ++i)
         startSectors[i] = starts[i];
-    return 0;
+    return Done;
 }
 
-int ProcessSCSICDReadDASectors(LProgressDialog* job, LSCSI& scsi, void* buffer, BYTE nSectors, LONG startSector)
+ProcessResult ProcessSCSICDReadDASectors(LJobControl& job, LSCSI& scsi, void* buffer, BYTE nSectors,
+                                         LONG startSector)
 {
     BYTE cdb[12];
     MakeReadCDCdb(cdb, startSector, nSectors);

@@ -1,5 +1,5 @@
 // The drive operations built on LSCSI: the table of contents, digital-audio
-// reads, and eject and load. Result codes: 0 done, 1 stopped, 2 failed.
+// reads, and eject and load.
 #pragma once
 
 #include <windows.h>
@@ -9,14 +9,16 @@
 
 // Reads the table of contents: `nTracks` tracks and `startSectors[0..nTracks]`,
 // the last being the lead-out. `nTracks` is 0 on every failure.
-int ProcessSCSICDGetTOC(LProgressDialog* job, LSCSI& scsi, BYTE& nTracks, LONG startSectors[TOC_MAX_ENTRIES]);
+ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, BYTE& nTracks,
+                                  LONG startSectors[TOC_MAX_ENTRIES]);
 
 // Issues a read of `nSectors` (1-27) whole sectors from `startSector` into
 // `buffer` (nSectors x 2352 bytes, 16-byte aligned) without waiting: the
 // caller waits for scsi.CompletionEvent() and owns the buffer until then.
-int ProcessSCSICDReadDASectors(LProgressDialog* job, LSCSI& scsi, void* buffer, BYTE nSectors, LONG startSector);
+ProcessResult ProcessSCSICDReadDASectors(LJobControl& job, LSCSI& scsi, void* buffer, BYTE nSectors,
+                                         LONG startSector);
 
-// Eject or load the disc of a drive; a drive that cannot be opened, or that
-// refuses, stays as it is.
+// Eject or load the disc of a drive, outside any job; a drive that cannot be
+// opened, or that refuses, stays as it is.
 void LCDEject(BYTE drive);
 void LCDLoad(BYTE drive);

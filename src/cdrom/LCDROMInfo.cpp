@@ -4,12 +4,11 @@
 
 #include "cdrom/CDCommands.h"
 #include "cdrom/LSCSI.h"
-#include "jobs/LProgressDialog.h"
 
-int Process(LProgressDialog* job, LCDROMInfo& info)
+ProcessResult Process(LJobControl& job, LCDROMInfo& info)
 {
-    job->SetText(0, "Loading CD Track List(s)");
-    job->SetText(1, "Please wait...");
+    job.SetText(0, "Loading CD Track List(s)");
+    job.SetText(1, "Please wait...");
 
     const BYTE nFound = LSCSI::GetCDROMDriveCount();
     info.nDrives = nFound > LCDROMINFO_MAXDRIVES ? LCDROMINFO_MAXDRIVES : nFound;
@@ -21,7 +20,7 @@ int Process(LProgressDialog* job, LCDROMInfo& info)
             continue;
         BYTE nTracks = 0;
         LONG starts[TOC_MAX_ENTRIES];
-        if (ProcessSCSICDGetTOC(job, scsi, nTracks, starts) != 0)
+        if (ProcessSCSICDGetTOC(job, scsi, nTracks, starts) != Done)
             continue;
         info.nTracks[i] = nTracks;
         for (int j = 0; j < nTracks; ++j)

@@ -4,8 +4,7 @@
 #include <cstdint>
 
 #include "cdrom/LCDDBInfo.h"
-
-class LProgressDialog;
+#include "jobs/LJobControl.h"
 
 constexpr int LCDROMINFO_MAXDRIVES = 8;
 
@@ -19,6 +18,6 @@ struct LCDROMInfo
 };
 
 // Counts the drives (the first eight are listed) and reads each one's table
-// of contents; a drive that cannot be read keeps 0 tracks. Always 0 (done):
-// a stop only ends the wait in progress, and the other drives are still read.
-int Process(LProgressDialog* job, LCDROMInfo& info);
+// of contents; a drive that cannot be read keeps 0 tracks. Always Done: a
+// stop only ends the wait in progress, and the other drives are still read.
+ProcessResult Process(LJobControl& job, LCDROMInfo& info);

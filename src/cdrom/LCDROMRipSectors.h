@@ -1,14 +1,11 @@
 // One request to read a range of sectors as digital audio into a sound sink,
-// and the job that does it: under the progress window, or on a worker thread
-// with its stop signal.
+// and the job that does it, under the progress window or on a worker thread.
 #pragma once
 
 #include <cstdint>
 
+#include "jobs/LJobControl.h"
 #include "sound/LSoundStream.h"
-
-class LProgressDialog;
-class LSignalObject;
 
 struct LCDROMRipSectors
 {
@@ -20,9 +17,7 @@ struct LCDROMRipSectors
 };
 
 // Reads the range and writes it to the sink as 2-channel frames, in blocks of
-// at most BRIDGE_BLOCK_FRAMES. 0 when the range was delivered, 1 when the
-// user stopped, 2 when the drive cannot be opened or a read is refused,
-// fails or does not complete within 40 s. Frames written stay written.
-int Process(LProgressDialog* job, LCDROMRipSectors& rip);
-// The same on a worker thread: no progress shown; `stop` ends it with 1.
-int Process(LCDROMRipSectors& rip, LSignalObject& stop);
+// at most BRIDGE_BLOCK_FRAMES. Failed when the drive cannot be opened or a
+// read is refused, fails or does not complete within 40 s. Frames written
+// stay written.
+ProcessResult Process(LJobControl& job, LCDROMRipSectors& rip);

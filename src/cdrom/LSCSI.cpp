@@ -4,7 +4,6 @@
 
 #include "cdrom/LDeviceIo.h"
 #include "files/TextBuffer.h"
-#include "jobs/LProgressDialog.h"
 
 int UseASPI32 = -1;
 
@@ -25,15 +24,6 @@ Function LookUp(HMODULE hModule, const char* name)
 {
     // Through the generic function type, which any function pointer converts to.
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(hModule, name)));
-}
-
-// The wait for a command's completion: 0 signalled, 2 timed out.
-// Under a job the wait keeps the window alive and lets the user stop it.
-int WaitForCompletion(LProgressDialog* job, HANDLE hEvent, DWORD timeoutMs)
-{
-    if (job)
-        return job->WaitForHandle(hEvent, timeoutMs);
-    return WaitForSingleObject(hEvent, timeoutMs) == WAIT_OBJECT_0 ? 0 : 2;
 }
 
 } // namespace
@@ -183,8 +173,8 @@ bool LSCSI::CancelOutstanding()
     return WaitForSingleObject(hEvent, CANCEL_WAIT_MS) == WAIT_OBJECT_0;
 }
 
-int ProcessSCSIExecuteCommandAsync(LProgressDialog*, LSCSI& scsi, const BYTE* cdb, bool bDataOut, DWORD nBufLen,
-                                   void* pBuf, BYTE nCdbLen)
+ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl&, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
+                                             DWORD nBufLen, void* pBuf, BYTE nCdbLen)
 {
     LSCSIRequest& request = *scsi.pRequest;
     HANDLE hEvent = request.Overlapped.hEvent;
@@ -212,9 +202,9 @@ int ProcessSCSIExecuteCommandAsync(LProgressDialog*, LSCSI& scsi, const BYTE* cd
         // status is read only after the event. One the manager finished at once
         // (or refused) gets the event set here.
         if (r == SS_PENDING)
-            return 0;
+            return Done;
         SetEvent(hEvent);
-        return r == SS_ERR || srb.SRB_Status == SS_ERR ? 2 : 0;
+        return r == SS_ERR || srb.SRB_Status == SS_ERR ? Failed : Done;
     }
 
     SPTDWithSense& record = request.Sptd;
@@ -234,45 +224,47 @@ int ProcessSCSIExecuteCommandAsync(LProgressDialog*, LSCSI& scsi, const BYTE* cd
                            sizeof(record), &returned, &request.Overlapped))
     {
         SetEvent(hEvent);
-        return 0;
+        return Done;
     }
     if (GetLastError() == ERROR_IO_PENDING)
-        return 0;
+        return Done;
     SetEvent(hEvent);
-    return 2;
+    return Failed;
 }
 
-int ProcessSCSIExecuteCommandAsyncWait(LProgressDialog*, LSCSI& scsi)
+ProcessResult ProcessSCSIExecuteCommandAsyncWait(LJobControl&, LSCSI& scsi)
 {
     const LSCSIRequest& request = *scsi.pRequest;
     // Only a command the manager completed (SS_COMP), or the driver carried out
     // (status 0) with good SCSI status, delivered its data.
     if (UseASPI32 == 1)
-        return request.Srb.SRB_Status == SS_COMP ? 0 : 2;
-    return request.Overlapped.Internal != 0 || request.Sptd.Sptd.ScsiStatus != 0 ? 2 : 0;
+        return request.Srb.SRB_Status == SS_COMP ? Done : Failed;
+    return request.Overlapped.Internal != 0 || request.Sptd.Sptd.ScsiStatus != 0 ? Failed : Done;
 }
 
-int ProcessSCSIExecuteCommand(LProgressDialog* job, LSCSI& scsi, const BYTE* cdb, bool bDataOut, DWORD nTimeOutMs,
-                              DWORD nBufLen, void* pBuf, BYTE nCdbLen)
+ProcessResult ProcessSCSIExecuteCommand(LJobControl& job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
+                                        DWORD nTimeOutMs, DWORD nBufLen, void* pBuf, BYTE nCdbLen)
 {
     long budgetMs = static_cast<long>(nTimeOutMs);
     for (;;)
     {
-        int r = ProcessSCSIExecuteCommandAsync(job, scsi, cdb, bDataOut, nBufLen, pBuf, nCdbLen);
-        if (r != 0)
+        ProcessResult r = ProcessSCSIExecuteCommandAsync(job, scsi, cdb, bDataOut, nBufLen, pBuf, nCdbLen);
+        if (r != Done)
             return r;
-        r = WaitForCompletion(job, scsi.CompletionEvent(), nTimeOutMs);
-        if (r != 0)
+        r = job.WaitForHandle(scsi.CompletionEvent(), nTimeOutMs);
+        if (r != Done)
             return r;
         r = ProcessSCSIExecuteCommandAsyncWait(job, scsi);
-        if (r != 2)
-            return r;
+        if (r == Done)
+            return Done;
         const SRB_ExecSCSICmd& srb = scsi.pRequest->Srb;
         if (UseASPI32 != 1 || srb.SRB_Status != SS_ERR || srb.SRB_TargStat != ASPI_STATUS_BUSY)
-            return 2;
+            return Failed;
         if (budgetMs < 0)
-            return 2;
+            return Failed;
         budgetMs -= BUSY_RETRY_MS;
-        Sleep(BUSY_RETRY_MS);
+        r = job.Pause(BUSY_RETRY_MS);
+        if (r != Done)
+            return r;
     }
 }

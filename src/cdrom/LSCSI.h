@@ -1,7 +1,6 @@
 // Carries SCSI command blocks to one CD-ROM drive, over the ASPI for Win32
 // manager or over SCSI pass-through on the drive's device handle. Drives are
-// numbered 0, 1, 2 ... in the order the back end finds them. Result codes of
-// every operation: 0 done, 1 stopped by the user, 2 failed.
+// numbered 0, 1, 2 ... in the order the back end finds them.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +8,7 @@
 #include <ntddscsi.h>
 
 #include "cdrom/AspiRecords.h"
-
-class LProgressDialog;
+#include "jobs/LJobControl.h"
 
 // The pass-through record: the request, then a sense buffer at offset 48.
 struct SPTDWithSense
@@ -74,13 +72,13 @@ private:
     static int WalkCDROMDrives(int wanted, LSCSI* scsi);
 };
 
-// Issues one command without waiting; 0 when it is pending or complete, 2 when
-// it was refused (the completion event is then signalled).
-int ProcessSCSIExecuteCommandAsync(LProgressDialog* job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
-                                   DWORD nBufLen, void* pBuf, BYTE nCdbLen);
-// After the completion event: 0 when the command succeeded, 2 when it failed.
-int ProcessSCSIExecuteCommandAsyncWait(LProgressDialog* job, LSCSI& scsi);
+// Issues one command without waiting: Done when it is pending or complete,
+// Failed when it was refused (the completion event is then signalled).
+ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl& job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
+                                             DWORD nBufLen, void* pBuf, BYTE nCdbLen);
+// After the completion event: Done when the command succeeded, else Failed.
+ProcessResult ProcessSCSIExecuteCommandAsyncWait(LJobControl& job, LSCSI& scsi);
 // Issues one command and waits up to `nTimeOutMs` for it, reissuing it every
 // 500 ms while an ASPI drive reports BUSY, until that budget is spent.
-int ProcessSCSIExecuteCommand(LProgressDialog* job, LSCSI& scsi, const BYTE* cdb, bool bDataOut, DWORD nTimeOutMs,
-                              DWORD nBufLen, void* pBuf, BYTE nCdbLen);
+ProcessResult ProcessSCSIExecuteCommand(LJobControl& job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
+                                        DWORD nTimeOutMs, DWORD nBufLen, void* pBuf, BYTE nCdbLen);

@@ -83,24 +83,40 @@ bool LProgressDialog::ProcessMessages()
     return hWnd == nullptr;
 }
 
-int LProgressDialog::WaitForHandle(HANDLE handle, unsigned timeoutMs)
+ProcessResult LProgressDialog::WaitForHandle(HANDLE handle, unsigned timeoutMs)
 {
+    return WaitDraining(handle, timeoutMs, Failed);
+}
+
+ProcessResult LProgressDialog::Pause(unsigned ms)
+{
+    // Nothing else ends a pause early, so a Cancel already made ends it at once.
+    if (ProcessMessages())
+        return Stopped;
+    return WaitDraining(nullptr, ms, Done);
+}
+
+ProcessResult LProgressDialog::WaitDraining(HANDLE handle, unsigned timeoutMs, ProcessResult timedOut)
+{
+    const DWORD nHandles = handle ? 1 : 0;
     DWORD start = GetTickCount();
     DWORD remaining = timeoutMs;
     for (;;)
     {
         // The handle is looked at first: a message wait may report queued
         // messages ahead of a handle that is already signalled.
-        DWORD r = WaitForSingleObject(handle, 0);
+        DWORD r = handle ? WaitForSingleObject(handle, 0) : WAIT_TIMEOUT;
         if (r == WAIT_TIMEOUT)
-            r = MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0)
-            return 0;
+            r = MsgWaitForMultipleObjects(nHandles, &handle, FALSE, remaining, QS_ALLINPUT);
+        if (nHandles == 1 && (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0))
+            return Done;
+        if (r == WAIT_TIMEOUT)
+            return timedOut;
         // A handle that cannot be waited on would otherwise spin until the time-out.
-        if (r != WAIT_OBJECT_0 + 1)
-            return 2;
+        if (r != WAIT_OBJECT_0 + nHandles)
+            return Failed;
         if (ProcessMessages())
-            return 1;
+            return Stopped;
         // Time spent with messages is charged, so a steady stream of them
         // cannot stretch the time-out.
         const DWORD now = GetTickCount();
@@ -140,7 +156,7 @@ INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam,
     return 0;
 }
 
-ProcessResult ProcessRunCommandLineProcess(LProgressDialog* runner, const char* commandLine, unsigned timeoutMs)
+ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs)
 {
     // CreateProcessA may write into its command line.
     std::string line(commandLine);
@@ -155,8 +171,8 @@ ProcessResult ProcessRunCommandLineProcess(LProgressDialog* runner, const char* 
     CloseHandle(process.hThread);
 
     ProcessResult result = Failed;
-    if (runner->WaitForHandle(process.hProcess, timeoutMs) != 2)
-        result = runner->ProcessMessages() ? Stopped : Done;
+    if (job.WaitForHandle(process.hProcess, timeoutMs) != Failed)
+        result = job.IsStopped() ? Stopped : Done;
     CloseHandle(process.hProcess);
     return result;
 }

@@ -7,15 +7,9 @@
 
 #include <windows.h>
 
-// The result of every job and of most steps inside jobs.
-enum ProcessResult
-{
-    Done = 0,     // the operation completed
-    Stopped = 1,  // the user cancelled; the progress window is gone
-    Failed = 2,   // the operation failed or timed out
-};
+#include "jobs/LJobControl.h"
 
-class LProgressDialog
+class LProgressDialog : public LJobControl
 {
 public:
     // `title` is the window caption; it is not copied and must outlive Run.
@@ -35,15 +29,15 @@ public:
     bool Run(HWND parent);
 
     // What a job calls; all of it is harmless once the window is gone.
-    // Line 0 is the upper text, line 1 the lower; other lines are ignored.
-    void SetText(int line, const char* text);
-    // `fraction` 0..1 of the bar, truncated to whole percent.
-    void SetProgress(double fraction);
+    void SetText(int line, const char* text) override;
+    // The bar shows whole percent, truncated.
+    void SetProgress(double fraction) override;
     // Drains the thread's queue; true when the window is gone (cancelled).
     bool ProcessMessages();
-    // Waits for `handle` while draining messages: 0 signalled, 1 cancelled,
-    // 2 time-out. The handle is neither closed nor its owner stopped.
-    int WaitForHandle(HANDLE handle, unsigned timeoutMs);
+    bool IsStopped() override { return ProcessMessages(); }
+    // The waits drain messages, so the window paints and Cancel answers.
+    ProcessResult WaitForHandle(HANDLE handle, unsigned timeoutMs) override;
+    ProcessResult Pause(unsigned ms) override;
     // A warning box owned by the progress window, caption "Error".
     void ShowError(const char* text);
 
@@ -51,6 +45,10 @@ public:
     const char* szTitle;
 
 private:
+    // Waits for `handle` (none when null) or `timeoutMs`, draining messages:
+    // Done signalled, Stopped cancelled, Failed when the handle cannot be
+    // waited on; `timedOut` when the time ran out.
+    ProcessResult WaitDraining(HANDLE handle, unsigned timeoutMs, ProcessResult timedOut);
     static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
@@ -59,20 +57,20 @@ template <class T>
 class LProgressJob : public LProgressDialog
 {
 public:
-    using JobFunction = int (*)(LProgressDialog* job, T& data);
+    using JobFunction = ProcessResult (*)(LJobControl& job, T& data);
 
     LProgressJob(const char* title, JobFunction function) : LProgressDialog(title), function(function) {}
 
     bool RunJob() override
     {
-        nResult = pJobData ? function(this, *pJobData) : Failed;
+        nResult = pJobData ? function(*this, *pJobData) : Failed;
         return nResult == Done;
     }
 
     // The job's parameter-and-result record, set before Run; not owned.
     T* pJobData = nullptr;
     // What the job function returned; Failed when it did not run.
-    int nResult = Failed;
+    ProcessResult nResult = Failed;
 
 private:
     JobFunction function;
@@ -82,4 +80,4 @@ private:
 // `timeoutMs` for it to end: Done when it ended (its exit code is not read),
 // Stopped when the user cancelled, Failed when it could not start or timed
 // out. A program still running when the wait ends keeps running.
-ProcessResult ProcessRunCommandLineProcess(LProgressDialog* runner, const char* commandLine, unsigned timeoutMs);
+ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs);

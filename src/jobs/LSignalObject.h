@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "jobs/ProcessResult.h"
+
 class LSignalObject
 {
 public:
@@ -15,10 +17,10 @@ public:
     void Reset();
     bool IsSet() const;
 
-    // Waits for `other` or this signal, at most `timeoutMs`. Returns 0 when `other`
-    // ended the wait (it wins when both are signalled), 1 for this signal, 2 on
-    // time-out.
-    int WaitSignalDual(HANDLE other, unsigned timeoutMs) const;
+    // Waits for `other` or this signal, at most `timeoutMs`: Done when `other`
+    // ended the wait (it wins when both are signalled), Stopped for this
+    // signal, Failed on time-out.
+    ProcessResult WaitSignalDual(HANDLE other, unsigned timeoutMs) const;
 
     HANDLE hSignalObject;
 };

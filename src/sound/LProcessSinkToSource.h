@@ -1,17 +1,17 @@
 // Runs a sink-writing job on a worker thread behind the bridge, so that its
 // output can be read as a source. The job record type T has a public field
 // `LSoundSinkPtr Sink`, and the job is the free function
-// `int Process(T& record, LSignalObject& stopSignal)` found for T by overload
-// resolution: it writes into record.Sink and returns early once the stop
-// signal is set.
+// `ProcessResult Process(LJobControl& job, T& record)` found for T by overload
+// resolution: it writes into record.Sink and returns early once the job is
+// stopped, here by the worker's stop signal.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "jobs/LSignalObject.h"
 #include "jobs/LThread.h"
+#include "jobs/LWorkerJobControl.h"
 #include "sound/LSinkToSource.h"
 
 // The reading end, which also owns the job record and the thread that runs it.
@@ -40,7 +40,8 @@ protected:
     {
         // Done, stopped or failed: the reader learns of the end the same way,
         // by the sink end going away.
-        Process(*record, stopSignal);
+        LWorkerJobControl job(stopSignal);
+        Process(job, *record);
         record->Sink = nullptr;
     }
 

@@ -15,6 +15,7 @@
 #include "cdrom/CDCommands.h"
 #include "cdrom/VirtualDrives.h"
 #include "jobs/LProgressDialog.h"
+#include "TestJobs.h"
 #include "resources/resource.h"
 #include "shot/WindowShot.h"
 #include "ui/MessageBoxCapture.h"
@@ -201,7 +202,8 @@ TEST_F(MainDialogTest, EjectAndLoadReachTheDrive)
         LSCSI scsi;
         BYTE nTracks = 0;
         LONG starts[TOC_MAX_ENTRIES];
-        return scsi.OpenCDROMDrive(0) && ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts) == 0 ? nTracks : -1;
+        TestJobControl job;
+        return scsi.OpenCDROMDrive(0) && ProcessSCSICDGetTOC(job, scsi, nTracks, starts) == Done ? nTracks : -1;
     };
     SendMessageA(dialog.hWnd, WM_COMMAND, CM_EJECT, 0);
     EXPECT_EQ(-1, tracksOnDisc());
@@ -336,16 +338,16 @@ TEST_F(MainDialogTest, ScreenshotsOfTheMainWindowTheAboutBoxAndAJob)
     SetTimer(nullptr, 0, 200, ShootAboutBox);
     SendMessageA(dialog.hWnd, WM_COMMAND, CM_ABOUT, 0);
 
-    LProgressJob<int> job("Extract CD Track(s)", [](LProgressDialog* self, int&) {
-        self->SetText(0, "Loading Track 01");
-        self->SetText(1, "Ripping Digital Audio...");
-        self->SetProgress(0.42);
-        Settle();
-        EXPECT_TRUE(SaveWindowPng(self->hWnd, ScreenshotPath("progress-window.png").c_str()));
-        return static_cast<int>(Done);
-    });
-    int unused = 0;
-    job.pJobData = &unused;
+    WindowJob job(
+        [](WindowJob& self) {
+            self.SetText(0, "Loading Track 01");
+            self.SetText(1, "Ripping Digital Audio...");
+            self.SetProgress(0.42);
+            Settle();
+            EXPECT_TRUE(SaveWindowPng(self.hWnd, ScreenshotPath("progress-window.png").c_str()));
+            return true;
+        },
+        "Extract CD Track(s)");
     EXPECT_TRUE(job.Run(dialog.hWnd));
 }
 

@@ -9,19 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "RegistryValues.h"
-#include "app/SettingsStore.h"
 #include "cddb/CDDBDiscId.h"
 #include "cddb/CDDBLookup.h"
 #include "cdrom/VirtualDrives.h"
 #include "cddb/LocalCDDBServer.h"
 #include "files/LFile.h"
+#include "files/TextBuffer.h"
 #include "jobs/LProgressDialog.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {
-
-const char* const SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
 
 // three-tracks: tracks at 0, 40 and 75, lead-out 135.
 std::string ThreeTracksId()
@@ -48,7 +45,6 @@ protected:
     void TearDown() override
     {
         server.reset();
-        DeleteValue(SETTINGS_KEY, "CDDBServer");
         VirtualDrivesTest::TearDown();
     }
 
@@ -69,14 +65,15 @@ protected:
     {
         server = std::make_unique<LocalCDDBServer>(entries, options);
         ASSERT_NE(0, server->port) << "the local server did not start";
-        WriteSettingString("Settings", "CDDBServer", server->Server().c_str());
+        serverAddress = server->Server();
     }
 
     // Runs "Loading CD Information" as the main window does.
-    int Load(bool bUseCDDB = true)
+    ProcessResult Load(bool bUseCDDB = true)
     {
         memset(&info, 0, sizeof(info));
         info.bUseCDDB = bUseCDDB;
+        CopyText(info.szCDDBServer, serverAddress.c_str());
         LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
         job.pJobData = &info;
         job.Run(nullptr);
@@ -94,6 +91,7 @@ protected:
     const std::vector<std::string> generic = {"Track 01", "Track 02", "Track 03"};
     std::string entries;  // a Unix path, as the server takes it
     std::unique_ptr<LocalCDDBServer> server;
+    std::string serverAddress = "127.0.0.1:1";  // where nobody answers
     LCDDBInfo info;
 };
 
@@ -146,7 +144,7 @@ TEST_F(CDDBLookupTest, WithoutTheDatabaseNoConnectionIsMade)
     ASSERT_EQ(0, listen(listener, 4));
     int size = sizeof(address);
     getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    WriteSettingString("Settings", "CDDBServer", ("127.0.0.1:" + std::to_string(ntohs(address.sin_port))).c_str());
+    serverAddress = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 
     EXPECT_EQ(Done, Load(false));
     EXPECT_EQ(generic, Names());

@@ -13,6 +13,7 @@
 #include "LocalCDDBServer.h"
 #include "cddb/LIPSocket.h"
 #include "jobs/LProgressDialog.h"
+#include "TestJobs.h"
 
 namespace {
 
@@ -125,21 +126,6 @@ std::function<void(SOCKET)> SendThenHold(const std::string& bytes)
 
 const auto Hold = [](SOCKET) {};
 
-// A job whose body is the test's lambda.
-class TestJob : public LProgressDialog
-{
-public:
-    explicit TestJob(std::function<void(TestJob&)> body) : LProgressDialog("Socket Job"), body(std::move(body)) {}
-    bool RunJob() override
-    {
-        body(*this);
-        return true;
-    }
-
-private:
-    std::function<void(TestJob&)> body;
-};
-
 // Clicks the job's Cancel from a second thread once `when` is signalled (or
 // after `delayMs`); the click waits for the job to let messages through.
 std::thread CancelLater(LProgressDialog& job, DWORD delayMs, HANDLE when = nullptr)
@@ -160,9 +146,11 @@ protected:
     void SetUp() override { LIPSocket::SystemStartup(); }
     void TearDown() override { LIPSocket::SystemShutDown(); }
 
-    int Connect(LIPSocketStream& client, const Listener& listener)
+    TestJobControl noWindow;
+
+    ProcessResult Connect(LIPSocketStream& client, const Listener& listener)
     {
-        return ProcessConnect(nullptr, client, "127.0.0.1", true, 5000, listener.port);
+        return ProcessConnect(noWindow, client, "127.0.0.1", true, 5000, listener.port);
     }
 };
 
@@ -171,14 +159,14 @@ TEST_F(LIPSocketTest, LinesKeepTheirCarriageReturnAndWhatFollowsStaysForTheNextL
     Listener listener;
     Peer peer(listener, SendThenHold("201 ready\r\n200 Hello\r\nplain\n"));
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     char line[TEXT_BUFFER_SIZE];
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("201 ready\r", line);
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("200 Hello\r", line);
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("plain", line);
 }
 
@@ -190,12 +178,12 @@ TEST_F(LIPSocketTest, ALongLineKeepsItsFirst259Characters)
     Listener listener;
     Peer peer(listener, SendThenHold(longLine + "\r\nnext\r\n"));
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     char line[TEXT_BUFFER_SIZE];
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_EQ(longLine.substr(0, 259), line);
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("next\r", line);
 }
 
@@ -204,14 +192,14 @@ TEST_F(LIPSocketTest, ACloseInsideALineFailsWithThePartReceived)
     Listener listener;
     Peer peer(listener, SendThenClose("210 rock 0c025803\r\nTTITLE0=Half"));
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     char line[TEXT_BUFFER_SIZE];
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
-    EXPECT_EQ(2, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
+    EXPECT_EQ(Failed, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("TTITLE0=Half", line);
     // And once closed, nothing more: an empty text.
-    EXPECT_EQ(2, ProcessRecvLine(nullptr, client, line, 5000));
+    EXPECT_EQ(Failed, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("", line);
 }
 
@@ -220,11 +208,11 @@ TEST_F(LIPSocketTest, NoLineWithinTheTimeOutFails)
     Listener listener;
     Peer peer(listener, SendThenHold("no line feed"));
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     char line[TEXT_BUFFER_SIZE];
     const DWORD start = GetTickCount();
-    EXPECT_EQ(2, ProcessRecvLine(nullptr, client, line, 1000));
+    EXPECT_EQ(Failed, ProcessRecvLine(noWindow, client, line, 1000));
     const DWORD waitedMs = GetTickCount() - start;
     EXPECT_STREQ("no line feed", line);
     // Waits of 300, 300, 300 and the last 100 ms.
@@ -278,13 +266,13 @@ TEST_F(LIPSocketTest, ASendGoesOutInChunksOf1024)
     Listener listener;
     Peer peer(listener, [&](SOCKET s) { received = ReceiveAll(s); });
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     script = SendScript();
-    EXPECT_EQ(0, ProcessSendThrough(ScriptedSend, nullptr, client, bytes.data(), 5000, 3000));
+    EXPECT_EQ(Done, ProcessSendThrough(ScriptedSend, noWindow, client, bytes.data(), 5000, 3000));
     EXPECT_EQ((std::vector<int>{1024, 1024, 952}), script.requested);
     // And through the socket's own send.
-    EXPECT_EQ(0, ProcessSendString(nullptr, client, "cddb quit\n", 5000));
+    EXPECT_EQ(Done, ProcessSendString(noWindow, client, "cddb quit\n", 5000));
     client.Close();
     peer.Join();
     EXPECT_EQ(bytes + "cddb quit\n", received);
@@ -297,13 +285,13 @@ TEST_F(LIPSocketTest, ARefusedOrCutChunkIsSentOnAfterAWait)
     Listener listener;
     Peer peer(listener, [&](SOCKET s) { received = ReceiveAll(s); });
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     script = SendScript();
     script.refusedCall = 1;
     script.cutCall = 2;
     script.cutTo = 500;
-    EXPECT_EQ(0, ProcessSendThrough(ScriptedSend, nullptr, client, bytes.data(), 5000, 3000));
+    EXPECT_EQ(Done, ProcessSendThrough(ScriptedSend, noWindow, client, bytes.data(), 5000, 3000));
     // 1024, refused, 500 of 1024, then the remaining 1476 as 1024 and 452.
     EXPECT_EQ((std::vector<int>{1024, 1024, 1024, 1024, 452}), script.requested);
     client.Close();
@@ -316,12 +304,12 @@ TEST_F(LIPSocketTest, ASendErrorFails)
     Listener listener;
     Peer peer(listener, Hold);
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
 
     script = SendScript();
     script.refusedCall = 0;
     script.refusalError = WSAECONNRESET;
-    EXPECT_EQ(2, ProcessSendThrough(ScriptedSend, nullptr, client, "cddb quit\n", 5000, 10));
+    EXPECT_EQ(Failed, ProcessSendThrough(ScriptedSend, noWindow, client, "cddb quit\n", 5000, 10));
     EXPECT_EQ(1u, script.requested.size());
 }
 
@@ -330,10 +318,10 @@ TEST_F(LIPSocketTest, ServerTextWithAPortConnectsThere)
     Listener listener;
     Peer peer(listener, SendThenHold("201 with port\r\n"));
     LIPSocketStream client;
-    ASSERT_EQ(0, ProcessConnectWithPort(nullptr, client, ("127.0.0.1:" + std::to_string(listener.port)).c_str(), 1,
+    ASSERT_EQ(Done, ProcessConnectWithPort(noWindow, client, ("127.0.0.1:" + std::to_string(listener.port)).c_str(), 1,
                                         5000));
     char line[TEXT_BUFFER_SIZE];
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("201 with port\r", line);
 }
 
@@ -342,9 +330,9 @@ TEST_F(LIPSocketTest, ServerTextWithoutAPortUsesTheDefaultPortAndNamesAreResolve
     Listener listener;
     Peer peer(listener, SendThenHold("201 default port\r\n"));
     LIPSocketStream client;
-    ASSERT_EQ(0, ProcessConnectWithPort(nullptr, client, "localhost", listener.port, 5000));
+    ASSERT_EQ(Done, ProcessConnectWithPort(noWindow, client, "localhost", listener.port, 5000));
     char line[TEXT_BUFFER_SIZE];
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 5000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 5000));
     EXPECT_STREQ("201 default port\r", line);
 }
 
@@ -357,7 +345,7 @@ TEST_F(LIPSocketTest, ARefusedConnectFailsWithoutWaitingForTheTimeOut)
     }
     LIPSocketStream client;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(2, ProcessConnect(nullptr, client, "127.0.0.1", false, LONG_TIMEOUT_MS, closedPort));
+    EXPECT_EQ(Failed, ProcessConnect(noWindow, client, "127.0.0.1", false, LONG_TIMEOUT_MS, closedPort));
     EXPECT_LT(GetTickCount() - start, 10000u);
     EXPECT_EQ(INVALID_SOCKET, client.hSocket);
 }
@@ -396,7 +384,7 @@ TEST_F(LIPSocketTest, AConnectNobodyAnswersFailsAtItsTimeOut)
     SilentPort silent;
     LIPSocketStream client;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(2, ProcessConnect(nullptr, client, "127.0.0.1", false, 1000, silent.listener.port));
+    EXPECT_EQ(Failed, ProcessConnect(noWindow, client, "127.0.0.1", false, 1000, silent.listener.port));
     const DWORD waitedMs = GetTickCount() - start;
     // Five waits of 200 ms.
     EXPECT_GE(waitedMs, 900u);
@@ -408,18 +396,19 @@ TEST_F(LIPSocketTest, CancelDuringAConnectStopsAndClosesTheSocket)
 {
     SilentPort silent;
     LIPSocketStream client;
-    int result = -1;
+    ProcessResult result = Done;
     DWORD waitedMs = 0;
     std::thread presser;
-    TestJob job([&](TestJob& self) {
+    WindowJob job([&](WindowJob& self) {
         presser = CancelLater(self, 300);
         const DWORD start = GetTickCount();
-        result = ProcessConnect(&self, client, "127.0.0.1", false, LONG_TIMEOUT_MS, silent.listener.port);
+        result = ProcessConnect(self, client, "127.0.0.1", false, LONG_TIMEOUT_MS, silent.listener.port);
         waitedMs = GetTickCount() - start;
+        return true;
     });
     job.Run(nullptr);
     presser.join();
-    EXPECT_EQ(1, result);
+    EXPECT_EQ(Stopped, result);
     EXPECT_LT(waitedMs, 10000u);
     EXPECT_EQ(INVALID_SOCKET, client.hSocket);
 }
@@ -429,20 +418,21 @@ TEST_F(LIPSocketTest, CancelWhileWaitingForALineStops)
     Listener listener;
     Peer peer(listener, Hold);
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
-    int result = -1;
+    ASSERT_EQ(Done, Connect(client, listener));
+    ProcessResult result = Done;
     DWORD waitedMs = 0;
     std::thread presser;
-    TestJob job([&](TestJob& self) {
+    WindowJob job([&](WindowJob& self) {
         presser = CancelLater(self, 300);
         char line[TEXT_BUFFER_SIZE];
         const DWORD start = GetTickCount();
-        result = ProcessRecvLine(&self, client, line, LONG_TIMEOUT_MS);
+        result = ProcessRecvLine(self, client, line, LONG_TIMEOUT_MS);
         waitedMs = GetTickCount() - start;
+        return true;
     });
     job.Run(nullptr);
     presser.join();
-    EXPECT_EQ(1, result);
+    EXPECT_EQ(Stopped, result);
     EXPECT_LT(waitedMs, 10000u);
 }
 
@@ -453,21 +443,22 @@ TEST_F(LIPSocketTest, CancelWhileTheSocketIsFullStops)
     Listener listener;
     Peer peer(listener, Hold);
     LIPSocketStream client;
-    ASSERT_EQ(0, Connect(client, listener));
+    ASSERT_EQ(Done, Connect(client, listener));
     Event full;
     script = SendScript();
     script.hFull = full.h;
-    int result = -1;
+    ProcessResult result = Done;
     std::thread presser;
-    TestJob job([&](TestJob& self) {
+    WindowJob job([&](WindowJob& self) {
         presser = CancelLater(self, 300, full.h);
-        result = ProcessSendThrough(ScriptedSend, &self, client, bytes.data(), LONG_TIMEOUT_MS,
+        result = ProcessSendThrough(ScriptedSend, self, client, bytes.data(), LONG_TIMEOUT_MS,
                                     static_cast<int>(bytes.size()));
+        return true;
     });
     job.Run(nullptr);
     presser.join();
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(full.h, 0)) << "the socket never filled";
-    EXPECT_EQ(1, result);
+    EXPECT_EQ(Stopped, result);
 }
 
 TEST_F(LIPSocketTest, TheLocalCDDBServerAnswersUnderWine)
@@ -475,15 +466,15 @@ TEST_F(LIPSocketTest, TheLocalCDDBServerAnswersUnderWine)
     LocalCDDBServer server(CDDB_TEST_FOLDER "/no-entries");
     ASSERT_NE(0, server.port) << "the server did not start";
     LIPSocketStream client;
-    ASSERT_EQ(0, ProcessConnectWithPort(nullptr, client, server.Server().c_str(), 8880, 5000));
+    ASSERT_EQ(Done, ProcessConnectWithPort(noWindow, client, server.Server().c_str(), 8880, 5000));
     char line[TEXT_BUFFER_SIZE];
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 10000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 10000));
     EXPECT_EQ(0, std::string(line).find("201 localhost CDDBP server v1.5.2 ready at ")) << line;
-    ASSERT_EQ(0, ProcessSendString(nullptr, client, "cddb hello undef localhost Corvane 1.32\n", 10000));
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 10000));
+    ASSERT_EQ(Done, ProcessSendString(noWindow, client, "cddb hello undef localhost Corvane 1.32\n", 10000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 10000));
     EXPECT_STREQ("200 Hello and welcome undef@localhost running Corvane 1.32.\r", line);
-    ASSERT_EQ(0, ProcessSendString(nullptr, client, "cddb query 0c025803 3 150 15150 30150 602\n", 10000));
-    ASSERT_EQ(0, ProcessRecvLine(nullptr, client, line, 10000));
+    ASSERT_EQ(Done, ProcessSendString(noWindow, client, "cddb query 0c025803 3 150 15150 30150 602\n", 10000));
+    ASSERT_EQ(Done, ProcessRecvLine(noWindow, client, line, 10000));
     EXPECT_STREQ("202 No match for disc ID 0c025803.\r", line);
 }
 

@@ -56,16 +56,16 @@ TEST(CDCommandBlocks, TableOfContents)
         const char* name;
         int dataLength;
         std::vector<int32_t> addresses;
-        int result;
+        ProcessResult result;
         int nTracks;
     } cases[] = {
-        {"three tracks", DataLengthFor(4), {0, 13000, 26500, 40000}, 0, 3},
-        {"lead-out only", 10, {183000}, 0, 0},
-        {"data length 9", 9, {0, 100}, 2, 0},
-        {"data length 2", 2, {}, 2, 0},
-        {"data length 0", 0, {}, 2, 0},
-        {"no room for a sign", 0xFFFF, {0, 100}, 2, 0},
-        {"address past 2^31", DataLengthFor(2), {0, -2}, 0, 1},
+        {"three tracks", DataLengthFor(4), {0, 13000, 26500, 40000}, Done, 3},
+        {"lead-out only", 10, {183000}, Done, 0},
+        {"data length 9", 9, {0, 100}, Failed, 0},
+        {"data length 2", 2, {}, Failed, 0},
+        {"data length 0", 0, {}, Failed, 0},
+        {"no room for a sign", 0xFFFF, {0, 100}, Failed, 0},
+        {"address past 2^31", DataLengthFor(2), {0, -2}, Done, 1},
     };
     for (const Case& c : cases)
     {
@@ -78,7 +78,7 @@ TEST(CDCommandBlocks, TableOfContents)
         int32_t starts[TOC_MAX_ENTRIES] = {};
         EXPECT_EQ(c.result, ParseTOCResponse(response.data(), response.size(), nTracks, starts));
         EXPECT_EQ(c.nTracks, nTracks);
-        for (int i = 0; c.result == 0 && i <= c.nTracks; ++i)
+        for (int i = 0; c.result == Done && i <= c.nTracks; ++i)
             EXPECT_EQ(c.addresses[i], starts[i]) << "entry " << i;
     }
 }
@@ -91,7 +91,7 @@ TEST(CDCommandBlocks, NinetyNineTracks)
     const std::vector<uint8_t> response = Response(DataLengthFor(100), addresses);
     uint8_t nTracks = 0;
     int32_t starts[TOC_MAX_ENTRIES];
-    ASSERT_EQ(0, ParseTOCResponse(response.data(), response.size(), nTracks, starts));
+    ASSERT_EQ(Done, ParseTOCResponse(response.data(), response.size(), nTracks, starts));
     EXPECT_EQ(99, nTracks);
     EXPECT_EQ(99000, starts[99]);
 }
@@ -111,7 +111,7 @@ TEST(CDCommandBlocks, AnOverlongClaimIsCutToTheDescriptorsThatArrived)
         std::vector<uint8_t> exact(response.begin(), response.begin() + TOC_RESPONSE_SIZE);
         uint8_t nTracks = 0;
         int32_t starts[TOC_MAX_ENTRIES];
-        ASSERT_EQ(0, ParseTOCResponse(exact.data(), exact.size(), nTracks, starts));
+        ASSERT_EQ(Done, ParseTOCResponse(exact.data(), exact.size(), nTracks, starts));
         EXPECT_EQ(254, nTracks);
         EXPECT_EQ(2540, starts[254]);
     }
@@ -119,7 +119,7 @@ TEST(CDCommandBlocks, AnOverlongClaimIsCutToTheDescriptorsThatArrived)
     std::vector<uint8_t> response = Response(DataLengthFor(255), addresses);
     uint8_t nTracks = 0;
     int32_t starts[TOC_MAX_ENTRIES];
-    ASSERT_EQ(0, ParseTOCResponse(response.data(), response.size(), nTracks, starts));
+    ASSERT_EQ(Done, ParseTOCResponse(response.data(), response.size(), nTracks, starts));
     EXPECT_EQ(254, nTracks);
 }
 

@@ -6,9 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <functional>
+#include <algorithm>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "cdrom/CDCommands.h"
@@ -17,10 +16,10 @@
 #include "cdrom/LDeviceIo.h"
 #include "cdrom/VirtualDrives.h"
 #include "jobs/LProgressDialog.h"
-#include "jobs/LSignalObject.h"
 #include "resources/resource.h"
 #include "sound/LProcessSinkToSource.h"
 #include "sound/RecordingSink.h"
+#include "TestJobs.h"
 
 namespace {
 
@@ -45,25 +44,15 @@ protected:
     }
 
     // The job's result under the progress window.
-    int RipUnderWindow(LCDROMRipSectors& rip)
+    ProcessResult RipUnderWindow(LCDROMRipSectors& rip)
     {
-        int result = -1;
-        RipJob job([&](LProgressDialog* self) { return result = Process(self, rip); });
+        ProcessResult result = Failed;
+        WindowJob job([&](WindowJob& self) { return (result = Process(self, rip)) == Done; }, "Extract CD Track(s)");
         runner = &job;
         job.Run(nullptr);
         runner = nullptr;
         return result;
     }
-
-    // A job that runs the test's call of a job function.
-    class RipJob : public LProgressDialog
-    {
-    public:
-        explicit RipJob(std::function<int(LProgressDialog*)> body)
-            : LProgressDialog("Extract CD Track(s)"), body(std::move(body)) {}
-        bool RunJob() override { return body(this) == Done; }
-        std::function<int(LProgressDialog*)> body;
-    };
 
     LCountedPtr<RecordingSink> sink;
     LProgressDialog* runner = nullptr;
@@ -92,13 +81,13 @@ TEST_P(RipRanges, DeliverTheImagesSamplesInBlocks)
     const RangeCase& range = std::get<1>(GetParam());
     io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
     LCDROMRipSectors rip = Request(range.start, range.end);
-    int result = -1;
+    ProcessResult result = Failed;
     if (form == RunForm::UnderWindow)
         result = RipUnderWindow(rip);
     else
     {
-        LSignalObject stop;
-        result = Process(rip, stop);
+        TestJobControl worker;
+        result = Process(worker, rip);
     }
     EXPECT_EQ(Done, result);
     EXPECT_EQ(range.writeSizes, sink->writeSizes);
@@ -177,50 +166,43 @@ TEST_F(CDJobsTest, TheBarMovesAndCancelStopsWithinOneChunk)
             SendMessageA(GetDlgItem(runner->hWnd, IDCANCEL), BM_CLICK, 0, 0);
     };
     EXPECT_EQ(Stopped, RipUnderWindow(rip));
-    const int nReads = io->nControlCalls;
     const size_t nFrames = sink->samples.size() / 2;
     EXPECT_LE(nFrames, static_cast<size_t>((13 + 27) * 588));
     EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, static_cast<int>(nFrames / 588)));
-    Sleep(200);
-    EXPECT_EQ(nReads, io->nControlCalls);
+    EXPECT_EQ(0, io->PendingCommands()) << "a read was left in flight";
 }
 
 TEST_F(CDJobsTest, AStopWhileAReadIsInFlightIssuesNoFurtherRead)
 {
-    DriveConfig slow = Disc("three-tracks");
-    slow.delayMs = 300;
-    io->AddDrive('D', DRIVE_CDROM, slow);
-
-    // Under the window: Cancel clicked by a second thread while the first read runs.
+    // Under the window: Cancel clicked as the first read is issued. The job
+    // sees it before it waits, so the read in flight still arrives whole.
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
     LCDROMRipSectors rip = Request(0, 135);
-    std::thread presser;
-    RipJob job([&](LProgressDialog* self) {
-        HWND button = GetDlgItem(self->hWnd, IDCANCEL);
-        presser = std::thread([button] {
-            Sleep(100);
-            SendMessageA(button, BM_CLICK, 0, 0);
-        });
-        return Process(self, rip);
-    });
-    EXPECT_FALSE(job.Run(nullptr));
-    presser.join();
+    io->onIssue = [&](int iCommand) {
+        if (iCommand == 1)
+            PostMessageA(runner->hWnd, WM_COMMAND, IDCANCEL, 0);
+    };
+    EXPECT_EQ(Stopped, RipUnderWindow(rip));
     EXPECT_EQ(1, io->nControlCalls);
-    EXPECT_TRUE(sink->writeSizes.empty());
+    EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
+    EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, 13));
 
-    // On a worker: the stop signal set while the second read runs; the chunk
-    // whose read completed is delivered, nothing after it.
+    // On a worker: the stop signal set as the second read is issued, and that
+    // read never answers. The chunk whose read completed is delivered,
+    // nothing after it, and the read in flight is cancelled.
     sink = new RecordingSink;
     rip.Sink = sink;
-    LSignalObject stop;
-    std::thread stopper([&] {
-        Sleep(450);
-        stop.Set();
-    });
-    EXPECT_EQ(Stopped, Process(rip, stop));
-    stopper.join();
+    TestJobControl worker;
+    io->heldCommands = {1 + 2};
+    io->onIssue = [&](int iCommand) {
+        if (iCommand == 1 + 2)
+            worker.Stop();
+    };
+    EXPECT_EQ(Stopped, Process(worker, rip));
     EXPECT_EQ(1 + 2, io->nControlCalls);
     EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
     EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, 13));
+    EXPECT_EQ(0, io->PendingCommands());
 }
 
 TEST_F(CDJobsTest, AFailedReadEndsTheJobWithNothingStaleDelivered)
@@ -240,8 +222,8 @@ TEST_F(CDJobsTest, AReadThatHangsTimesOut)
     hanging.hangLba = 20;
     io->AddDrive('D', DRIVE_CDROM, hanging);
     LCDROMRipSectors rip = Request(0, 40);
-    LSignalObject stop;
-    EXPECT_EQ(Failed, Process(rip, stop));  // after the 40 s read time-out
+    TestJobControl worker;
+    EXPECT_EQ(Failed, Process(worker, rip));  // after the 40 s read time-out
     EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
 }
 
@@ -251,8 +233,8 @@ TEST_F(CDJobsTest, TheDriveListReadsEveryDriveUpToEight)
     for (int i = 0; i < 10; ++i)
         io->AddDrive(letters[i], DRIVE_CDROM, i == 1 ? DriveConfig() : Disc(i == 2 ? "data-track-first" : "three-tracks"));
     LCDROMInfo info = {};
-    int result = -1;
-    RipJob job([&](LProgressDialog* self) { return result = Process(self, info); });
+    ProcessResult result = Failed;
+    WindowJob job([&](WindowJob& self) { return (result = Process(self, info)) == Done; });
     EXPECT_TRUE(job.Run(nullptr));
     EXPECT_EQ(Done, result);
     EXPECT_EQ(8, info.nDrives);
@@ -271,32 +253,31 @@ TEST_F(CDJobsTest, TheDriveListReadsEveryDriveUpToEight)
 
 TEST_F(CDJobsTest, CancelEndsTheTableOfContentsWaitInProgressOnly)
 {
-    DriveConfig slow = Disc("three-tracks");
-    slow.delayMs = 3000;
-    io->AddDrive('D', DRIVE_CDROM, slow);
+    // The first drive never answers; Cancel is clicked as its command is issued.
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
     io->AddDrive('E', DRIVE_CDROM, Disc("three-tracks"));
+    io->heldCommands = {1};
     LCDROMInfo info = {};
-    int result = -1;
-    std::thread presser;
+    ProcessResult result = Failed;
     DWORD tookMs = 0;
-    RipJob job([&](LProgressDialog* self) {
-        HWND button = GetDlgItem(self->hWnd, IDCANCEL);
-        presser = std::thread([button] {
-            Sleep(100);
-            SendMessageA(button, BM_CLICK, 0, 0);
-        });
+    WindowJob job([&](WindowJob& self) {
+        io->onIssue = [&](int iCommand) {
+            if (iCommand == 1)
+                PostMessageA(self.hWnd, WM_COMMAND, IDCANCEL, 0);
+        };
         const DWORD start = GetTickCount();
         result = Process(self, info);
         tookMs = GetTickCount() - start;
-        return result;
+        return result == Done;
     });
     job.Run(nullptr);
-    presser.join();
     EXPECT_EQ(Done, result);
+    EXPECT_LT(tookMs, 15000u) << "the wait ran on to its 20 s time-out";
     EXPECT_EQ(2, info.nDrives);
     EXPECT_EQ(0, info.nTracks[0]);
     EXPECT_STREQ("\\\\.\\E:", io->lastOpenedPath.c_str()) << "the second drive was still visited";
-    EXPECT_LT(tookMs, 2900u) << "the cancelled wait ran on";
+    EXPECT_EQ(1, io->nCompleted) << "only the second drive's table of contents was read";
+    EXPECT_EQ(0, io->PendingCommands());
 }
 
 } // namespace

@@ -12,11 +12,14 @@
 #include "cdrom/LSCSI.h"
 #include "cdrom/VirtualDiscFiles.h"
 #include "jobs/LSignalObject.h"
+#include "resources/resource.h"
 #include "sound/RecordingSink.h"
+#include "TestJobs.h"
 
 namespace {
 
 typedef void(__cdecl* VDriveConfigureFunction)(const char*);
+typedef int(__cdecl* VDrivePendingCommandsFunction)();
 
 class AspiTest : public ::testing::Test
 {
@@ -42,6 +45,15 @@ protected:
     {
         return std::string(address) + " " + (disc ? DiscCue(disc) : "-") + " " + faults + "\n";
     }
+    // Requests the manager's drives hold that have neither completed nor been aborted.
+    static int PendingCommands()
+    {
+        auto pending = reinterpret_cast<VDrivePendingCommandsFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("WNASPI32"), "VDrivePendingCommands")));
+        return pending ? pending() : -1;
+    }
+
+    TestJobControl job;
 };
 
 TEST_F(AspiTest, TheManagerIsTheBackEndOnWindows98)
@@ -92,7 +104,7 @@ TEST_F(AspiTest, TablesOfContents)
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
         BYTE nTracks = 0;
         LONG starts[TOC_MAX_ENTRIES];
-        ASSERT_EQ(0, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+        ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
         ASSERT_EQ(c.starts.size() - 1, nTracks);
         EXPECT_EQ(c.starts, std::vector<LONG>(starts, starts + nTracks + 1));
     }
@@ -102,7 +114,7 @@ TEST_F(AspiTest, TablesOfContents)
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     BYTE nTracks = 0;
     LONG starts[TOC_MAX_ENTRIES];
-    ASSERT_EQ(0, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
     ASSERT_EQ(99, nTracks);
     for (int i = 0; i <= 99; ++i)
         EXPECT_EQ(2 * i, starts[i]);
@@ -114,18 +126,18 @@ TEST_F(AspiTest, ReadOf27SectorsDeliversTheImagesBytes)
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     AlignedSectors buffer(27);
-    ASSERT_EQ(0, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 27, 30));  // across tracks 1 and 2
+    ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 30));  // across tracks 1 and 2
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
-    EXPECT_EQ(0, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
+    EXPECT_EQ(Done, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
     const std::vector<BYTE> expected = ImageSectors("three-tracks", 30, 27);
     ASSERT_EQ(63504u, expected.size());
     EXPECT_TRUE(buffer.Bytes() == expected);
 
     // Past the lead-out the drive refuses.
     buffer.Fill();
-    ASSERT_EQ(0, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 27, 120));
+    ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 120));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
-    EXPECT_EQ(2, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
+    EXPECT_EQ(Failed, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
 }
 
 TEST_F(AspiTest, AFailedReadIsReportedAsFailed)
@@ -134,9 +146,9 @@ TEST_F(AspiTest, AFailedReadIsReportedAsFailed)
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     AlignedSectors buffer(27);
-    ASSERT_EQ(0, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 27, 40));
+    ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 40));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
-    EXPECT_EQ(2, ProcessSCSIExecuteCommandAsyncWait(nullptr, scsi));
+    EXPECT_EQ(Failed, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
     EXPECT_EQ(2, scsi.pRequest->Srb.SRB_TargStat);        // CHECK CONDITION
     EXPECT_EQ(0x03, scsi.pRequest->Srb.SenseArea[2]);     // medium error
 }
@@ -147,9 +159,9 @@ TEST_F(AspiTest, ARipDeliversTheTrackUntilAReadFails)
     struct
     {
         BYTE nDrive;
-        int result;
+        ProcessResult result;
         int nSectorsDelivered;
-    } cases[] = {{0, 0, 60}, {1, 2, 13}};
+    } cases[] = {{0, Done, 60}, {1, Failed, 13}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.nDrive);
@@ -159,8 +171,7 @@ TEST_F(AspiTest, ARipDeliversTheTrackUntilAReadFails)
         rip.nStartSector = 75;
         rip.nEndSector = 135;
         rip.Sink = sink;
-        LSignalObject stop;
-        EXPECT_EQ(c.result, Process(rip, stop));
+        EXPECT_EQ(c.result, Process(job, rip));
         EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 75, c.nSectorsDelivered));
     }
 }
@@ -177,7 +188,7 @@ TEST_F(AspiTest, BusyIsReissuedEvery500MsUntilTheBudgetIsSpent)
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
         DWORD start = GetTickCount();
-        EXPECT_EQ(0, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 5000, 2048, response.data, 10));
+        EXPECT_EQ(Done, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 5000, 2048, response.data, 10));
         EXPECT_GE(GetTickCount() - start, 950u);
     }
 
@@ -187,11 +198,35 @@ TEST_F(AspiTest, BusyIsReissuedEvery500MsUntilTheBudgetIsSpent)
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     DWORD start = GetTickCount();
-    EXPECT_EQ(2, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 1000, 2048, response.data, 10));
+    EXPECT_EQ(Failed, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 1000, 2048, response.data, 10));
     EXPECT_GE(GetTickCount() - start, 1450u);
     start = GetTickCount();
-    EXPECT_EQ(0, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 1000, 2048, response.data, 10));
+    EXPECT_EQ(Done, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 1000, 2048, response.data, 10));
     EXPECT_LT(GetTickCount() - start, 450u);
+}
+
+TEST_F(AspiTest, CancelEndsTheWaitBetweenBusyAnswers)
+{
+    // A drive that stays BUSY far longer than the command's budget.
+    Configure(Drive("0 0 0", "three-tracks", "busy=100000"));
+    BYTE cdb[10];
+    MakeReadTOCCdb(cdb);
+    AlignedSectors response(1);
+    ProcessResult result = Done;
+    DWORD tookMs = 0;
+    WindowJob window([&](WindowJob& self) {
+        LSCSI scsi;
+        if (!scsi.OpenCDROMDrive(0))
+            return false;
+        PostMessageA(self.hWnd, WM_COMMAND, IDCANCEL, 0);
+        const DWORD start = GetTickCount();
+        result = ProcessSCSIExecuteCommand(self, scsi, cdb, false, 60000, 2048, response.data, 10);
+        tookMs = GetTickCount() - start;
+        return true;
+    });
+    ASSERT_TRUE(window.Run(nullptr));
+    EXPECT_EQ(Stopped, result);
+    EXPECT_LT(tookMs, 30000u) << "the retries ran on towards the budget";
 }
 
 TEST_F(AspiTest, ACommandRefusedAtIssueFailsWithTheEventSignalled)
@@ -200,11 +235,11 @@ TEST_F(AspiTest, ACommandRefusedAtIssueFailsWithTheEventSignalled)
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     AlignedSectors buffer(1);
-    EXPECT_EQ(2, ProcessSCSICDReadDASectors(nullptr, scsi, buffer.data, 1, 0));
+    EXPECT_EQ(Failed, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 1, 0));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 0));
     BYTE nTracks = 9;
     LONG starts[TOC_MAX_ENTRIES];
-    EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
     EXPECT_EQ(0, nTracks);
 }
 
@@ -216,7 +251,7 @@ TEST_F(AspiTest, AHungReadTimesOutAndIsAbortedBeforeItsBufferGoes)
     AlignedSectors buffer(27);
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-    EXPECT_EQ(2, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 300, 27 * 2352, buffer.data, 12));
+    EXPECT_EQ(Failed, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 300, 27 * 2352, buffer.data, 12));
     EXPECT_TRUE(scsi.CancelOutstanding());
     EXPECT_EQ(SS_ABORTED, scsi.pRequest->Srb.SRB_Status);
     EXPECT_TRUE(buffer.Untouched());
@@ -231,9 +266,9 @@ TEST_F(AspiTest, ASlowReadThatTimedOutNeverWritesAfterwards)
     {
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-        EXPECT_EQ(2, ProcessSCSIExecuteCommand(nullptr, scsi, cdb, false, 100, 27 * 2352, buffer.data, 12));
+        EXPECT_EQ(Failed, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 100, 27 * 2352, buffer.data, 12));
     }  // the drive object goes, as after a failed job
-    Sleep(900);  // well past the moment the read would have completed
+    EXPECT_EQ(0, PendingCommands()) << "the drive may still write into the buffer";
     EXPECT_TRUE(buffer.Untouched());
 }
 
@@ -246,7 +281,7 @@ TEST_F(AspiTest, EjectThenLoad)
     {
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-        EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+        EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
         EXPECT_EQ(0, nTracks);
     }
     LCDEject(7);  // no such drive: nothing happens
@@ -255,7 +290,7 @@ TEST_F(AspiTest, EjectThenLoad)
     {
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(drive));
-        EXPECT_EQ(0, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+        EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
         EXPECT_EQ(drive == 0 ? 3 : 99, nTracks);
     }
 }
@@ -267,9 +302,9 @@ TEST_F(AspiTest, ADriveWithoutADiscHasNoTableOfContents)
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     BYTE nTracks = 0;
     LONG starts[TOC_MAX_ENTRIES];
-    EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
     LCDLoad(0);  // nothing to load
-    EXPECT_EQ(2, ProcessSCSICDGetTOC(nullptr, scsi, nTracks, starts));
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "jobs/LSignalObject.h"
 #include "jobs/LThread.h"
 #include "jobs/LThreadQueuedNotify.h"
+#include "jobs/LWorkerJobControl.h"
 #include "WaitFor.h"
 
 namespace {
@@ -57,7 +58,7 @@ TEST(LThread, StartWhileRunningLeavesTheThreadAlone)
 
     thread.StopThreadTimed(5000);
     EXPECT_EQ(nullptr, thread.hThread);
-    EXPECT_EQ(1, thread.lastWaitResult);  // ended by the stop signal
+    EXPECT_EQ(Stopped, thread.lastWaitResult);  // ended by the stop signal
     EXPECT_EQ(1, thread.nRuns);
     EXPECT_TRUE(thread.StopSignalSet());
 }
@@ -69,7 +70,7 @@ TEST(LThread, RestartAfterTheBodyEndedRunsAFreshThreadWithTheSignalCleared)
     EXPECT_EQ(THREAD_PRIORITY_BELOW_NORMAL, GetThreadPriority(thread.hThread));
     SetEvent(thread.release);
     ASSERT_TRUE(WaitFor([&] { return !IsRunning(thread.hThread); }));
-    EXPECT_EQ(0, thread.lastWaitResult);
+    EXPECT_EQ(Done, thread.lastWaitResult);
 
     // After a stop the signal stays set until the next start clears it.
     thread.StopThreadTimed(5000);
@@ -80,7 +81,7 @@ TEST(LThread, RestartAfterTheBodyEndedRunsAFreshThreadWithTheSignalCleared)
     ASSERT_TRUE(WaitFor([&] { return thread.nRuns == 2; }));
     EXPECT_TRUE(IsRunning(thread.hThread));
     thread.StopThreadTimed(5000);
-    EXPECT_EQ(1, thread.lastWaitResult);
+    EXPECT_EQ(Stopped, thread.lastWaitResult);
 }
 
 TEST(LThread, StopOfAThreadNeverStartedReturnsAtOnce)
@@ -138,21 +139,21 @@ TEST(LSignalObject, WaitSignalDualTellsWhichHandleEndedTheWait)
     EXPECT_FALSE(signal.IsSet());
 
     DWORD start = GetTickCount();
-    EXPECT_EQ(2, signal.WaitSignalDual(other.hSignalObject, 100));
+    EXPECT_EQ(Failed, signal.WaitSignalDual(other.hSignalObject, 100));
     EXPECT_GE(GetTickCount() - start, 80u);
 
     signal.Set();
     EXPECT_TRUE(signal.IsSet());
     start = GetTickCount();
-    EXPECT_EQ(1, signal.WaitSignalDual(other.hSignalObject, 5000));
+    EXPECT_EQ(Stopped, signal.WaitSignalDual(other.hSignalObject, 5000));
     EXPECT_LT(GetTickCount() - start, 1000u);
 
     other.Set();
-    EXPECT_EQ(0, signal.WaitSignalDual(other.hSignalObject, 5000));  // both set: the other wins
+    EXPECT_EQ(Done, signal.WaitSignalDual(other.hSignalObject, 5000));  // both set: the other wins
 
     signal.Reset();
     EXPECT_FALSE(signal.IsSet());
-    EXPECT_EQ(0, signal.WaitSignalDual(other.hSignalObject, 5000));
+    EXPECT_EQ(Done, signal.WaitSignalDual(other.hSignalObject, 5000));
 }
 
 TEST(LSignalObject, WaitSignalDualWakesWhenAnotherThreadSignals)
@@ -163,8 +164,33 @@ TEST(LSignalObject, WaitSignalDualWakesWhenAnotherThreadSignals)
         Sleep(50);
         signal.Set();
     });
-    EXPECT_EQ(1, signal.WaitSignalDual(other.hSignalObject, 5000));
+    EXPECT_EQ(Stopped, signal.WaitSignalDual(other.hSignalObject, 5000));
     setter.join();
+}
+
+TEST(LWorkerJobControl, TheStopSignalStopsTheJobItsWaitsAndItsPauses)
+{
+    LSignalObject stop;
+    LSignalObject other;
+    LWorkerJobControl job(stop);
+    EXPECT_FALSE(job.IsStopped());
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Done, job.Pause(100));
+    EXPECT_GE(GetTickCount() - start, 80u) << "the pause did not last";
+    EXPECT_EQ(Failed, job.WaitForHandle(other.hSignalObject, 50));
+
+    std::thread stopper([&] {
+        Sleep(50);
+        stop.Set();
+    });
+    start = GetTickCount();
+    EXPECT_EQ(Stopped, job.Pause(30000));
+    EXPECT_LT(GetTickCount() - start, 10000u) << "the pause ran on past the stop";
+    stopper.join();
+    EXPECT_TRUE(job.IsStopped());
+    EXPECT_EQ(Stopped, job.WaitForHandle(other.hSignalObject, 30000));
+    other.Set();
+    EXPECT_EQ(Done, job.WaitForHandle(other.hSignalObject, 30000)) << "a signalled handle wins over the stop";
 }
 
 class CountingNotify : public LThreadQueuedNotify

@@ -308,7 +308,7 @@ TEST(LSinkToSource, AWriterAndAReaderThreadMoveMillionsOfFramesInOrder)
 }
 
 // A job record as the bridge's worker expects one. Process writes a ramp into
-// Sink, block by block, and returns early once the stop signal is set. The
+// Sink, block by block, and returns early once the job is stopped. The
 // record is gone when the test looks, so what it reports lives outside it.
 struct RampJob
 {
@@ -320,22 +320,22 @@ struct RampJob
     ~RampJob() { ++*pDeleted; }
 };
 
-int Process(RampJob& job, LSignalObject& stopSignal)
+ProcessResult Process(LJobControl& job, RampJob& ramp)
 {
     std::vector<int32_t> block(4096 * 2);
-    int result = 0;
-    for (int64_t sent = 0; job.nFrames < 0 || sent < job.nFrames; sent += 4096)
+    ProcessResult result = Done;
+    for (int64_t sent = 0; ramp.nFrames < 0 || sent < ramp.nFrames; sent += 4096)
     {
-        if (stopSignal.IsSet())
+        if (job.IsStopped())
         {
-            result = 1;
+            result = Stopped;
             break;
         }
-        int n = static_cast<int>(job.nFrames < 0 ? 4096 : std::min<int64_t>(4096, job.nFrames - sent));
+        int n = static_cast<int>(ramp.nFrames < 0 ? 4096 : std::min<int64_t>(4096, ramp.nFrames - sent));
         FillRamp(block.data(), static_cast<uint32_t>(sent), n);
-        job.Sink->Write(block.data(), n);
+        ramp.Sink->Write(block.data(), n);
     }
-    *job.pResult = result;
+    *ramp.pResult = result;
     return result;
 }
 
@@ -371,7 +371,7 @@ TEST(LProcessSinkToSource, TheJobRunsOnAWorkerAtTheCreatorsPriorityAndItsEndEnds
     EXPECT_TRUE(AllZero(tail));
     EXPECT_FALSE(source->IsStreaming());
     EXPECT_EQ(0, source->GetEndSample());
-    EXPECT_EQ(0, result.load());
+    EXPECT_EQ(Done, result.load());
     EXPECT_EQ(0, nDeleted.load());
 
     source = nullptr;
@@ -397,7 +397,7 @@ TEST(LProcessSinkToSource, DestroyingTheSourceWhileTheJobWaitsOnAFullBucketStops
     // Well inside the 5000 ms after which the thread would be terminated; the
     // job's own answer shows it saw its stop signal and returned.
     EXPECT_LT(GetTickCount() - start, BRIDGE_WRITER_WAIT_MS + 800);
-    EXPECT_EQ(1, result.load());
+    EXPECT_EQ(Stopped, result.load());
     EXPECT_EQ(1, nDeleted.load());
 }
 

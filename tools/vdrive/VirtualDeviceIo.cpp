@@ -105,9 +105,10 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
     ResetEvent(overlapped->hEvent);
     overlapped->Internal = STATUS_PENDING_VALUE;
     inFlight[hDevice] = overlapped;
+    const int iCommand = ++nIssued;
     const bool dataIn = sptd && sptd->DataIn == SCSI_IOCTL_DATA_IN;
     queue.Submit(hDevice, *drive, cdb, cdbLength, dataIn ? static_cast<uint8_t*>(sptd->DataBuffer) : nullptr,
-                 dataIn ? sptd->DataTransferLength : 0, [sptd, overlapped](const CommandResult& result) {
+                 dataIn ? sptd->DataTransferLength : 0, [this, sptd, overlapped](const CommandResult& result) {
                      if (sptd)
                      {
                          sptd->ScsiStatus = result.status;
@@ -119,8 +120,12 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
                          }
                      }
                      overlapped->Internal = STATUS_SUCCESS_VALUE;
+                     ++nCompleted;
                      SetEvent(overlapped->hEvent);
-                 });
+                 },
+                 heldCommands.count(iCommand) != 0);
+    if (onIssue)
+        onIssue(iCommand);
     SetLastError(ERROR_IO_PENDING);
     return FALSE;
 }

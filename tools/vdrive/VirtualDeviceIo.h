@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "cdrom/LDeviceIo.h"
@@ -27,8 +29,21 @@ public:
     BOOL Cancel(HANDLE hDevice) override;
     BOOL CloseDevice(HANDLE hDevice) override;
 
+    // Commands issued that have neither completed nor been cancelled.
+    int PendingCommands() { return queue.PendingCount(); }
+
     std::atomic<int> nControlCalls{0};
     std::string lastOpenedPath;
+
+    // What a test does as each command is issued (counted from 1), on the
+    // issuing thread once the command is queued: stop or cancel the job at a
+    // known point of its work, for example.
+    std::function<void(int iCommand)> onIssue;
+    // Commands, by the same count, that never complete, as with a drive that
+    // stopped answering: only a cancel ends them.
+    std::set<int> heldCommands;
+    // Commands that completed into their requests.
+    std::atomic<int> nCompleted{0};
 
 private:
     struct Letter
@@ -41,5 +56,6 @@ private:
     std::map<char, Letter> letters;
     std::map<HANDLE, OVERLAPPED*> inFlight;  // the request each handle has in flight
     std::string errors;
+    int nIssued = 0;
     CommandQueue queue;  // last: stopped before the drives go
 };

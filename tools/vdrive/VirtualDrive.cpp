@@ -214,7 +214,7 @@ CommandQueue::~CommandQueue()
 }
 
 void CommandQueue::Submit(const void* key, VirtualDrive& drive, const uint8_t* cdb, int cdbLength, uint8_t* data,
-                          uint32_t dataLength, Completion complete)
+                          uint32_t dataLength, Completion complete, bool bHold)
 {
     auto command = std::make_unique<Pending>();
     command->key = key;
@@ -225,7 +225,7 @@ void CommandQueue::Submit(const void* key, VirtualDrive& drive, const uint8_t* c
     command->dataLength = dataLength;
     command->complete = std::move(complete);
     command->due = std::chrono::steady_clock::now() + std::chrono::milliseconds(drive.Config().delayMs);
-    command->bHung = false;
+    command->bHung = bHold;
     {
         std::lock_guard<std::mutex> lock(mutex);
         pending.push_back(std::move(command));
@@ -243,6 +243,12 @@ bool CommandQueue::Abort(const void* key)
             return true;
         }
     return false;
+}
+
+int CommandQueue::PendingCount()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return static_cast<int>(pending.size());
 }
 
 void CommandQueue::Run()

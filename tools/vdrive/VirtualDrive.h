@@ -85,13 +85,17 @@ public:
 
     // Queues a command for `drive`; `complete` runs on the worker, with the
     // queue locked, once the command has run. The command block is copied;
-    // `data` must stay valid until completion or a successful Abort.
+    // `data` must stay valid until completion or a successful Abort. A held
+    // command never runs: only Abort ends it.
     void Submit(const void* key, VirtualDrive& drive, const uint8_t* cdb, int cdbLength, uint8_t* data,
-                uint32_t dataLength, Completion complete);
+                uint32_t dataLength, Completion complete, bool bHold = false);
 
     // Takes the pending command with `key` out of the queue: true when there
     // was one. After Abort returns, no completion runs for it.
     bool Abort(const void* key);
+
+    // Commands queued that have neither completed nor been aborted.
+    int PendingCount();
 
 private:
     struct Pending;

@@ -170,4 +170,11 @@ __declspec(dllexport) void __cdecl VDriveConfigure(const char* configPath)
     Configure(configPath);
 }
 
+// Not part of ASPI: how many requests the drives hold that have neither
+// completed nor been aborted.
+__declspec(dllexport) int __cdecl VDrivePendingCommands()
+{
+    return TheManager().queue.PendingCount();
+}
+
 } // extern "C"

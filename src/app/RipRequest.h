@@ -1,0 +1,19 @@
+// What one rip writes: the checked rows, the output folder and format, and
+// what the file names are made of.
+#pragma once
+
+#include "app/RipNames.h"
+
+// Rows past this many are never ripped.
+constexpr int MAX_RIP_ROWS = 100;
+
+struct LRipRequest
+{
+    int nRows;                       // rows looked at, at most MAX_RIP_ROWS
+    bool bChecked[MAX_RIP_ROWS];     // the rows to rip
+    char szFolder[TEXT_BUFFER_SIZE];
+    bool bMp3;                       // MP3 files, else WAV files in the saved wave format
+    LRipNameSettings Names;
+    char szArtist[TEXT_BUFFER_SIZE];
+    char szAlbum[TEXT_BUFFER_SIZE];
+};
