@@ -13,8 +13,8 @@
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "jobs/WebPage.h"
+#include "resources/AppInstance.h"
 #include "resources/resource.h"
-#include "ui/AppInstance.h"
 #include "ui/LToolBar.h"
 
 namespace {

@@ -11,12 +11,13 @@ namespace {
 
 const int RECENT_LIST_MAX = 9;
 
-void FormatKeyPath(char* keyPath, const char* subKey)
+void FormatKeyPath(char (&keyPath)[TEXT_BUFFER_SIZE], const char* subKey)
 {
-    FormatText(keyPath, TEXT_BUFFER_SIZE, "Software\\Talmarin\\Corvane\\%s", subKey);
+    FormatText(keyPath, sizeof(keyPath), "Software\\Talmarin\\Corvane\\%s", subKey);
 }
 
-void ReadString(HKEY root, const char* subKey, const char* defaultText, const char* value, char* out)
+void ReadString(HKEY root, const char* subKey, const char* defaultText, const char* value,
+                char (&out)[TEXT_BUFFER_SIZE])
 {
     char keyPath[TEXT_BUFFER_SIZE];
     FormatKeyPath(keyPath, subKey);
@@ -60,7 +61,7 @@ void FormatItemName(char (&itemName)[16], int i)
 } // namespace
 
 void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
-                        char* out)
+                        char (&out)[TEXT_BUFFER_SIZE])
 {
     HKEY hKey;
     if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &hKey) == ERROR_SUCCESS)
@@ -77,15 +78,16 @@ void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const
             if (terminated || size < sizeof(text))
             {
                 text[terminated ? size - 1 : size] = '\0';
-                CopyText(out, TEXT_BUFFER_SIZE, text);
+                CopyText(out, text);
                 return;
             }
         }
     }
-    CopyText(out, TEXT_BUFFER_SIZE, defaultText);
+    CopyText(out, defaultText);
 }
 
-void ReadSettingString(const char* subKey, const char* defaultText, const char* value, char* out)
+void ReadSettingString(const char* subKey, const char* defaultText, const char* value,
+                       char (&out)[TEXT_BUFFER_SIZE])
 {
     ReadString(HKEY_LOCAL_MACHINE, subKey, defaultText, value, out);
 }
@@ -117,7 +119,7 @@ LONG WriteSettingBool(const char* subKey, const char* value, bool b)
     return WriteString(HKEY_LOCAL_MACHINE, subKey, value, b ? "1" : "0");
 }
 
-void ReadUserString(const char* subKey, const char* defaultText, const char* value, char* out)
+void ReadUserString(const char* subKey, const char* defaultText, const char* value, char (&out)[TEXT_BUFFER_SIZE])
 {
     ReadString(HKEY_CURRENT_USER, subKey, defaultText, value, out);
 }
@@ -186,7 +188,7 @@ void SaveComboHistory(HWND comboBox, const char* listName)
     }
 }
 
-void GetDataFolder(const char* name, char* out)
+void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE])
 {
     ReadSettingString("Folders", "", name ? name : "DataFiles", out);
     if (out[0] != '\0')

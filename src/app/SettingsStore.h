@@ -6,21 +6,24 @@
 
 #include <windows.h>
 
-// Any registry string: `out` (a TEXT_BUFFER_SIZE buffer) receives the value, or
-// `defaultText` when the key or the value cannot be read, the value is not a
-// string, or it is longer than 259 characters.
+#include "files/TextBuffer.h"
+
+// Any registry string: `out` receives the value, or `defaultText` when the key
+// or the value cannot be read, the value is not a string, or it does not fit
+// in `out` with its terminating zero.
 void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
-                        char* out);
+                        char (&out)[TEXT_BUFFER_SIZE]);
 
 // The program's own values, read as ReadRegistryString does.
-void ReadSettingString(const char* subKey, const char* defaultText, const char* value, char* out);
+void ReadSettingString(const char* subKey, const char* defaultText, const char* value,
+                       char (&out)[TEXT_BUFFER_SIZE]);
 LONG WriteSettingString(const char* subKey, const char* value, const char* text);
 int ReadSettingInt(const char* subKey, const char* value, int defaultValue);
 bool ReadSettingBool(const char* subKey, const char* value, bool defaultValue);
 LONG WriteSettingInt(const char* subKey, const char* value, int n);
 LONG WriteSettingBool(const char* subKey, const char* value, bool b);
 
-void ReadUserString(const char* subKey, const char* defaultText, const char* value, char* out);
+void ReadUserString(const char* subKey, const char* defaultText, const char* value, char (&out)[TEXT_BUFFER_SIZE]);
 LONG WriteUserString(const char* subKey, const char* value, const char* text);
 int ReadUserInt(const char* subKey, const char* value, int defaultValue);
 LONG WriteUserInt(const char* subKey, const char* value, int n);
@@ -34,4 +37,4 @@ void SaveComboHistory(HWND comboBox, const char* listName);
 
 // The folder recorded as "Folders"\`name` ("DataFiles" when `name` is null);
 // when none is recorded, the install folder (followed by `name` when given).
-void GetDataFolder(const char* name, char* out);
+void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE]);

@@ -5,8 +5,8 @@
 #include "app/StartMode.h"
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
+#include "resources/AppInstance.h"
 #include "resources/resource.h"
-#include "ui/AppInstance.h"
 
 namespace {
 

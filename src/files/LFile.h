@@ -1,8 +1,10 @@
-// Path texts and folder services. Every output buffer is TEXT_BUFFER_SIZE (260)
-// bytes; results longer than 259 characters are cut without a report.
+// Path texts and folder services. Results longer than an output buffer holds
+// are cut without a report.
 #pragma once
 
 #include <cstddef>
+
+#include "files/TextBuffer.h"
 
 class LFile
 {
@@ -11,17 +13,18 @@ public:
     // separators when a path is read; '\' is the one written.
 
     // The path up to its last separator; empty when it has none.
-    static void _GetFolderFromPath(char* folder, const char* path);
+    static void _GetFolderFromPath(char (&folder)[TEXT_BUFFER_SIZE], const char* path);
     // The part after the last separator (the whole path when it has none).
-    static void _GetFileFromPath(char* name, const char* path);
+    static void _GetFileFromPath(char (&name)[TEXT_BUFFER_SIZE], const char* path);
     // The file name without its extension; a leading point is not an extension.
-    static void GetFileNameNoExtension(char* name, const char* path);
+    static void GetFileNameNoExtension(char (&name)[TEXT_BUFFER_SIZE], const char* path);
     // Appends `name` to `folderPath` with one separator; returns the new length.
-    static std::size_t FilePathCat(char* folderPath, const char* name);
-    static std::size_t FilePathCatExt(char* folderPath, const char* name, const char* extension);
+    static std::size_t FilePathCat(char (&folderPath)[TEXT_BUFFER_SIZE], const char* name);
+    static std::size_t FilePathCatExt(char (&folderPath)[TEXT_BUFFER_SIZE], const char* name,
+                                      const char* extension);
     // Copies `text` without the characters a file name may not hold (controls,
     // "*./:<>?\| and bytes 128-255); true when at least one character was kept.
-    static bool MakeValidFileName(const char* text, char* name);
+    static bool MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE]);
 
     // Win32 folder services (LFileFolders.cpp).
 
@@ -32,4 +35,4 @@ public:
 
 // Shows the shell's folder picker; true when the user chose a file-system folder,
 // whose path is then in `path`.
-bool BrowseForFolder(char* path, const char* title);
+bool BrowseForFolder(char (&path)[TEXT_BUFFER_SIZE], const char* title);

@@ -28,7 +28,7 @@ bool LFile::DeleteFolderAndFiles(const char* folderPath)
     return RemoveDirectoryA(folderPath) != FALSE;
 }
 
-bool BrowseForFolder(char* path, const char* title)
+bool BrowseForFolder(char (&path)[TEXT_BUFFER_SIZE], const char* title)
 {
     CoInitialize(nullptr);
     char displayName[MAX_PATH];
@@ -41,8 +41,7 @@ bool BrowseForFolder(char* path, const char* title)
     LPITEMIDLIST itemList = SHBrowseForFolderA(&browse);
     if (itemList)
     {
-        // SHGetPathFromIDList writes up to MAX_PATH characters, which is the
-        // size of the caller's buffer.
+        static_assert(sizeof(path) >= MAX_PATH, "SHGetPathFromIDList writes up to MAX_PATH characters");
         chosen = SHGetPathFromIDListA(itemList, path) != FALSE;
         CoTaskMemFree(itemList);
     }

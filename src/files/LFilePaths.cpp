@@ -10,33 +10,28 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 } // namespace
 
-void LFile::_GetFolderFromPath(char* folder, const char* path)
+void LFile::_GetFolderFromPath(char (&folder)[TEXT_BUFFER_SIZE], const char* path)
 {
-    std::size_t n = 0;
-    std::size_t lastSeparator = 0;
-    for (; path[n] != '\0' && n < TEXT_BUFFER_SIZE; ++n)
-    {
-        folder[n] = path[n];
+    // Only separators within the buffer's reach are seen, so the folder's
+    // length always leaves room for its terminating zero.
+    std::size_t folderLength = 0;
+    for (std::size_t n = 0; n < sizeof(folder) && path[n] != '\0'; ++n)
         if (IsSeparator(path[n]))
-            lastSeparator = n;
-    }
-    folder[lastSeparator] = '\0';
+            folderLength = n;
+    CopyText(folder, folderLength + 1, path);
 }
 
-void LFile::_GetFileFromPath(char* name, const char* path)
+void LFile::_GetFileFromPath(char (&name)[TEXT_BUFFER_SIZE], const char* path)
 {
-    std::size_t n = 0;
-    for (const char* p = path; *p != '\0' && n < TEXT_MAX_LENGTH; ++p)
-    {
+    // A part that fills the buffer ends the search; it is the name, cut.
+    const char* start = path;
+    for (const char* p = path; *p != '\0' && static_cast<std::size_t>(p - start) < TEXT_MAX_LENGTH; ++p)
         if (IsSeparator(*p))
-            n = 0;
-        else
-            name[n++] = *p;
-    }
-    name[n] = '\0';
+            start = p + 1;
+    CopyText(name, start);
 }
 
-void LFile::GetFileNameNoExtension(char* name, const char* path)
+void LFile::GetFileNameNoExtension(char (&name)[TEXT_BUFFER_SIZE], const char* path)
 {
     _GetFileFromPath(name, path);
     char* point = strrchr(name, '.');
@@ -44,29 +39,26 @@ void LFile::GetFileNameNoExtension(char* name, const char* path)
         *point = '\0';
 }
 
-std::size_t LFile::FilePathCat(char* folderPath, const char* name)
+std::size_t LFile::FilePathCat(char (&folderPath)[TEXT_BUFFER_SIZE], const char* name)
 {
     std::size_t n = strnlen(folderPath, TEXT_MAX_LENGTH);
     if (n >= TEXT_MAX_LENGTH)
         return n;
     if (n > 0 && !IsSeparator(folderPath[n - 1]))
-    {
-        folderPath[n++] = '\\';
-        folderPath[n] = '\0';
-    }
-    return AppendText(folderPath, TEXT_BUFFER_SIZE, name);
+        AppendText(folderPath, "\\");
+    return AppendText(folderPath, name);
 }
 
-std::size_t LFile::FilePathCatExt(char* folderPath, const char* name, const char* extension)
+std::size_t LFile::FilePathCatExt(char (&folderPath)[TEXT_BUFFER_SIZE], const char* name, const char* extension)
 {
     std::size_t n = strnlen(folderPath, TEXT_MAX_LENGTH);
     if (n >= TEXT_MAX_LENGTH)
         return n;
     FilePathCat(folderPath, name);
-    return AppendText(folderPath, TEXT_BUFFER_SIZE, extension);
+    return AppendText(folderPath, extension);
 }
 
-bool LFile::MakeValidFileName(const char* text, char* name)
+bool LFile::MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE])
 {
     static const char kForbidden[] = "\"*./:<>?\\|";
     std::size_t n = 0;

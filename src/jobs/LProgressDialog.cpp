@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "resources/AppInstance.h"
 #include "resources/resource.h"
-#include "ui/AppInstance.h"
 
 LProgressDialog::LProgressDialog(const char* title) : szTitle(title)
 {

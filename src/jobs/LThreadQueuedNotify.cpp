@@ -1,6 +1,6 @@
 #include "jobs/LThreadQueuedNotify.h"
 
-#include "ui/AppInstance.h"
+#include "resources/AppInstance.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "files/TextBuffer.h"
 #include "setup/FolderSecurity.h"
 
-void GetInstallProgramFilesPath(char* path)
+void GetInstallProgramFilesPath(char (&path)[TEXT_BUFFER_SIZE])
 {
     ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
                        "C:\\Program Files", path);

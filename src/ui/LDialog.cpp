@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "files/LFile.h"
-#include "ui/AppInstance.h"
+#include "resources/AppInstance.h"
 
 void LDialog::InitDialog() {}
 bool LDialog::CmOk() { return true; }

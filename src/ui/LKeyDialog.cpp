@@ -1,6 +1,6 @@
 #include "ui/LKeyDialog.h"
 
-#include "ui/AppInstance.h"
+#include "resources/AppInstance.h"
 
 bool LKeyDialog::Create(LPCSTR templateName, HWND owner)
 {

@@ -1,6 +1,6 @@
 #include "ui/LPropertyPage.h"
 
-#include "ui/AppInstance.h"
+#include "resources/AppInstance.h"
 
 PROPSHEETPAGEA LPropertyPage::MakePage(LPCSTR templateName, const char* title, const char* subTitle, bool bHelp)
 {

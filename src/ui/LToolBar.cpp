@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "ui/AppInstance.h"
+#include "resources/AppInstance.h"
 
 namespace {
 

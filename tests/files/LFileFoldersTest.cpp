@@ -101,7 +101,7 @@ void CALLBACK AnswerPicker(HWND, UINT, UINT_PTR, DWORD)
     PostMessageA(picker, WM_COMMAND, pendingAnswer->button, 0);
 }
 
-bool RunPicker(int button, char* path)
+bool RunPicker(int button, char (&path)[TEXT_BUFFER_SIZE])
 {
     PickerAnswer answer = {"Choose the output folder", button, false};
     pendingAnswer = &answer;

@@ -1,4 +1,4 @@
-#include "ui/AppInstance.h"
+#include "resources/AppInstance.h"
 
 // WinMain stores the handle it is given; test programs keep this, the same module.
 HINSTANCE hAppInstance = GetModuleHandleA(nullptr);
