@@ -16,6 +16,7 @@ struct LCDTrack
     char szName[TEXT_BUFFER_SIZE];  // "Track %.2d" until the disc database names it
     int32_t nStartSector;
     int32_t nEndSector;
+    uint8_t bData;  // a data track: listed, but never ripped or played
 };
 
 struct LCDDBInfo
