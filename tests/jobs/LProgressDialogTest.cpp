@@ -14,6 +14,7 @@
 #include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
 #include "ui/MessageBoxCapture.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -336,10 +337,7 @@ TEST(ProcessRunCommandLineProcess, AProgramThatOutlivesItsTimeOutFailsAndKeepsRu
     EXPECT_EQ(Failed, result);
     EXPECT_FALSE(FileExists(marker));
     // Not stopped by the time-out: it still gets to write its file.
-    bool bMarked = false;
-    for (DWORD start = GetTickCount(); !bMarked && GetTickCount() - start < 20000; Sleep(50))
-        bMarked = FileExists(marker);
-    EXPECT_TRUE(bMarked);
+    EXPECT_TRUE(WaitFor([&] { return FileExists(marker); }, 20000));
     DeleteFileA(marker.c_str());
 }
 
@@ -357,8 +355,8 @@ TEST(ProcessRunCommandLineProcess, CancelWhileTheProgramRunsGivesStopped)
     EXPECT_TRUE(job.Run(nullptr));
     presser.join();
     EXPECT_EQ(Stopped, result);
-    for (DWORD start = GetTickCount(); !FileExists(marker) && GetTickCount() - start < 20000;)
-        Sleep(50);
+    // Cancel leaves the program running; its file can go once it is written.
+    WaitFor([&] { return FileExists(marker); }, 20000);
     DeleteFileA(marker.c_str());
 }
 
