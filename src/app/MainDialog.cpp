@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 
 #include "app/RipNames.h"
 #include "app/SettingsStore.h"
 #include "cddb/CDDBLookup.h"
 #include "cdrom/CDCommands.h"
+#include "cdrom/LDeviceIo.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "jobs/WebPage.h"
@@ -21,6 +23,8 @@ namespace {
 
 const char* const PRODUCT_CAPTION = "Corvane";
 const UINT STATUS_TIMER = 1;
+// Takes up a disc change that arrived while a job ran.
+const UINT WM_PENDING_DEVICE_CHANGE = WM_APP + 1;
 const UINT FIRST_STATUS_MS = 500;
 const UINT STATUS_MS = 8000;
 const int REMEMBERED_CHECKS = 100;
@@ -113,6 +117,25 @@ const char* MenuHelpText(int id)
         if (entry.nId == id)
             return entry.szText;
     return nullptr;
+}
+
+// A disc arrived in or left a CD drive: a volume event with the media flag
+// for a drive letter of a CD-ROM drive, not a memory stick or a network drive.
+bool IsCDMediaChange(LPARAM data)
+{
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME)
+        return false;
+    const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(data);
+    if (!(volume->dbcv_flags & DBTF_MEDIA))
+        return false;
+    for (int letter = 0; letter < 26; ++letter)
+    {
+        const char root[] = {static_cast<char>('A' + letter), ':', '\\', '\0'};
+        if ((volume->dbcv_unitmask & (1u << letter)) && DeviceIo().DriveType(root) == DRIVE_CDROM)
+            return true;
+    }
+    return false;
 }
 
 int ControlHeight(HWND control)
@@ -299,7 +322,13 @@ INT_PTR MainDialog::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam)
         bHandled = OnMenuSelect(LOWORD(wParam));
         break;
     case WM_DEVICECHANGE:
-        bHandled = OnDeviceChange(wParam);
+        bHandled = OnDeviceChange(wParam, lParam);
+        break;
+    case WM_ENABLE:
+        bHandled = OnEnable(wParam != 0);
+        break;
+    case WM_PENDING_DEVICE_CHANGE:
+        bHandled = OnPendingDeviceChange();
         break;
     case WM_CONTEXTMENU:
         bHandled = OnContextMenu(reinterpret_cast<HWND>(wParam));
@@ -364,16 +393,51 @@ bool MainDialog::OnMenuSelect(WORD id)
     return true;
 }
 
-bool MainDialog::OnDeviceChange(WPARAM event)
+bool MainDialog::OnDeviceChange(WPARAM event, LPARAM data)
+{
+    if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || !IsCDMediaChange(data))
+        return true;
+    // A job's message pump hands the event to this window while the job has
+    // it disabled: the rip or load that runs finishes with the disc it began
+    // with, and the change is taken up when the window is enabled again.
+    if (!IsWindowEnabled(hWnd))
+    {
+        iPendingDeviceEvent = event;
+        return true;
+    }
+    DiscChanged(event);
+    return true;
+}
+
+bool MainDialog::OnEnable(bool bEnabled)
+{
+    // Posted, so that it runs once whoever enabled the window has finished.
+    if (bEnabled && iPendingDeviceEvent)
+        PostMessageA(hWnd, WM_PENDING_DEVICE_CHANGE, 0, 0);
+    return false;
+}
+
+bool MainDialog::OnPendingDeviceChange()
+{
+    // Another job may have started meanwhile; the next enabling brings it back.
+    if (!iPendingDeviceEvent || !IsWindowEnabled(hWnd))
+        return true;
+    const WPARAM event = iPendingDeviceEvent;
+    iPendingDeviceEvent = 0;
+    DiscChanged(event);
+    return true;
+}
+
+void MainDialog::DiscChanged(WPARAM event)
 {
     if (event == DBT_DEVICEARRIVAL)
-        CDDriveChanged(true);
-    else if (event == DBT_DEVICEREMOVECOMPLETE)
     {
-        SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_DELETEALLITEMS, 0, 0);
-        EmptyDiscFields();
+        CDDriveChanged(true);
+        return;
     }
-    return true;
+    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_DELETEALLITEMS, 0, 0);
+    CDDBInfo.nTracks = 0;
+    EmptyDiscFields();
 }
 
 bool MainDialog::OnContextMenu(HWND control)
@@ -402,18 +466,21 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     const int drive = SelectedDrive();
     if (drive < 0)
         return;
-    CDDBInfo.iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
-    CDDBInfo.bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
-    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", CDDBInfo.szCDDBServer);
-    CDDBInfo.szTitle[0] = '\0';
-    CDDBInfo.nTracks = 0;
+    // The disc is loaded beside the one shown: the record and the list change
+    // together, and only when the load succeeds, so that a rip can never read
+    // one drive's sectors into another disc's names.
+    auto loaded = std::make_unique<LCDDBInfo>();
+    loaded->iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
+    loaded->bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
-    job.pJobData = &CDDBInfo;
+    job.pJobData = loaded.get();
     if (!job.Run(hWnd))
     {
         EmptyDiscFields();
         return;
     }
+    CDDBInfo = *loaded;
 
     HWND list = GetDlgItem(hWnd, IDC_TRACKS);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
@@ -423,7 +490,10 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
         char name[TEXT_BUFFER_SIZE];
         char duration[TEXT_BUFFER_SIZE];
         LFile::MakeValidFileName(track.szName, name);
-        FormatText(duration, sizeof(duration), "%d:%.2d", track.nSeconds / 60, track.nSeconds % 60);
+        if (track.bData)
+            CopyText(duration, "data");
+        else
+            FormatText(duration, sizeof(duration), "%d:%.2d", track.nSeconds / 60, track.nSeconds % 60);
         LVITEMA item = {};
         item.mask = LVIF_TEXT;
         item.iItem = i;
@@ -444,8 +514,10 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     }
 
     SelectOneRow(IDC_TRACKS, 0);
+    // A data track is listed so that the disc's numbering stays, but it holds
+    // no audio: it starts unchecked.
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
-        SetRowChecked(i, bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]);
+        SetRowChecked(i, !CDDBInfo.Tracks[i].bData && (bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]));
 }
 
 void MainDialog::UpdateDrive()

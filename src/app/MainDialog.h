@@ -56,6 +56,8 @@ public:
     HWND hToolBar = nullptr;
     int iStatusText = 0;
     HWND hToolTip = nullptr;
+    // The last disc change that came while a job ran; 0 when none waits.
+    WPARAM iPendingDeviceEvent = 0;
     LCDROMInfo Drives;
     LSplashAboutBase Splash;
     LCDDBInfo CDDBInfo;
@@ -92,7 +94,11 @@ private:
     bool OnLabelEditKey(WORD id) const;
     bool OnTimer(UINT_PTR id);
     bool OnMenuSelect(WORD id);
-    bool OnDeviceChange(WPARAM event);
+    bool OnDeviceChange(WPARAM event, LPARAM data);
+    bool OnEnable(bool bEnabled);
+    bool OnPendingDeviceChange();
+    // A disc arrived (DBT_DEVICEARRIVAL) or left.
+    void DiscChanged(WPARAM event);
     bool OnContextMenu(HWND control);
     void ShowStatusText(const char* text) const;
     void NextStatusText();

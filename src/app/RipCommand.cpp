@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <memory>
 
 #include "app/MainDialog.h"
 #include "app/RipNames.h"
@@ -25,6 +26,24 @@ const size_t MESSAGE_SIZE = 3 * TEXT_BUFFER_SIZE;
 void ShowError(HWND owner, const char* text)
 {
     MessageBoxA(owner, text, "Error", MB_OK | MB_ICONERROR);
+}
+
+// Stands in for a file while the converters are tried for its rate and
+// channels, so that a format they refuse never touches a file of that name.
+class FormatProbe : public LSoundSinkBase
+{
+public:
+    FormatProbe(int32_t rate, uint8_t channels) : LSoundSinkBase(rate, channels) {}
+    void Write(const int32_t*, int count) override { nWritten += count; }
+};
+
+// The job always writes 44100 Hz stereo; converters give the file its own.
+LSoundSinkPtr OpenConverters(const LSoundSinkPtr& fileSink)
+{
+    if (!fileSink || fileSink->bError)
+        return LSoundSinkPtr();
+    LSoundSinkPtr chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, fileSink));
+    return chain && !chain->bError ? chain : LSoundSinkPtr();
 }
 
 // The encoder is a component of its own, registered by its installer.
@@ -107,19 +126,39 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
 
 bool MainDialog::RipRows(const LRipRequest& request)
 {
+    // Every file is named before the first track starts, so that nothing
+    // that happens to the list during the rip can change a name, and no two
+    // tracks of one rip share a file.
+    const char* extension = request.bMp3 ? ".mp3" : ".wav";
+    auto rowTexts = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
+    auto paths = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
+    int tracks[MAX_RIP_ROWS];
+    int nFiles = 0;
     for (int i = 0; i < request.nRows; ++i)
     {
-        if (!request.bChecked[i])
+        // Only audio tracks of the disc the list shows are ripped.
+        if (!request.bChecked[i] || i >= CDDBInfo.nTracks || CDDBInfo.Tracks[i].bData)
             continue;
-        char rowText[TEXT_BUFFER_SIZE];
-        char name[TEXT_BUFFER_SIZE];
-        char path[TEXT_BUFFER_SIZE];
+        char (&rowText)[TEXT_BUFFER_SIZE] = rowTexts[nFiles];
         GetRowText(i, rowText);
+        // A row renamed to nothing a file name may hold keeps its generic name.
+        if (rowText[0] == '\0')
+            FormatText(rowText, sizeof(rowText), "Track %.2d", i + 1);
+        char name[TEXT_BUFFER_SIZE];
         MakeTrackFileName(rowText, request.szArtist, request.szAlbum, request.Names, name);
-        MakeTrackPath(request.szFolder, name, request.bMp3 ? ".mp3" : ".wav", path);
-        if (!RipTrack(i, rowText, path, request.bMp3))
+        if (!MakeUniqueTrackPath(request.szFolder, name, extension, paths.get(), nFiles, paths[nFiles]))
+        {
+            char text[MESSAGE_SIZE];
+            FormatText(text, sizeof(text), "Unable to create the file \"%s\\%s%s\".", request.szFolder, name,
+                       extension);
+            ShowError(hWnd, text);
             return false;
+        }
+        tracks[nFiles++] = i;
     }
+    for (int i = 0; i < nFiles; ++i)
+        if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.bMp3))
+            return false;
     return true;
 }
 
@@ -129,18 +168,26 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     // The encoder sink and the compressed-WAV writer are not in this build:
     // their files count as files that cannot be created.
     LSoundSinkPtr fileSink;
+    LSoundSinkPtr chain;
     if (!bMp3)
     {
         LWaveFormatRecord format;
         LoadWaveFormat(format);
-        fileSink = LWaveFile::OpenSink(path, format.Format);
+        const LSoundSinkPtr probe(new FormatProbe(static_cast<int32_t>(format.Format.nSamplesPerSec),
+                                                  static_cast<uint8_t>(format.Format.nChannels)));
+        if (OpenConverters(probe))
+        {
+            fileSink = LWaveFile::OpenSink(path, format.Format);
+            chain = OpenConverters(fileSink);
+        }
     }
-    // The job always writes 44100 Hz stereo; converters give the file its own.
-    LSoundSinkPtr chain;
-    if (fileSink && !fileSink->bError)
-        chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, fileSink));
-    if (!chain || chain->bError)
+    if (!chain)
     {
+        // Only a file this rip opened is removed, never one it could not open.
+        const bool bFileMade = fileSink && !fileSink->bError;
+        fileSink = nullptr;
+        if (bFileMade)
+            DeleteFileA(path);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
         return false;
@@ -157,10 +204,12 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     job.pJobData = &rip;
     const bool bDone = job.Run(hWnd);
 
-    // Releasing the chain pushes out what the converters hold; the file sink
-    // then knows whether every write reached the disk.
+    // Releasing the chain pushes out what the converters hold; the file is
+    // then completed, and only a file whose every write reached the disk
+    // counts as done.
     rip.Sink = nullptr;
     chain = nullptr;
+    fileSink->Finish();
     const bool bWriteFailed = fileSink->bError;
     fileSink = nullptr;
     if (bDone && !bWriteFailed)

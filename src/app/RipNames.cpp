@@ -4,26 +4,72 @@
 
 #include "files/LFile.h"
 
+namespace {
+
+bool SameFileName(const char* a, const char* b)
+{
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+    for (; *a != '\0' && lower(static_cast<unsigned char>(*a)) == lower(static_cast<unsigned char>(*b)); ++a, ++b)
+    {
+    }
+    return *a == '\0' && *b == '\0';
+}
+
+} // namespace
+
 void MakeTrackFileName(const char* rowText, const char* artist, const char* album, const LRipNameSettings& settings,
                        char (&name)[TEXT_BUFFER_SIZE])
 {
+    char cleanArtist[TEXT_BUFFER_SIZE];
+    char cleanAlbum[TEXT_BUFFER_SIZE];
+    LFile::MakeValidFileName(artist, cleanArtist);
+    LFile::MakeValidFileName(album, cleanAlbum);
     const bool bGeneric = strncmp(rowText, "Track ", 6) == 0;
     if (settings.bUseCDDB && !bGeneric && settings.bFileNameNoAlbum)
-        FormatText(name, sizeof(name), "%s - %s", artist, rowText);
+        FormatText(name, sizeof(name), "%s - %s", cleanArtist, rowText);
     else if (settings.bUseCDDB && !bGeneric && settings.bFileNameIncludeAlbum)
-        FormatText(name, sizeof(name), "%s - %s - %s", album, artist, rowText);
+        FormatText(name, sizeof(name), "%s - %s - %s", cleanAlbum, cleanArtist, rowText);
     else
         CopyText(name, rowText);
 }
 
-void MakeTrackPath(const char* folder, const char* name, const char* extension, char (&path)[TEXT_BUFFER_SIZE])
+bool MakeTrackPath(const char* folder, const char* name, const char* extension, int copy,
+                   char (&path)[TEXT_BUFFER_SIZE])
 {
+    char suffix[TEXT_BUFFER_SIZE] = "";
+    if (copy > 1)
+        FormatText(suffix, sizeof(suffix), " (%d)", copy);
+    AppendText(suffix, extension);
+
     CopyText(path, folder);
-    const size_t length = strlen(path);
+    size_t length = strlen(path);
     if (length == 0 || (path[length - 1] != '\\' && path[length - 1] != '/'))
-        AppendText(path, "\\");
-    AppendText(path, name);
-    AppendText(path, extension);
+        length = AppendText(path, "\\");
+    const size_t room = TEXT_MAX_LENGTH - length;
+    const size_t suffixLength = strlen(suffix);
+    if (suffixLength >= room || name[0] == '\0')
+        return false;
+    // The name gives way, never the number or the extension.
+    CopyText(path + length, room - suffixLength + 1, name);
+    AppendText(path, suffix);
+    return true;
+}
+
+bool MakeUniqueTrackPath(const char* folder, const char* name, const char* extension,
+                         const char (*taken)[TEXT_BUFFER_SIZE], int nTaken, char (&path)[TEXT_BUFFER_SIZE])
+{
+    // One more copy than there are paths taken is always free.
+    for (int copy = 1; copy <= nTaken + 1; ++copy)
+    {
+        if (!MakeTrackPath(folder, name, extension, copy, path))
+            return false;
+        bool bTaken = false;
+        for (int i = 0; i < nTaken && !bTaken; ++i)
+            bTaken = SameFileName(path, taken[i]);
+        if (!bTaken)
+            return true;
+    }
+    return false;
 }
 
 bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE])

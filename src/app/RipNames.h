@@ -13,13 +13,24 @@ struct LRipNameSettings
 
 // The file name (without folder or extension) of a row. A row whose text
 // begins with "Track " keeps it as it is; otherwise the settings may put the
-// artist, or the album and the artist, in front. Artist and album are used as
-// they stand.
+// artist, or the album and the artist, in front. Artist and album are typed
+// by the user: they are cleaned as file names here (a ':' would name a
+// stream inside another file, a '\' another folder).
 void MakeTrackFileName(const char* rowText, const char* artist, const char* album, const LRipNameSettings& settings,
                        char (&name)[TEXT_BUFFER_SIZE]);
 
-// folder + '\' (unless it ends in a separator) + name + extension (".wav").
-void MakeTrackPath(const char* folder, const char* name, const char* extension, char (&path)[TEXT_BUFFER_SIZE]);
+// folder + '\' (unless it ends in a separator) + name + extension (".wav");
+// copies 2, 3 ... of a name get " (2)", " (3)" ... after it. The name is
+// shortened so that the path keeps its extension within 259 characters;
+// false when not one character of the name fits.
+bool MakeTrackPath(const char* folder, const char* name, const char* extension, int copy,
+                   char (&path)[TEXT_BUFFER_SIZE]);
+
+// MakeTrackPath with the first copy number whose path differs from each of
+// the `nTaken` paths in `taken`, compared as Windows compares file names
+// (letters in either case are the same).
+bool MakeUniqueTrackPath(const char* folder, const char* name, const char* extension,
+                         const char (*taken)[TEXT_BUFFER_SIZE], int nTaken, char (&path)[TEXT_BUFFER_SIZE]);
 
 // Splits a disc title "artist / album" at its first " / ". Both parts become
 // parts of file names, so what a disc database sends is cleaned as a file

@@ -23,7 +23,8 @@ public:
     static std::size_t FilePathCatExt(char (&folderPath)[TEXT_BUFFER_SIZE], const char* name,
                                       const char* extension);
     // Copies `text` without the characters a file name may not hold (controls,
-    // "*./:<>?\| and bytes 128-255); true when at least one character was kept.
+    // "*./:<>?\| and bytes 128-255); a device's name ("nul", "COM1" ...) gets
+    // a '_' after it. True when at least one character was kept.
     static bool MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE]);
 
     // Win32 folder services (LFileFolders.cpp).

@@ -8,6 +8,26 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The names Windows gives to devices, whatever follows them: a file named so
+// is the device itself.
+bool IsDeviceName(const char* stem, std::size_t length)
+{
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    char lower[8] = {};
+    if (length >= sizeof(lower))
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        lower[i] = LowerAscii(stem[i]);
+    for (const char* device : kDevices)
+        if (strcmp(lower, device) == 0)
+            return true;
+    // COM0-COM9 and LPT0-LPT9.
+    return length == 4 && (strncmp(lower, "com", 3) == 0 || strncmp(lower, "lpt", 3) == 0) && lower[3] >= '0'
+           && lower[3] <= '9';
+}
+
 } // namespace
 
 void LFile::_GetFolderFromPath(char (&folder)[TEXT_BUFFER_SIZE], const char* path)
@@ -70,5 +90,14 @@ bool LFile::MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE])
         name[n++] = static_cast<char>(*p);
     }
     name[n] = '\0';
+    // Windows ignores trailing spaces in a name, so "nul  " is a device too.
+    std::size_t stem = n;
+    while (stem > 0 && name[stem - 1] == ' ')
+        --stem;
+    if (IsDeviceName(name, stem))
+    {
+        name[stem] = '\0';
+        AppendText(name, "_");
+    }
     return n > 0;
 }

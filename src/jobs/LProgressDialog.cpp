@@ -26,6 +26,9 @@ bool LProgressDialog::Run(HWND parent)
         return false;
     if (!CreateDialogParamA(hAppInstance, "LProgressDialog", parent, DialogProc, reinterpret_cast<LPARAM>(this)))
         return false;
+    // A job run while another job already holds the owner disabled must not
+    // enable it when it ends: the outer job is still running.
+    const bool bParentWasEnabled = parent && IsWindowEnabled(parent);
     if (parent)
         EnableWindow(parent, FALSE);
 
@@ -33,7 +36,7 @@ bool LProgressDialog::Run(HWND parent)
 
     // The owner is enabled before the progress window goes, so that the
     // activation returns to it rather than to another program.
-    if (parent)
+    if (bParentWasEnabled && IsWindow(parent))
     {
         EnableWindow(parent, TRUE);
         SetActiveWindow(parent);
@@ -74,6 +77,16 @@ bool LProgressDialog::ProcessMessages()
     MSG msg;
     while (hWnd && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
     {
+        if (msg.message == WM_QUIT)
+        {
+            // The program is ending: the job stops as on Cancel, and the quit
+            // goes back on the queue for the loop that owns it.
+            HWND window = hWnd;
+            hWnd = nullptr;
+            DestroyWindow(window);
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
         if (!IsDialogMessageA(hWnd, &msg))
         {
             TranslateMessage(&msg);
@@ -149,6 +162,13 @@ INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam,
         if (dialog && dialog->hWnd == hDlg)
             dialog->hWnd = nullptr;
         DestroyWindow(hDlg);
+        return TRUE;
+    }
+    // Destroyed from outside (with its owner, say): the job sees a Cancel
+    // rather than keep a handle that no longer names a window.
+    if (msg == WM_DESTROY && dialog && dialog->hWnd == hDlg)
+    {
+        dialog->hWnd = nullptr;
         return TRUE;
     }
     if (dialog && dialog->hWnd == hDlg)

@@ -54,6 +54,10 @@ public:
     virtual void Write(const int32_t* frames, int count) = 0;
     // Moves the write position back to `frame`, dropping what follows.
     virtual void Seek(int frame);
+    // Completes what the sink has written (a file's header, say), so that
+    // bError then tells whether all of it reached its place. Nothing is
+    // written after it; a sink with nothing to complete does nothing.
+    virtual void Finish() {}
 
     void SetSampleRate(int32_t rate);
     void SetChannels(uint8_t channels);

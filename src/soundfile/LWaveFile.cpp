@@ -38,13 +38,21 @@ LSNKPCMFileBase::LSNKPCMFileBase(int32_t rate, const char* path, uint8_t channel
 
 LSNKPCMFileBase::~LSNKPCMFileBase()
 {
-    if (hFile != INVALID_HANDLE_VALUE)
-    {
-        SetFilePointer(hFile, 0, nullptr, FILE_BEGIN);
-        WriteHeader(static_cast<uint32_t>(nWritten) * nBlockAlign);
-        CloseHandle(hFile);
-    }
+    Finish();
     delete[] pBuffer;
+}
+
+void LSNKPCMFileBase::Finish()
+{
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    if (SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        bError = 1;
+    else
+        WriteHeader(static_cast<uint32_t>(nWritten) * nBlockAlign);
+    if (!CloseHandle(hFile))
+        bError = 1;
+    hFile = INVALID_HANDLE_VALUE;
 }
 
 void LSNKPCMFileBase::Write(const int32_t* frames, int count)
@@ -61,8 +69,11 @@ void LSNKPCMFileBase::Seek(int frame)
     if (frame < 0)
         frame = 0;
     nWritten = frame;
-    SetFilePointer(hFile, WAVE_HEADER_SIZE + frame * nBlockAlign, nullptr, FILE_BEGIN);
-    SetEndOfFile(hFile);
+    if (hFile == INVALID_HANDLE_VALUE
+        || SetFilePointer(hFile, WAVE_HEADER_SIZE + frame * nBlockAlign, nullptr, FILE_BEGIN)
+               == INVALID_SET_FILE_POINTER
+        || !SetEndOfFile(hFile))
+        bError = 1;
 }
 
 void LSNKPCMFileBase::WriteBytes(const void* bytes, DWORD size)

@@ -24,11 +24,13 @@ public:
 class LSNKPCMFileBase : public LSoundSinkBase
 {
 public:
-    // Writes the final header and closes the file.
+    // Finishes the file if that has not been done.
     ~LSNKPCMFileBase() override;
     void Write(const int32_t* frames, int count) override;
     // Cuts the file back to `frame`; a frame beyond what was written is ignored.
     void Seek(int frame) override;
+    // Writes the final header and closes the file.
+    void Finish() override;
 
 protected:
     LSNKPCMFileBase(int32_t rate, const char* path, uint8_t channels, int bytesPerSample);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <string>
 #include <vector>
@@ -123,6 +124,18 @@ protected:
         Pump();
         state[VK_CONTROL] = state[VK_SHIFT] = 0;
         SetKeyboardState(state);
+    }
+
+    // What the system sends when a disc arrives in or leaves drive `letter`
+    // (with DBTF_MEDIA), or when a memory stick comes or goes (flags 0).
+    void SendVolumeEvent(WPARAM event, char letter, WORD flags = DBTF_MEDIA)
+    {
+        DEV_BROADCAST_VOLUME volume = {};
+        volume.dbcv_size = sizeof(volume);
+        volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+        volume.dbcv_unitmask = 1u << (letter - 'A');
+        volume.dbcv_flags = flags;
+        SendMessageA(dialog.hWnd, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume));
     }
 
     bool MenuEnabled(int id) const

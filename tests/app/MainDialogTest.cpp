@@ -57,14 +57,24 @@ TEST_F(MainDialogTest, CheckMarksFollowRowsAcrossDriveChangesAndDeviceEvents)
     ChooseDrive(1);
     EXPECT_EQ(std::vector<bool>({true, false, true}), Checks()) << "kept by row number";
 
+    // A memory stick or a card coming or going leaves the disc as the user has it.
+    io->AddDrive('F', DRIVE_REMOVABLE);
     SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "someone");
+    SendVolumeEvent(DBT_DEVICEARRIVAL, 'F', 0);
+    SendVolumeEvent(DBT_DEVICEREMOVECOMPLETE, 'F', 0);
+    SendVolumeEvent(DBT_DEVICEARRIVAL, 'F');
     SendMessageA(dialog.hWnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+    Pump();
+    EXPECT_EQ("someone", Text(IDC_ARTIST));
+    EXPECT_EQ(std::vector<bool>({true, false, true}), Checks());
+
+    SendVolumeEvent(DBT_DEVICEARRIVAL, 'E');
     Pump();
     EXPECT_EQ(std::vector<bool>({true, true, true}), Checks()) << "a new disc comes all checked";
 
     SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "someone");
     SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "something");
-    SendMessageA(dialog.hWnd, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+    SendVolumeEvent(DBT_DEVICEREMOVECOMPLETE, 'E');
     Pump();
     EXPECT_EQ(0, dialog.RowCount());
     EXPECT_EQ("", Text(IDC_ARTIST));
@@ -174,7 +184,7 @@ TEST_F(MainDialogTest, ControlsFollowTheSelectionTheChecksAndTheSetting)
     for (int id : {IDC_LABEL_ARTIST, IDC_LABEL_ALBUM, IDC_ARTIST, IDC_ALBUM})
         EXPECT_FALSE(IsWindowEnabled(Control(id))) << id;
 
-    SendMessageA(dialog.hWnd, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, 0);
+    SendVolumeEvent(DBT_DEVICEREMOVECOMPLETE, 'D');
     Pump();
     EXPECT_FALSE(MenuEnabled(CM_SELECT_ALL));
     EXPECT_FALSE(MenuEnabled(CM_SELECT_NONE));

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <fstream>
@@ -75,11 +76,12 @@ protected:
             dialog.SetRowChecked(i, std::find(rows.begin(), rows.end(), i) != rows.end());
     }
 
-    std::vector<std::string> FilesInFolder() const
+    std::vector<std::string> FilesInFolder() const { return FilesIn(folder); }
+    static std::vector<std::string> FilesIn(const std::string& in)
     {
         std::vector<std::string> names;
         WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        HANDLE search = FindFirstFileA((in + "\\*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             return names;
         do
@@ -94,14 +96,41 @@ protected:
     // The file holds the 46-byte header and then exactly the track's sectors.
     void ExpectTrackFile(const std::string& name, long firstSector, int nSectors) const
     {
+        ExpectTrackFileIn(folder, name, firstSector, nSectors);
+    }
+    static void ExpectTrackFileIn(const std::string& in, const std::string& name, long firstSector, int nSectors)
+    {
         SCOPED_TRACE(name);
-        const std::vector<BYTE> bytes = FileBytes(folder + "\\" + name);
+        const std::vector<BYTE> bytes = FileBytes(in + "\\" + name);
         ASSERT_EQ(46u + static_cast<size_t>(nSectors) * 2352, bytes.size());
         EXPECT_EQ(0, memcmp(bytes.data(), "RIFF", 4));
         const uint32_t dataSize = bytes[42] | bytes[43] << 8 | bytes[44] << 16 | static_cast<uint32_t>(bytes[45]) << 24;
         EXPECT_EQ(static_cast<uint32_t>(nSectors) * 2352, dataSize);
         EXPECT_TRUE(std::vector<BYTE>(bytes.begin() + 46, bytes.end()) == ImageSectors("five-tracks", firstSector, nSectors))
             << "the audio is not the disc's, bit for bit";
+    }
+
+    // Renames a row through its label edit, as the user does.
+    void RenameRow(int row, const char* typed)
+    {
+        dialog.SelectOneRow(IDC_TRACKS, row);
+        SendMessageA(dialog.hWnd, WM_COMMAND, CM_RENAME, 0);
+        HWND edit = reinterpret_cast<HWND>(SendMessageA(Control(IDC_TRACKS), LVM_GETEDITCONTROL, 0, 0));
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextA(edit, typed);
+        PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+        Pump();
+    }
+
+    // Saves `format` as the program's wave format; returns the file to delete.
+    static std::string SaveWaveFormat(const WAVEFORMATEX& format)
+    {
+        char formatFile[TEXT_BUFFER_SIZE];
+        GetInstallProgramFilesPath(formatFile);
+        LFile::FilePathCat(formatFile, "WavCodec.wff");
+        std::ofstream file(formatFile, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(&format), sizeof(format));
+        return formatFile;
     }
 
     std::string folder;
@@ -260,35 +289,31 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
         EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
         EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
     }
-    // The artist reaches the path as typed: "a/b" asks for a folder "a" that is not there.
+    // A folder stands where the first file would go.
     DeleteFileA((folder + "\\Track 01.wav").c_str());
-    SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "a/b");
+    SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "Artist");
     SetRowText(0, "Intro");
+    const std::string blocked = folder + "\\Artist - Intro.wav";
+    CreateDirectoryA(blocked.c_str(), nullptr);
     CheckOnly({0, 2});
     {
         MessageBoxCapture boxes;
         Rip();
         ASSERT_EQ(1u, boxes.boxes.size());
         EXPECT_EQ("Error", boxes.boxes[0].caption);
-        EXPECT_EQ("Unable to create the file \"" + folder + "\\a/b - Intro.wav\".", boxes.boxes[0].text);
+        EXPECT_EQ("Unable to create the file \"" + blocked + "\".", boxes.boxes[0].text);
         EXPECT_TRUE(FilesInFolder().empty()) << "the rip went on after the failed track";
     }
+    RemoveDirectoryA(blocked.c_str());
 }
 
 TEST_F(RipCommandTest, ASavedWaveFormatGetsItsRateAndChannelsThroughTheConverters)
 {
-    char formatFile[TEXT_BUFFER_SIZE];
-    GetInstallProgramFilesPath(formatFile);
-    LFile::FilePathCat(formatFile, "WavCodec.wff");
-    const WAVEFORMATEX mono22k = {WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
-    {
-        std::ofstream file(formatFile, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(&mono22k), sizeof(mono22k));
-    }
+    const std::string formatFile = SaveWaveFormat({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
     OpenOn(Disc("five-tracks"), folder);
     CheckOnly({0});
     Rip();
-    DeleteFileA(formatFile);
+    DeleteFileA(formatFile.c_str());
     const std::vector<BYTE> bytes = FileBytes(folder + "\\Track 01.wav");
     ASSERT_GE(bytes.size(), 46u);
     EXPECT_EQ(1, bytes[22]) << "mono";
@@ -315,6 +340,191 @@ TEST_F(RipCommandTest, Mp3WithoutTheEncoderComponentIsReported)
     CheckOnly({4});
     Rip();
     EXPECT_EQ(std::vector<std::string>({"Track 05.wav"}), FilesInFolder());
+}
+
+// Sends the system's disc events to the main window while the second track
+// of a rip is read, and notes whether the window was still disabled after them.
+HWND mainWindow = nullptr;
+HWND eventsSentDuring = nullptr;
+bool bDisabledAfterEvents = false;
+
+void SendVolume(WPARAM event, char letter)
+{
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << (letter - 'A');
+    volume.dbcv_flags = DBTF_MEDIA;
+    SendMessageA(mainWindow, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume));
+}
+
+void CALLBACK DiscEventsDuringTheSecondTrack(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND progress = FindWindowA("#32770", "Extract CD Track(s)");
+    char line[TEXT_BUFFER_SIZE] = "";
+    GetDlgItemTextA(progress, IDC_PROGRESS_LINE0, line, sizeof(line));
+    if (progress && !lstrcmpA(line, "Loading Track 02") && eventsSentDuring != progress)
+    {
+        eventsSentDuring = progress;
+        SendVolume(DBT_DEVICEREMOVECOMPLETE, 'D');
+        SendVolume(DBT_DEVICEARRIVAL, 'D');
+        bDisabledAfterEvents = !IsWindowEnabled(mainWindow);
+    }
+}
+
+TEST_F(RipCommandTest, DiscEventsDuringARipWaitForItsEnd)
+{
+    DriveConfig slow = Disc("five-tracks");
+    slow.delayMs = 40;
+    OpenOn(slow, folder);
+    mainWindow = dialog.hWnd;
+    eventsSentDuring = nullptr;
+    bDisabledAfterEvents = false;
+    RenameRow(2, "Renamed");
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");
+    MessageBoxCapture boxes;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, DiscEventsDuringTheSecondTrack);
+    Rip();
+    KillTimer(nullptr, timer);
+    ASSERT_NE(nullptr, eventsSentDuring) << "the second track's window never showed";
+    EXPECT_TRUE(bDisabledAfterEvents) << "a job in the events enabled the window under the rip";
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(std::vector<std::string>({"Renamed.wav", "Track 01.wav", "Track 02.wav", "Track 04.wav", "Track 05.wav"}),
+              FilesInFolder());
+    const char* const names[] = {"Track 01.wav", "Track 02.wav", "Renamed.wav", "Track 04.wav", "Track 05.wav"};
+    for (int track = 0; track < 5; ++track)
+        ExpectTrackFile(names[track], STARTS[track], static_cast<int>(STARTS[track + 1] - STARTS[track]));
+    // The disc that arrived is loaded once the rip is over.
+    EXPECT_EQ("Track 03", Cell(2, 0));
+}
+
+TEST_F(RipCommandTest, ACancelledLoadKeepsTheDiscThatIsShown)
+{
+    io->AddDrive('E', DRIVE_CDROM, Disc("three-tracks"));
+    OpenOn(Disc("five-tracks"), folder);
+    io->onIssue = [](int) { PostMessageA(FindWindowA("#32770", "Loading CD Information"), WM_COMMAND, IDCANCEL, 0); };
+    ChooseDrive(1);
+    io->onIssue = nullptr;
+    ASSERT_EQ(5, dialog.RowCount());
+    CheckOnly({0, 1, 2, 3, 4});
+    MessageBoxCapture boxes;
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(5u, FilesInFolder().size());
+    for (int track = 0; track < 5; ++track)
+        ExpectTrackFile("Track 0" + std::to_string(track + 1) + ".wav", STARTS[track],
+                        static_cast<int>(STARTS[track + 1] - STARTS[track]));
+}
+
+TEST_F(RipCommandTest, NoTwoTracksOfOneRipShareAFileAndEveryFileKeepsItsExtension)
+{
+    // Long enough that two long titles meet the path's 259-character limit.
+    const std::string deep = folder + "\\" + std::string(170, 'd');
+    CreateDirectoryA(deep.c_str(), nullptr);
+    const std::string title(120, 't');
+    const struct
+    {
+        const char* name;
+        std::string in;
+        std::vector<std::string> rows;
+        std::vector<std::string> files;  // of rows 0, 1 ... in order
+    } cases[] = {
+        {"long titles in a long folder", deep, {title + " one", title + " two"}, {}},  // names cut to fit
+        {"equal rows", folder, {"Same", "Same", "Same"}, {"Same.wav", "Same (2).wav", "Same (3).wav"}},
+        {"equal but for case", folder, {"Same", "SAME"}, {"Same.wav", "SAME (2).wav"}},
+        {"rows renamed to nothing", folder, {"", ""}, {"Track 01.wav", "Track 02.wav"}},
+    };
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");  // the file name is the row's text
+    OpenOn(Disc("five-tracks"), folder);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        SetDlgItemTextA(dialog.hWnd, IDC_OUTPUT_FOLDER, c.in.c_str());
+        std::vector<int> rows;
+        for (size_t i = 0; i < c.rows.size(); ++i)
+        {
+            SetRowText(static_cast<int>(i), c.rows[i].c_str());
+            rows.push_back(static_cast<int>(i));
+        }
+        CheckOnly({});
+        for (int row : rows)
+            dialog.SetRowChecked(row, true);
+        MessageBoxCapture boxes;
+        Rip();
+        EXPECT_TRUE(boxes.boxes.empty());
+        const std::vector<std::string> written = FilesIn(c.in);
+        ASSERT_EQ(c.rows.size(), written.size()) << "a track overwrote another";
+        for (const std::string& name : written)
+            EXPECT_EQ(".wav", name.substr(name.size() - 4)) << name;
+        std::vector<std::string> files = c.files;
+        if (files.empty())
+        {
+            // Cut to fit, the second title's file is told apart by its number.
+            files = written;
+            if (files[0].find(" (2)") != std::string::npos)
+                std::swap(files[0], files[1]);
+        }
+        std::vector<std::string> expected = files;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, written);
+        for (size_t i = 0; i < files.size(); ++i)
+            ExpectTrackFileIn(c.in, files[i], STARTS[i], static_cast<int>(STARTS[i + 1] - STARTS[i]));
+        for (const std::string& name : written)
+            DeleteFileA((c.in + "\\" + name).c_str());
+    }
+    RemoveDirectoryA(deep.c_str());
+}
+
+TEST_F(RipCommandTest, AFormatTheConvertersRefuseTouchesNoFile)
+{
+    const std::string formatFile = SaveWaveFormat({WAVE_FORMAT_PCM, 6, 44100, 529200, 12, 16, 0});
+    const std::string older = folder + "\\Track 01.wav";
+    {
+        std::ofstream file(older, std::ios::binary);
+        file << "an older file of that name";
+    }
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0});
+    MessageBoxCapture boxes;
+    Rip();
+    DeleteFileA(formatFile.c_str());
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ("Unable to create the file \"" + older + "\".", boxes.boxes[0].text);
+    EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
+    const std::vector<BYTE> bytes = FileBytes(older);
+    EXPECT_EQ("an older file of that name", std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
+{
+    const struct
+    {
+        const char* typedRow;
+        const char* artist;
+        const char* useCDDB;
+        const char* file;
+    } cases[] = {
+        {"nul", "", "0", "nul_.wav"},
+        {"Con.wav", "", "0", "Conwav.wav"},
+        {"COM1", "", "0", "COM1_.wav"},
+        {"lpt1  ", "", "0", "lpt1_.wav"},
+        {"Intro", "a:b", "1", "ab - Intro.wav"},
+        {"Intro", "Live\\At/Home", "1", "LiveAtHome - Intro.wav"},
+    };
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0});
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.file);
+        SetValue(SETTINGS_KEY, "UseCDDB", c.useCDDB);
+        RenameRow(0, c.typedRow);
+        SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, c.artist);
+        Rip();
+        EXPECT_EQ(std::vector<std::string>({c.file}), FilesInFolder());
+        ExpectTrackFile(c.file, 0, 60);
+        EXPECT_EQ(c.artist, Text(IDC_ARTIST)) << "the field keeps what the user typed";
+        DeleteFileA((folder + "\\" + c.file).c_str());
+    }
 }
 
 } // namespace

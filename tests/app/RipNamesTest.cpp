@@ -1,4 +1,5 @@
-// The artist and album fields made from a disc title.
+// File paths of a rip's tracks, and the artist and album fields made from a
+// disc title.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,6 +7,56 @@
 #include "app/RipNames.h"
 
 namespace {
+
+TEST(MakeTrackPath, ShortensTheNameNeverTheNumberOrTheExtension)
+{
+    const std::string longName(300, 'n');
+    const std::string longFolder = "C:\\" + std::string(247, 'f');  // 250 characters
+    const struct
+    {
+        std::string folder;
+        std::string name;
+        int copy;
+        bool bMade;
+        std::string path;  // "" with bMade: only its length and end are checked
+        std::string ending;
+    } cases[] = {
+        {"C:\\out", "Intro", 1, true, "C:\\out\\Intro.wav", ""},
+        {"C:\\out\\", "Intro", 2, true, "C:\\out\\Intro (2).wav", ""},
+        {"C:/out/", "Intro", 1, true, "C:/out/Intro.wav", ""},
+        {"C:\\out", longName, 1, true, "", "nnn.wav"},
+        {"C:\\out", longName, 12, true, "", "nnn (12).wav"},
+        {longFolder, "Intro", 1, true, "", "\\Intr.wav"},
+        {longFolder + "fff", "Intro", 1, true, "", "\\I.wav"},
+        {longFolder + "ffff", "Intro", 1, false, "", ""},  // not one character of the name fits
+        {"C:\\out", "", 1, false, "", ""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.folder.substr(0, 20) + " " + c.name.substr(0, 20) + " " + std::to_string(c.copy));
+        char path[TEXT_BUFFER_SIZE];
+        ASSERT_EQ(c.bMade, MakeTrackPath(c.folder.c_str(), c.name.c_str(), ".wav", c.copy, path));
+        if (!c.bMade)
+            continue;
+        if (!c.path.empty())
+            EXPECT_EQ(c.path, path);
+        else
+        {
+            EXPECT_EQ(TEXT_MAX_LENGTH, std::string(path).size());
+            EXPECT_EQ(c.ending, std::string(path).substr(TEXT_MAX_LENGTH - c.ending.size()));
+        }
+    }
+}
+
+TEST(MakeTrackPath, ACopyTakesTheFirstNumberNotYetTakenWhateverTheCase)
+{
+    char taken[3][TEXT_BUFFER_SIZE] = {"C:\\out\\INTRO.wav", "C:\\out\\intro (2).WAV", "C:\\out\\Other.wav"};
+    char path[TEXT_BUFFER_SIZE];
+    ASSERT_TRUE(MakeUniqueTrackPath("C:\\out", "Intro", ".wav", taken, 3, path));
+    EXPECT_STREQ("C:\\out\\Intro (3).wav", path);
+    ASSERT_TRUE(MakeUniqueTrackPath("C:\\out", "Intro", ".wav", taken, 0, path));
+    EXPECT_STREQ("C:\\out\\Intro.wav", path);
+}
 
 TEST(SplitDiscTitle, SplitsAtTheFirstSeparatorAndCleansBothParts)
 {

@@ -133,6 +133,17 @@ TEST(LFilePaths, MakeValidFileNameDropsForbiddenCharacters)
         {"", "", false},
         {"Caf\xe9 del Mar \xff\x80", "Caf del Mar ", true},
         {"Is it 100% #1 (live) & more!", "Is it 100% #1 (live) & more!", true},
+        // Device names, in any case and whatever followed them, are defused.
+        {"nul", "nul_", true},
+        {"CON", "CON_", true},
+        {"Aux.txt", "Auxtxt", true},
+        {"prn.", "prn_", true},
+        {"com1", "com1_", true},
+        {"LPT9  ", "LPT9_", true},
+        {"conout$", "conout$_", true},
+        {"com10", "com10", true},
+        {"console", "console", true},
+        {"nul live", "nul live", true},
     };
     for (const Case& c : cases)
     {

@@ -243,6 +243,55 @@ TEST(LProgressDialog, AfterCancelTheJobsCallsAreHarmless)
     EXPECT_EQ(0, waitResult);
 }
 
+TEST(LProgressDialog, AWindowDestroyedWithItsOwnerStopsTheJob)
+{
+    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+    bool bStopped = false;
+    HWND windowAfter = reinterpret_cast<HWND>(1);
+    TestJob job([&](TestJob& self) {
+        DestroyWindow(owner);  // owned windows go with it
+        bStopped = self.IsStopped();
+        windowAfter = self.hWnd;
+        return true;
+    });
+    job.Run(owner);
+    EXPECT_TRUE(bStopped);
+    EXPECT_EQ(nullptr, windowAfter) << "the job holds a handle that no longer names a window";
+}
+
+TEST(LProgressDialog, AQuitDuringAJobStopsItAndStaysForTheProgramsLoop)
+{
+    bool bStopped = false;
+    TestJob job([&](TestJob& self) {
+        PostQuitMessage(7);
+        bStopped = self.ProcessMessages();
+        return true;
+    });
+    job.Run(nullptr);
+    EXPECT_TRUE(bStopped);
+    MSG msg = {};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was swallowed";
+    EXPECT_EQ(7u, msg.wParam);
+}
+
+TEST(LProgressDialog, ANestedJobLeavesTheOwnerDisabledForTheOuterOne)
+{
+    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+    bool bDisabledAfterInner = false;
+    TestJob outer([&](TestJob&) {
+        TestJob inner([](TestJob&) { return true; });
+        inner.Run(owner);
+        bDisabledAfterInner = !IsWindowEnabled(owner);
+        return true;
+    });
+    outer.Run(owner);
+    EXPECT_TRUE(bDisabledAfterInner);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
 TEST(LProgressDialog, RunRefusesARunnerThatIsRunning)
 {
     bool bNested = true;

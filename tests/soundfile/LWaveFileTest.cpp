@@ -122,6 +122,20 @@ TEST(LWaveFile, ALongerOldFileIsCutAndSeekTruncates)
     EXPECT_EQ(440u, Get32(bytes, 42));
 }
 
+TEST(LWaveFile, FinishCompletesTheFileWhileTheSinkLives)
+{
+    const std::string path = OutputFile("finish.wav");
+    {
+        LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(44100, path.c_str(), 16, 2);
+        WriteAll(*sink, Ramp(100, 2));
+        sink->Finish();
+        EXPECT_FALSE(sink->bError);
+        EXPECT_EQ(400u, Get32(FileBytes(path), 42)) << "not complete before the sink goes";
+    }
+    EXPECT_EQ(400u, Get32(FileBytes(path), 42));
+    DeleteFileA(path.c_str());
+}
+
 TEST(LWaveFile, AFileThatCannotBeCreatedFlagsTheSink)
 {
     LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(44100, "C:\\no-such-folder\\x.wav", 16, 2);
