@@ -47,9 +47,10 @@ LResampleFilter::LResampleFilter(int32_t outRate, int32_t inRate)
         if (error < RATIO_TOLERANCE)
             break;
     }
-    // Rates far apart may ask for more than an int; the converter refuses
-    // such steps anyway.
+    // Rates far apart may ask for more than an int; such steps are refused.
     step = static_cast<int>(std::min(std::floor(ratio * phases + 0.5), double(INT_MAX)));
+    if (step < 1 || step > RESAMPLE_MAX_ADVANCE * phases)
+        return;
 
     if (inRate < outRate)
     {

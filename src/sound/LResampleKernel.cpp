@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include "sound/LResampleFilter.h"
+#include "sound/SampleFormat.h"
 
 namespace {
 
@@ -58,16 +59,29 @@ inline PairSums Pair(const Partial& a, const Partial& b)
     return {PairSum(a.high, b.high), PairSum(a.low0, b.low0), PairSum(a.low1, b.low1)};
 }
 
+// Each lane held within [lowest, highest]; SSE2 has no 32-bit min and max.
+inline __m128i Clamp(__m128i v, int32_t lowest, int32_t highest)
+{
+    const __m128i top = _mm_set1_epi32(highest);
+    const __m128i bottom = _mm_set1_epi32(lowest);
+    const __m128i over = _mm_cmpgt_epi32(v, top);
+    v = _mm_or_si128(_mm_and_si128(over, top), _mm_andnot_si128(over, v));
+    const __m128i under = _mm_cmplt_epi32(v, bottom);
+    return _mm_or_si128(_mm_and_si128(under, bottom), _mm_andnot_si128(under, v));
+}
+
 // With S = 256 * high + low for each half:
 //   (S0 >> 1) + (S1 >> 1) + 1024 = 128 * high + r,  r = (low0 >> 1) + (low1 >> 1) + 1024,
 // and (128 * high + r) >> 11 = (high + (r >> 7)) >> 4.
+// The filter passes a constant at up to 1.011 and can lift a full-scale
+// signal's peaks further still, so the result is held within 16 bits.
 inline __m128i Finish(const PairSums& first, const PairSums& second)
 {
     const __m128i high = QuadSum(first.high, second.high);
     const __m128i low0 = QuadSum(first.low0, second.low0);
     const __m128i low1 = QuadSum(first.low1, second.low1);
     const __m128i r = _mm_add_epi32(_mm_add_epi32(_mm_srai_epi32(low0, 1), _mm_srai_epi32(low1, 1)), _mm_set1_epi32(1024));
-    return _mm_srai_epi32(_mm_add_epi32(high, _mm_srai_epi32(r, 7)), 4);
+    return Clamp(_mm_srai_epi32(_mm_add_epi32(high, _mm_srai_epi32(r, 7)), 4), SAMPLE_FLOOR_16BIT, SAMPLE_PEAK_16BIT);
 }
 
 // Position of the next output frame: phase += step, the whole input frames

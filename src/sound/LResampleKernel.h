@@ -3,7 +3,8 @@
 // pass 2^31, so each coefficient is split as 256 * high + low, |high| <= 256
 // and low in 0..255: 16 products of either part stay far inside 32 bits, and
 // the result is exactly that of the whole coefficients summed without overflow:
-//   S0 = taps 0-7, S1 = taps 8-14, out = ((S0 >> 1) + (S1 >> 1) + 1024) >> 11.
+//   S0 = taps 0-7, S1 = taps 8-14, out = ((S0 >> 1) + (S1 >> 1) + 1024) >> 11,
+// then held within the 16-bit range.
 #pragma once
 
 #include <cstdint>
@@ -38,5 +39,6 @@ struct LResampleRun
 
 // Makes output frames from input frame `frame` at `phase` until `frame`
 // reaches run.avail or `maxFrames` frames are written (interleaved, at the
-// pipeline's scale). Returns the count; `frame` and `phase` move on.
+// pipeline's scale, held within 16 bits). Returns the count; `frame` and
+// `phase` move on.
 int ResampleRunFrames(const LResampleRun& run, int& frame, int& phase, int32_t* out, int maxFrames);

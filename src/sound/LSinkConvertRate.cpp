@@ -10,16 +10,13 @@ uint8_t ChannelsOf(const LSoundSinkPtr& sink) { return sink ? sink->nChannels : 
 // The filter's centre tap: output frame 0 falls on input frame 0.
 constexpr int LEAD_FRAMES = 7;
 constexpr int FLUSH_FRAMES = 8;
-// One output frame may move the input on by at most this many frames: the
-// frames kept after a block then never run short.
-constexpr int MAX_ADVANCE = RESAMPLE_TAPS + 1;
 
 } // namespace
 
 LSinkConvertRateBase::LSinkConvertRateBase(int32_t dataRate, const LSoundSinkPtr& sink)
     : LSoundSinkBase(dataRate, ChannelsOf(sink)), filter(RateOf(sink), nSampleRate), inner(sink)
 {
-    const bool supported = nChannels <= 2 && filter.step >= 1 && filter.step <= MAX_ADVANCE * filter.phases;
+    const bool supported = nChannels <= 2 && filter.HasTable();
     if (!supported)
         bError = 1;
     if (bError || !inner)
@@ -89,7 +86,7 @@ void LSinkConvertRateBase::Process()
     if (made > 0)
         inner->Write(output, made);
     // What the next output frames still need moves to the front; the input
-    // never moves on past the buffered frames (MAX_ADVANCE).
+    // never moves on past the buffered frames (RESAMPLE_MAX_ADVANCE).
     const int kept = nFill - frame;
     for (int ch = 0; ch < nChannels; ++ch)
     {

@@ -16,9 +16,10 @@ class LSinkConvertRateBase : public LSoundSinkBase
 {
 public:
     // Data at `dataRate` into `sink` (rate 44100 and 1 channel if empty). Takes
-    // 16-bit data, as every sink does: samples beyond it are clamped. Mono and
-    // stereo only, and ratios of data rate to sink rate up to 16; any other
-    // pair raises bError and the converter drops what it is given.
+    // 16-bit data, as every sink does: samples beyond it are clamped, and so
+    // are output samples the filter lifts beyond it. Mono and stereo only, and
+    // ratios of data rate to sink rate up to 16; any other pair raises bError
+    // and the converter drops what it is given.
     LSinkConvertRateBase(int32_t dataRate, const LSoundSinkPtr& sink);
     ~LSinkConvertRateBase() override;
 

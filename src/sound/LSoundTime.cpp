@@ -2,5 +2,5 @@
 
 void LSoundTime::SetSamples(int32_t samples, int32_t rate)
 {
-    nMilliseconds = rate > 0 ? (samples / rate) * 1000 + ((samples % rate) * 1000) / rate : 0;
+    nMilliseconds = rate > 0 ? static_cast<int64_t>(samples) * 1000 / rate : 0;
 }

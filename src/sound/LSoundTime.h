@@ -6,9 +6,10 @@
 class LSoundTime
 {
 public:
-    // Whole seconds first, then the remainder, so that no intermediate passes
-    // 32 bits for any frame count at audio rates. A rate <= 0 gives 0 ms.
+    // samples * 1000 / rate, rounded towards zero, for any frame count at any
+    // rate a sink accepts: 64 bits hold the product, and the time of 2^31
+    // frames at 1 Hz. A rate <= 0 gives 0 ms.
     void SetSamples(int32_t samples, int32_t rate);
 
-    int32_t nMilliseconds = 0;
+    int64_t nMilliseconds = 0;
 };

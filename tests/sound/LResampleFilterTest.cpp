@@ -70,6 +70,37 @@ TEST(LResampleFilter, CentreTapIsTheCutOffRoundedAndTheRowsMirrorEachOther)
     }
 }
 
+// The table is made only for a step of 1 to 16 input frames an output frame,
+// before any design: 3000 / 64000 would be a cut-off of exactly zero.
+TEST(LResampleFilter, OnlyPairsOfAStepTheConverterTakesGetATable)
+{
+    struct
+    {
+        int32_t in, out;
+        bool table;
+    } cases[] = {
+        {64000, 3000, false},
+        {128000, 6000, false},
+        {192000, 8000, false},
+        {100, 192000, false},
+        {INT32_MAX, 1, false},
+        {1, INT32_MAX, false},
+        {128000, 8000, true},
+        {8000, 192000, true},
+        {44100, 48000, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.in << " -> " << c.out);
+        const LResampleFilter filter(c.out, c.in);
+        EXPECT_EQ(c.table, filter.HasTable());
+        if (c.table)
+        {
+            EXPECT_GT(filter.fc, 0);
+        }
+    }
+}
+
 // Rows computed apart from the converter, from the formula: fc * 65536 * sinc
 // * the Kaiser window over I0 with seven terms, rounded half away from zero.
 TEST(LResampleFilter, RowsFollowTheWindowedSinc)

@@ -125,6 +125,11 @@ TEST(LSinkConvertRate, PairsItCannotConvertRaiseTheErrorAndDropTheData)
         {44100, 48000, 3}, // mono and stereo only
         {0, 48000, 2},     // no data rate
         {INT32_MAX, 1, 1}, // as far apart as rates go
+        // out / in = 3 / 64, where the cut-off of a filter would be 0
+        {64000, 3000, 2},
+        {32000, 1500, 1},
+        {128000, 6000, 2},
+        {192000, 9000, 1},
     };
     for (const auto& c : cases)
     {

@@ -157,7 +157,7 @@ struct TimeCase
 {
     int32_t samples;
     int32_t rate;
-    int32_t ms;
+    int64_t ms;
 };
 
 const TimeCase timeCases[] = {
@@ -172,6 +172,20 @@ const TimeCase timeCases[] = {
     // exact floor of samples × 1000 / rate.
     {INT32_MAX, 44100, 48695774},
     {INT32_MAX, 48000, 44739242},
+    // Rates up to 1000, where the milliseconds outgrow the frames.
+    {INT32_MAX, 1, 2147483647000},
+    {INT32_MAX, 7, 306783378142},
+    {INT32_MAX, 999, 2149633280},
+    {1000, 1, 1000000},
+    {5, 3, 1666},
+    {INT32_MAX, 1000, INT32_MAX},
+    // Rates past 2.1 million, where a remainder times 1000 passes 32 bits.
+    {2999999, 3000000, 999},
+    {2200000, 4400000, 500},
+    {INT32_MAX, 2200000, 976128},
+    {INT32_MAX - 1, INT32_MAX, 999},
+    {INT32_MAX, INT32_MAX, 1000},
+    {1, INT32_MAX, 0},
     {44100, 0, 0},
     {44100, -1, 0},
 };

@@ -1,9 +1,10 @@
 // The rate conversion of a whole signal written out plainly, to hold the
 // converter against: 7 zero frames ahead of the data, the flush's 8 behind it,
 // and per output sample the sums of taps 0-7 and 8-14, each halved, added with
-// 1024 and shifted down by 11.
+// 1024, shifted down by 11 and held within the 16-bit range.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -51,7 +52,7 @@ inline ReferenceOutput ResampleReference(const LResampleFilter& filter, const st
             for (int k = 0; k < RESAMPLE_TAPS; ++k)
                 half[k < 8 ? 0 : 1] = fits(half[k < 8 ? 0 : 1] + row[k] * x[(c + k) * channels + ch]);
             const int64_t total = fits(fits((half[0] >> 1) + (half[1] >> 1)) + 1024);
-            out.samples.push_back(static_cast<int32_t>(total >> 11));
+            out.samples.push_back(static_cast<int32_t>(std::clamp<int64_t>(total >> 11, -524288, 524272)));
         }
         phase += filter.step;
         c += phase / filter.phases;

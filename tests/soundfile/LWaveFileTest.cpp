@@ -11,6 +11,9 @@
 
 #include "FileBytes.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "sound/LSinkConvertChannels.h"
+#include "sound/LSinkConvertRate.h"
+#include "sound/LoudSignals.h"
 #include "soundfile/LWaveFile.h"
 
 namespace {
@@ -73,16 +76,59 @@ TEST(LWaveFile, MonoEightBitFile)
     {
         LSoundSinkPtr sink = LWaveFile::OpenSinkPCM(11025, path.c_str(), 8, 1);
         ASSERT_TRUE(sink);
-        const int32_t samples[4] = {0, 524287, -524288, 4096};
-        sink->Write(samples, 4);
+        const int32_t samples[6] = {0, 32767 * 16, -32768 * 16, 4096, 524287, -2000000};
+        sink->Write(samples, 6);
     }
     const std::vector<BYTE> bytes = FileBytes(path);
-    ASSERT_EQ(50u, bytes.size());
+    ASSERT_EQ(52u, bytes.size());
     EXPECT_EQ(11025u, Get32(bytes, 28));
     EXPECT_EQ(1, bytes[32]);
     EXPECT_EQ(8, bytes[34]);
-    EXPECT_EQ(std::vector<BYTE>({128, 0, 0, 129}), std::vector<BYTE>(bytes.begin() + 46, bytes.end()))
-        << "0 is 128, and nothing is clamped";
+    EXPECT_EQ(std::vector<BYTE>({128, 255, 0, 129, 255, 0}), std::vector<BYTE>(bytes.begin() + 46, bytes.end()))
+        << "0 is 128, and the 16-bit extremes and what lies beyond them are 8 bits' extremes";
+}
+
+// Full-scale CD data through the chain a rip builds into files of every
+// format: no sample of the wrong sign, and at 44100 Hz the square's extremes
+// read back as the extremes.
+TEST(LWaveFile, FullScaleSignalsKeepTheirSignInEveryFileFormat)
+{
+    for (const LoudFormat& f : loudFormats)
+        for (Loud kind : loudKinds)
+        {
+            const std::string name = std::string("loud-") + LoudName(kind) + "-" + std::to_string(f.rate) + "-" +
+                                     std::to_string(f.bits) + "-" + std::to_string(f.channels) + ".wav";
+            SCOPED_TRACE(name);
+            const std::string path = OutputFile(name.c_str());
+            const std::vector<int32_t> data = LoudFrames(kind);
+            {
+                LSoundSinkPtr file = LWaveFile::OpenSinkPCM(f.rate, path.c_str(), f.bits, f.channels);
+                ASSERT_FALSE(file->bError);
+                LSoundSinkPtr chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(LOUD_RATE, file));
+                for (int at = 0; at < LOUD_FRAMES; at += BRIDGE_BLOCK_FRAMES)
+                    chain->Write(data.data() + 2 * at, std::min(BRIDGE_BLOCK_FRAMES, LOUD_FRAMES - at));
+            }
+            const std::vector<BYTE> bytes = FileBytes(path);
+            ASSERT_EQ(bytes.size(), 46 + Get32(bytes, 42));
+            std::vector<int> centred;
+            if (f.bits == 8)
+                for (size_t i = 46; i < bytes.size(); ++i)
+                    centred.push_back(bytes[i] - 128);
+            else
+                for (size_t i = 46; i + 1 < bytes.size(); i += 2)
+                    centred.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+
+            const LResampleFilter filter(f.rate, LOUD_RATE);
+            const SignCount signs = LoudSignFlips(kind, centred, f.channels, filter.step, filter.phases);
+            EXPECT_GT(signs.checked, int(centred.size() / 3));
+            EXPECT_EQ(0, signs.flipped) << "of " << signs.checked;
+
+            if (f.rate == LOUD_RATE && kind == Loud::Square)
+            {
+                EXPECT_EQ(size_t(LOUD_FRAMES) * f.channels, centred.size());
+                EXPECT_EQ(0, LoudSquareMissed(centred, f.channels, f.bits));
+            }
+        }
 }
 
 TEST(LWaveFile, OnlyPcmOfUpToSixteenBitsGetsASink)

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "sound/LSinkConvertChannels.h"
+#include "sound/LSinkConvertRate.h"
+#include "sound/LoudSignals.h"
+#include "sound/RecordingSink.h"
+#include "sound/SampleFormat.h"
+
+namespace {
+
+struct NarrowCase
+{
+    int32_t sample;
+    int16_t to16;
+    uint8_t to8;
+};
+
+// Rounded to nearest within range; at or past either end, that end.
+const NarrowCase narrowCases[] = {
+    {0, 0, 128},
+    {7, 0, 128},
+    {8, 1, 128},
+    {-9, -1, 128},
+    {2048, 128, 129},
+    {-2049, -128, 127},
+    {1000 * 16, 1000, 132},
+    {-1000 * 16, -1000, 124},
+    {126 * 4096 + 2047, 32384, 254},
+    {126 * 4096 + 2048, 32384, 255},
+    {32767 * 16, 32767, 255},
+    {32767 * 16 + 7, 32767, 255},
+    {32767 * 16 + 8, 32767, 255},
+    {32768 * 16, 32767, 255},
+    {0x200000, 32767, 255},
+    {INT32_MAX, 32767, 255},
+    {-32767 * 16, -32767, 0},
+    {-32768 * 16, -32768, 0},
+    {-32768 * 16 - 1, -32768, 0},
+    {-0x200000, -32768, 0},
+    {INT32_MIN, -32768, 0},
+};
+
+TEST(SampleFormat, NarrowingRoundsAndSaturatesAtBothEnds)
+{
+    for (const NarrowCase& c : narrowCases)
+    {
+        EXPECT_EQ(c.to16, SampleTo16(c.sample)) << c.sample;
+        EXPECT_EQ(c.to8, SampleTo8(c.sample)) << c.sample;
+    }
+    // Every 16-bit value comes back from the pipeline unchanged.
+    for (int s = -32768; s <= 32767; ++s)
+        ASSERT_EQ(s, SampleTo16(SampleFrom16(static_cast<int16_t>(s))));
+}
+
+// Each sink format a rip can write, fed full-scale CD data through the chain a
+// rip builds, and narrowed as the WAV file does it: never a sample beyond
+// 16 bits, never one of the wrong sign, and at the CD's own rate the extremes
+// stay the extremes.
+TEST(SampleFormat, FullScaleSignalsKeepTheirSignInEverySinkFormat)
+{
+    for (const LoudFormat& f : loudFormats)
+        for (Loud kind : loudKinds)
+        {
+            SCOPED_TRACE(testing::Message() << LoudName(kind) << " into " << f.rate << " Hz, " << f.bits << "-bit, "
+                                            << int(f.channels) << " channels");
+            LCountedPtr<RecordingSink> sink(new RecordingSink(f.rate, f.channels));
+            const std::vector<int32_t> data = LoudFrames(kind);
+            {
+                LSoundSinkPtr chain =
+                    LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(LOUD_RATE, LSoundSinkPtr(sink)));
+                ASSERT_FALSE(chain->bError);
+                for (int at = 0; at < LOUD_FRAMES; at += BRIDGE_BLOCK_FRAMES)
+                    chain->Write(data.data() + 2 * at, std::min(BRIDGE_BLOCK_FRAMES, LOUD_FRAMES - at));
+            }
+            int beyond = 0;
+            std::vector<int> centred;
+            for (int32_t v : sink->samples)
+            {
+                if (v > 32767 * 16 || v < -32768 * 16)
+                    ++beyond;
+                centred.push_back(f.bits == 8 ? SampleTo8(v) - 128 : SampleTo16(v));
+            }
+            EXPECT_EQ(0, beyond) << "of " << sink->samples.size();
+
+            const LResampleFilter filter(f.rate, LOUD_RATE);
+            const SignCount signs = LoudSignFlips(kind, centred, f.channels, filter.step, filter.phases);
+            EXPECT_GT(signs.checked, int(centred.size() / 3));
+            EXPECT_EQ(0, signs.flipped) << "of " << signs.checked;
+
+            if (f.rate == LOUD_RATE && kind == Loud::Square)
+            {
+                EXPECT_EQ(size_t(LOUD_FRAMES) * f.channels, centred.size());
+                EXPECT_EQ(0, LoudSquareMissed(centred, f.channels, f.bits));
+            }
+        }
+}
+
+} // namespace
