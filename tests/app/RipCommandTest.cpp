@@ -402,6 +402,8 @@ TEST_F(RipCommandTest, ACancelledLoadKeepsTheDiscThatIsShown)
 {
     io->AddDrive('E', DRIVE_CDROM, Disc("three-tracks"));
     OpenOn(Disc("five-tracks"), folder);
+    // The other drive never answers, and Cancel is clicked as it is asked.
+    io->heldCommands = {io->nControlCalls + 1};
     io->onIssue = [](int) { PostMessageA(FindWindowA("#32770", "Loading CD Information"), WM_COMMAND, IDCANCEL, 0); };
     ChooseDrive(1);
     io->onIssue = nullptr;
