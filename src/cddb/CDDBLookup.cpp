@@ -55,6 +55,11 @@ bool ReadFirstMatch(LJobControl& job, LIPSocketStream& socket, char (&category)[
 // they got. The socket closes and the sockets library stops with `socket`.
 void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
 {
+    // A line cut short of its end would leave the server waiting for the rest.
+    char query[CDDB_QUERY_SIZE];
+    if (!MakeCDDBQuery(starts, info.nTracks, query, sizeof(query)))
+        return;
+
     job.SetText(0, "Connected to freedb server");
     job.SetText(1, info.szCDDBServer);
 
@@ -67,8 +72,6 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
     if (!Ask(job, socket, "cddb hello undef localhost Corvane 1.32\n", line))
         return;
 
-    char query[CDDB_QUERY_SIZE];
-    MakeCDDBQuery(starts, info.nTracks, query, sizeof(query));
     if (!Ask(job, socket, query, line) || strlen(line) < 4)
         return;
     char category[TEXT_BUFFER_SIZE];
@@ -117,22 +120,22 @@ ProcessResult Process(LJobControl& job, LCDDBInfo& info)
     LSCSI scsi;
     if (!scsi.OpenCDROMDrive(info.iDrive))
         return Failed;
-    LONG starts[TOC_MAX_ENTRIES];
-    const ProcessResult r = ProcessSCSICDGetTOC(job, scsi, info.nTracks, starts);
+    CDTableOfContents toc;
+    const ProcessResult r = ProcessSCSICDGetTOC(job, scsi, toc);
+    info.nTracks = toc.nTracks;
     if (r != Done)
         return r;
-    int32_t addresses[TOC_MAX_ENTRIES];
-    for (int i = 0; i <= info.nTracks; ++i)
-        addresses[i] = starts[i];
     for (int i = 0; i < info.nTracks; ++i)
     {
         LCDTrack& track = info.Tracks[i];
         FormatText(track.szName, sizeof(track.szName), "Track %.2d", i + 1);
-        track.nStartSector = starts[i];
-        track.nEndSector = starts[i + 1];
-        track.nSeconds = TrackSeconds(starts[i], starts[i + 1]);
+        track.nStartSector = toc.nStartSector[i];
+        track.nEndSector = TrackEndSector(toc, i);
+        track.nSeconds = TrackSeconds(track.nStartSector, track.nEndSector);
+        track.bData = toc.bData[i];
     }
+    // The database knows a disc by its table of contents as the drive gives it.
     if (info.bUseCDDB)
-        LookUp(job, info, addresses);
+        LookUp(job, info, toc.nStartSector);
     return Done;
 }

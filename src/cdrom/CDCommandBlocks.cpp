@@ -45,11 +45,18 @@ void MakeStartStopUnitCdb(uint8_t cdb[6], bool load)
     cdb[5] = 0x00;  // control
 }
 
-ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
-                               int32_t startSectors[TOC_MAX_ENTRIES])
+namespace {
+
+const int TOC_HEADER_SIZE = 4;
+const int TOC_DESCRIPTOR_SIZE = 8;
+const uint8_t CONTROL_DATA_TRACK = 0x04;  // CONTROL field (low nibble of byte 1): data track
+
+} // namespace
+
+ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize, CDTableOfContents& toc)
 {
-    nTracks = 0;
-    if (responseSize < 4)
+    toc.nTracks = 0;
+    if (responseSize < TOC_HEADER_SIZE)
         return Failed;
     const int dataLength = (response[0] << 8) | response[1];
     int t = static_cast<int16_t>(dataLength - 10) >> 3;
@@ -58,21 +65,51 @@ ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize
     if (t > TOC_MAX_ENTRIES - 1)
         t = TOC_MAX_ENTRIES - 1;
     // Descriptor i occupies bytes 4 + 8i to 11 + 8i; a drive that claims more
-    // descriptors than it could send has its claim cut to those that arrived.
-    const int descriptorsHeld = static_cast<int>((responseSize - 4) / 8);
+    // descriptors than arrived has its claim cut to those that did.
+    const int descriptorsHeld = static_cast<int>((responseSize - TOC_HEADER_SIZE) / TOC_DESCRIPTOR_SIZE);
     if (t + 1 > descriptorsHeld)
         t = descriptorsHeld - 1;
     if (t < 0)
         return Failed;
     for (int i = 0; i <= t; ++i)
     {
-        const uint8_t* address = response + 4 + 8 * i + 4;
-        startSectors[i] = static_cast<int32_t>((static_cast<uint32_t>(address[0]) << 24)
-                                               | (static_cast<uint32_t>(address[1]) << 16)
-                                               | (static_cast<uint32_t>(address[2]) << 8) | address[3]);
+        const uint8_t* descriptor = response + TOC_HEADER_SIZE + TOC_DESCRIPTOR_SIZE * i;
+        const uint8_t* address = descriptor + 4;
+        const int32_t start = static_cast<int32_t>((static_cast<uint32_t>(address[0]) << 24)
+                                                   | (static_cast<uint32_t>(address[1]) << 16)
+                                                   | (static_cast<uint32_t>(address[2]) << 8) | address[3]);
+        if (start < 0 || start > CD_LAST_ADDRESS)
+            return Failed;
+        toc.nStartSector[i] = start;
+        toc.bData[i] = (descriptor[1] & CONTROL_DATA_TRACK) != 0;
     }
-    nTracks = static_cast<uint8_t>(t);
+    toc.nTracks = static_cast<uint8_t>(t);
     return Done;
+}
+
+std::size_t TOCResponseBytesSent(const uint8_t* buffer, std::size_t bufferSize)
+{
+    std::size_t n = TOC_HEADER_SIZE;
+    if (bufferSize < n)
+        return 0;
+    for (; n + TOC_DESCRIPTOR_SIZE <= bufferSize; n += TOC_DESCRIPTOR_SIZE)
+    {
+        bool bUnsent = true;
+        for (int i = 0; i < TOC_DESCRIPTOR_SIZE; ++i)
+            bUnsent = bUnsent && buffer[n + i] == TOC_UNSENT_FILL;
+        if (bUnsent)
+            break;
+    }
+    return n;
+}
+
+int32_t TrackEndSector(const CDTableOfContents& toc, int track)
+{
+    const int32_t next = toc.nStartSector[track + 1];
+    const bool bDataFollows = track + 1 < toc.nTracks && toc.bData[track + 1];
+    if (!toc.bData[track] && bDataFollows && next - CD_EXTRA_SESSION_GAP >= toc.nStartSector[track])
+        return next - CD_EXTRA_SESSION_GAP;
+    return next;
 }
 
 void CDFramesToSamples(const uint8_t* bytes, int nFrames, int32_t* samples)

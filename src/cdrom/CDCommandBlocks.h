@@ -28,15 +28,48 @@ void MakeReadCDCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors);
 // START STOP UNIT (SBC 1Bh), 6 bytes: LoEj set; Start set to load, clear to eject.
 void MakeStartStopUnitCdb(uint8_t cdb[6], bool load);
 
-// Reads a READ TOC (format 0, LBA) response of `responseSize` bytes. The data
-// length in bytes 0-1 counts 2 header bytes and 8 bytes per descriptor, one per
-// track plus the lead-out. On success `nTracks` is the track count and
-// `startSectors[0..nTracks]` the tracks' starts followed by the lead-out's.
-// Descriptors that would lie beyond the response are not read: the track count
-// is cut to what the response holds. Failed, with `nTracks` 0, when the data
-// length is below 10 (no lead-out descriptor).
-ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize, uint8_t& nTracks,
-                               int32_t startSectors[TOC_MAX_ENTRIES]);
+// The last address a table of contents may hold, the last that MSF names
+// (99:59:74); the first is sector 0, where the program area starts (00:02:00).
+// Track lengths and sector counts within this range cannot overflow.
+constexpr int32_t CD_LAST_ADDRESS = 100 * 60 * CD_SECTORS_PER_SECOND - 150 - 1;
+
+// What a READ TOC buffer is filled with before the command: a descriptor that
+// is still all of it afterwards was not sent, since no track is numbered FFh.
+constexpr uint8_t TOC_UNSENT_FILL = 0xFF;
+
+// Sectors between the last audio track of a CD-Extra disc's first session and
+// the data track that starts its second: the first session's lead-out (6750),
+// the second's lead-in (4500) and the data track's pregap (150).
+constexpr int32_t CD_EXTRA_SESSION_GAP = 11400;
+
+// A disc's table of contents.
+struct CDTableOfContents
+{
+    uint8_t nTracks;
+    int32_t nStartSector[TOC_MAX_ENTRIES];  // each track's first sector, then the lead-out's
+    bool bData[TOC_MAX_ENTRIES];            // the track's CONTROL field has its data bit set
+};
+
+// Reads a READ TOC (format 0, LBA) response of which the first `responseSize`
+// bytes arrived. The data length in bytes 0-1 counts 2 header bytes and 8
+// bytes per descriptor, one per track plus the lead-out. Descriptors that
+// would lie beyond the bytes that arrived are not read: the track count is
+// cut to what arrived. Failed, with `toc.nTracks` 0, when the data length is
+// below 10 (no lead-out descriptor) or an address read lies outside 0 to
+// CD_LAST_ADDRESS: such a table is corrupt as a whole.
+ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize, CDTableOfContents& toc);
+
+// How many of a READ TOC buffer's `bufferSize` bytes the drive sent, for a
+// back end that does not say: the header and the descriptors before the first
+// one still all TOC_UNSENT_FILL, the buffer having been filled with it before
+// the command.
+std::size_t TOCResponseBytesSent(const uint8_t* buffer, std::size_t bufferSize);
+
+// The sector after the last one of track `track`: the next track's start or
+// the lead-out, except that an audio track followed by a data track (a
+// CD-Extra disc's second session) ends CD_EXTRA_SESSION_GAP sectors before
+// the data track, when it starts no earlier than that.
+int32_t TrackEndSector(const CDTableOfContents& toc, int track);
 
 // Converts `nFrames` stereo frames of a sector's 16-bit little-endian samples
 // (left first) to the pipeline's sample form.

@@ -45,10 +45,11 @@ void LCDEjectLoad(BYTE drive, bool bLoad)
 
 } // namespace
 
-ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, BYTE& nTracks, LONG startSectors[TOC_MAX_ENTRIES])
+ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, CDTableOfContents& toc)
 {
-    nTracks = 0;
-    auto* response = new TOCResponse();
+    toc.nTracks = 0;
+    auto* response = new TOCResponse;
+    memset(response->bytes, TOC_UNSENT_FILL, sizeof(response->bytes));
     BYTE cdb[10];
     MakeReadTOCCdb(cdb);
     ProcessResult r = ProcessSCSIExecuteCommand(job, scsi, cdb, false, TOC_TIMEOUT_MS, sizeof(response->bytes),
@@ -57,20 +58,21 @@ ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, BYTE& nTracks, 
     {
         // A drive that still holds the request after the abort may write into
         // the response later: it stays allocated.
-        if (scsi.CancelOutstanding())
+        if (scsi.CancelOutstanding(job))
             delete response;
         return r;
     }
-    uint8_t nParsed = 0;
-    int32_t starts[TOC_MAX_ENTRIES];
-    r = ParseTOCResponse(response->bytes, sizeof(response->bytes), nParsed, starts);
+    // A reply may claim more than the drive sent. Pass-through reports the
+    // bytes transferred; the ASPI manager does not, and there the descriptors
+    // still as filled are taken as unsent.
+    std::size_t nSent = sizeof(response->bytes);
+    if (UseASPI32 == 1)
+        nSent = TOCResponseBytesSent(response->bytes, nSent);
+    else if (scsi.pRequest->Sptd.Sptd.DataTransferLength < nSent)
+        nSent = scsi.pRequest->Sptd.Sptd.DataTransferLength;
+    r = ParseTOCResponse(response->bytes, nSent, toc);
     delete response;
-    if (r != Done)
-        return r;
-    nTracks = nParsed;
-    for (int i = 0; i <= nParsed; ++i)
-        startSectors[i] = starts[i];
-    return Done;
+    return r;
 }
 
 ProcessResult ProcessSCSICDReadDASectors(LJobControl& job, LSCSI& scsi, void* buffer, BYTE nSectors,

@@ -7,10 +7,9 @@
 #include "cdrom/CDCommandBlocks.h"
 #include "cdrom/LSCSI.h"
 
-// Reads the table of contents: `nTracks` tracks and `startSectors[0..nTracks]`,
-// the last being the lead-out. `nTracks` is 0 on every failure.
-ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, BYTE& nTracks,
-                                  LONG startSectors[TOC_MAX_ENTRIES]);
+// Reads the table of contents; `toc.nTracks` is 0 on every failure. Only the
+// descriptors the drive sent are read, whatever its data length claims.
+ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, CDTableOfContents& toc);
 
 // Issues a read of `nSectors` (1-27) whole sectors from `startSector` into
 // `buffer` (nSectors x 2352 bytes, 16-byte aligned) without waiting: the

@@ -1,7 +1,8 @@
 // The track list of one drive's disc with its names, as the main window shows
 // it and the disc database fills it. Sector numbers are the drive's logical
 // block addresses; a track runs from its start sector up to, not including,
-// its end sector (the next track's start, or the lead-out).
+// its end sector: the next track's start, or the lead-out, or, for the last
+// audio track before a CD-Extra disc's data session, the end of its audio.
 #pragma once
 
 #include <cstdint>

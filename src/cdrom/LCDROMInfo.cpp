@@ -18,16 +18,15 @@ ProcessResult Process(LJobControl& job, LCDROMInfo& info)
         LSCSI scsi;
         if (!scsi.OpenCDROMDrive(static_cast<BYTE>(i)))
             continue;
-        BYTE nTracks = 0;
-        LONG starts[TOC_MAX_ENTRIES];
-        if (ProcessSCSICDGetTOC(job, scsi, nTracks, starts) != Done)
+        CDTableOfContents toc;
+        if (ProcessSCSICDGetTOC(job, scsi, toc) != Done)
             continue;
-        info.nTracks[i] = nTracks;
-        for (int j = 0; j < nTracks; ++j)
+        info.nTracks[i] = toc.nTracks;
+        for (int j = 0; j < toc.nTracks; ++j)
         {
-            info.nStartSector[i][j] = starts[j];
-            info.nEndSector[i][j] = starts[j + 1];
-            info.nSeconds[i][j] = static_cast<uint16_t>(TrackSeconds(starts[j], starts[j + 1]));
+            info.nStartSector[i][j] = toc.nStartSector[j];
+            info.nEndSector[i][j] = TrackEndSector(toc, j);
+            info.nSeconds[i][j] = static_cast<uint16_t>(TrackSeconds(toc.nStartSector[j], info.nEndSector[i][j]));
         }
     }
     return Done;

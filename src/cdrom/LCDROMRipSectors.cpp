@@ -106,8 +106,9 @@ ProcessResult RunRip(LJobControl& job, LCDROMRipSectors& rip)
         LSCSI scsi;
         r = RipSectors(job, rip, scsi, a, b);
         // A read still held by the drive after the abort may complete into
-        // its buffer later: the buffers then stay allocated.
-        if (!scsi.CancelOutstanding())
+        // its buffer later: the buffers then stay allocated. The wait goes
+        // through the job, so that its window keeps painting.
+        if (!scsi.CancelOutstanding(job))
             return r;
     }
     delete a;

@@ -4,6 +4,7 @@
 
 #include "cdrom/LDeviceIo.h"
 #include "files/TextBuffer.h"
+#include "jobs/LWorkerJobControl.h"
 
 int UseASPI32 = -1;
 
@@ -35,7 +36,10 @@ LSCSI::LSCSI() : pRequest(new LSCSIRequest())
 
 LSCSI::~LSCSI()
 {
-    const bool bIdle = CancelOutstanding();
+    // No job runs here to wait through.
+    const LSignalObject neverStopped;
+    LWorkerJobControl plainWait(neverStopped);
+    const bool bIdle = CancelOutstanding(plainWait);
     Close();
     if (bIdle)
     {
@@ -155,11 +159,13 @@ void LSCSI::Close()
     hDevice = INVALID_HANDLE_VALUE;
 }
 
-bool LSCSI::CancelOutstanding()
+bool LSCSI::CancelOutstanding(LJobControl& job)
 {
     HANDLE hEvent = CompletionEvent();
     if (!hEvent || WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0)
         return true;
+    if (bGivenUp)
+        return false;
     if (UseASPI32 == 1)
     {
         SRB_Abort abort = {};
@@ -170,7 +176,19 @@ bool LSCSI::CancelOutstanding()
     }
     else if (hDevice != INVALID_HANDLE_VALUE)
         DeviceIo().Cancel(hDevice);
-    return WaitForSingleObject(hEvent, CANCEL_WAIT_MS) == WAIT_OBJECT_0;
+    // A stopped job ends its waits at once (Cancel may have been pressed
+    // before or during this one), but the drive may still write into the
+    // buffers: the rest of the time is waited for all the same.
+    const DWORD start = GetTickCount();
+    ProcessResult r = job.WaitForHandle(hEvent, CANCEL_WAIT_MS);
+    if (r == Stopped)
+    {
+        const DWORD elapsed = GetTickCount() - start;
+        const DWORD remaining = elapsed < CANCEL_WAIT_MS ? CANCEL_WAIT_MS - elapsed : 0;
+        r = WaitForSingleObject(hEvent, remaining) == WAIT_OBJECT_0 ? Done : Failed;
+    }
+    bGivenUp = r != Done;
+    return !bGivenUp;
 }
 
 ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl&, LSCSI& scsi, const BYTE* cdb, bool bDataOut,

@@ -55,10 +55,14 @@ public:
     HANDLE CompletionEvent() const { return pRequest->Overlapped.hEvent; }
 
     // Makes sure no command is in flight any more: a command that did not
-    // complete (a time-out, a stop) is aborted and waited for. False when it
-    // still did not complete; the data buffer it was given must then never be
-    // freed, because the drive may still write into it.
-    bool CancelOutstanding();
+    // complete (a time-out, a stop) is aborted and waited for, up to 5 s,
+    // through `job`, so that a progress window keeps painting meanwhile; a
+    // stop of the job does not shorten that wait. False when the command
+    // still did not complete; the data buffer it was given must then never
+    // be freed, because the drive may still write into it. The wait happens
+    // once: having given up, later calls (the destructor's too) give up at
+    // once, the request block being the drive's from then on.
+    bool CancelOutstanding(LJobControl& job);
 
     BYTE nAdapter = 0;
     BYTE nTarget = 0;
@@ -67,6 +71,9 @@ public:
     LSCSIRequest* pRequest;
 
 private:
+    // A command was aborted and waited for in vain.
+    bool bGivenUp = false;
+
     // Walks the CD-ROM drives in numbering order, opening drive `wanted` when
     // `scsi` is given; returns how many drives were walked.
     static int WalkCDROMDrives(int wanted, LSCSI* scsi);

@@ -210,10 +210,9 @@ TEST_F(MainDialogTest, EjectAndLoadReachTheDrive)
     Open();
     auto tracksOnDisc = [] {
         LSCSI scsi;
-        BYTE nTracks = 0;
-        LONG starts[TOC_MAX_ENTRIES];
+        CDTableOfContents toc;
         TestJobControl job;
-        return scsi.OpenCDROMDrive(0) && ProcessSCSICDGetTOC(job, scsi, nTracks, starts) == Done ? nTracks : -1;
+        return scsi.OpenCDROMDrive(0) && ProcessSCSICDGetTOC(job, scsi, toc) == Done ? toc.nTracks : -1;
     };
     SendMessageA(dialog.hWnd, WM_COMMAND, CM_EJECT, 0);
     EXPECT_EQ(-1, tracksOnDisc());

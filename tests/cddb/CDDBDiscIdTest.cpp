@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cddb/CDDBDiscId.h"
+#include "cdrom/CDCommandBlocks.h"
 
 namespace {
 
@@ -85,20 +86,81 @@ TEST(CDDBDiscId, TwoHundredFiftyFiveLongOffsetsFitTheQueryBuffer)
     EXPECT_EQ(" 453150 454150 6068\n", query.substr(query.size() - 20));
 }
 
-TEST(CDDBDiscId, AShortBufferIsCutAndTerminated)
+TEST(CDDBDiscId, AShortBufferIsCutAndTerminatedAndTheLineRefused)
 {
     const std::vector<int32_t> threeTracks = {0, 15000, 30000, 45000};
     char small[21];
     std::memset(small, 'x', sizeof(small));
-    MakeCDDBQuery(threeTracks.data(), 3, small, 20);
+    EXPECT_FALSE(MakeCDDBQuery(threeTracks.data(), 3, small, 20));
     EXPECT_STREQ("cddb query 0c025803", small);
     EXPECT_EQ('x', small[20]);
 
-    MakeCDDBQuery(threeTracks.data(), 3, small, 1);
+    EXPECT_FALSE(MakeCDDBQuery(threeTracks.data(), 3, small, 1));
     EXPECT_STREQ("", small);
     small[0] = 'x';
-    MakeCDDBQuery(threeTracks.data(), 3, small, 0);
+    EXPECT_FALSE(MakeCDDBQuery(threeTracks.data(), 3, small, 0));
     EXPECT_EQ('x', small[0]);
+
+    // One byte short of the line and its terminator: the line end is what is cut.
+    const size_t length = std::strlen("cddb query 0c025803 3 150 15150 30150 602\n");
+    std::vector<char> exact(length + 1);
+    EXPECT_FALSE(MakeCDDBQuery(threeTracks.data(), 3, exact.data(), length));
+    EXPECT_TRUE(MakeCDDBQuery(threeTracks.data(), 3, exact.data(), length + 1));
+    EXPECT_EQ('\n', exact[length - 1]);
+}
+
+// The widest tables of contents a drive can send (a 2048-byte reply holds 254
+// tracks and the lead-out), at the extreme addresses: those the table of
+// contents accepts give a whole query line in CDDB_QUERY_SIZE bytes; the
+// others never reach the query.
+TEST(CDDBDiscId, EveryTableOfContentsReadGivesAWholeQueryLine)
+{
+    const struct
+    {
+        const char* name;
+        int32_t address;
+        bool bAccepted;
+    } cases[] = {
+        {"99:59:74", CD_LAST_ADDRESS, true},
+        {"00:02:00", 0, true},
+        {"the widest below 2^31", -2147483647 - 1, false},
+        {"just below 2^31", 2147483647, false},
+    };
+    for (int nTracks : {168, 254})
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(nTracks) + " tracks");
+            std::vector<uint8_t> response(TOC_RESPONSE_SIZE, 0);
+            const int dataLength = 2 + 8 * (nTracks + 1);
+            response[0] = static_cast<uint8_t>(dataLength >> 8);
+            response[1] = static_cast<uint8_t>(dataLength);
+            for (int i = 0; i <= nTracks; ++i)
+            {
+                uint8_t* descriptor = &response[4 + 8 * i];
+                descriptor[1] = 0x10;
+                descriptor[2] = i == nTracks ? 0xAA : static_cast<uint8_t>(i + 1);
+                for (int b = 0; b < 4; ++b)
+                    descriptor[4 + b] = static_cast<uint8_t>(static_cast<uint32_t>(c.address) >> (24 - 8 * b));
+            }
+            CDTableOfContents toc;
+            const ProcessResult parsed = ParseTOCResponse(response.data(), response.size(), toc);
+            ASSERT_EQ(c.bAccepted ? Done : Failed, parsed);
+            if (parsed != Done)
+                continue;
+            ASSERT_EQ(nTracks, toc.nTracks);
+            char query[CDDB_QUERY_SIZE];
+            EXPECT_TRUE(MakeCDDBQuery(toc.nStartSector, toc.nTracks, query, sizeof(query)));
+            const std::string line(query);
+            EXPECT_EQ('\n', line.back());
+        }
+
+    // The longest line of all, of 255 tracks.
+    const std::vector<int32_t> widest(256, CD_LAST_ADDRESS);
+    char query[CDDB_QUERY_SIZE];
+    EXPECT_TRUE(MakeCDDBQuery(widest.data(), 255, query, sizeof(query)));
+    const std::string line(query);
+    EXPECT_EQ(1814u, line.size());
+    EXPECT_EQ(" 449999 449999 5999\n", line.substr(line.size() - 20));
 }
 
 } // namespace

@@ -205,6 +205,50 @@ TEST_F(CDJobsTest, AStopWhileAReadIsInFlightIssuesNoFurtherRead)
     EXPECT_EQ(0, io->PendingCommands());
 }
 
+// A read in flight when the job stops, which the drive does not end on the
+// cancel: it is waited for once, the stop already made notwithstanding, and
+// the buffers stay with the drive if it never answers.
+TEST_F(CDJobsTest, AnAbortedReadIsWaitedForOnceWhateverTheStop)
+{
+    const struct
+    {
+        const char* name;
+        bool bAnswersLate;  // the read completes after the cancel
+        int nPending;       // reads the drive still holds when the job returns
+    } cases[] = {
+        {"answers after the cancel", true, 0},
+        {"never answers", false, 1},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto fresh = std::make_unique<VirtualDeviceIo>();
+        SetDeviceIo(fresh.get());
+        io = std::move(fresh);
+        io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+        io->heldCommands = {3};
+        io->bCancelIgnored = true;
+        TestJobControl worker;
+        io->onIssue = [&](int iCommand) {
+            if (iCommand == 3)
+                worker.Stop();
+        };
+        int nCompletedAtCancel = -1;
+        io->onCancel = [&] {
+            nCompletedAtCancel = io->nCompleted;
+            if (c.bAnswersLate)
+                io->ReleaseHeldCommands();
+        };
+        sink = new RecordingSink;
+        LCDROMRipSectors rip = Request(0, 135);
+        EXPECT_EQ(Stopped, Process(worker, rip));
+        EXPECT_EQ(1, io->nCancels) << "the read was aborted and waited for more than once";
+        EXPECT_EQ(2, nCompletedAtCancel);
+        EXPECT_EQ(c.bAnswersLate ? 3 : 2, io->nCompleted) << "the job let go of a buffer the drive still held";
+        EXPECT_EQ(c.nPending, io->PendingCommands());
+    }
+}
+
 TEST_F(CDJobsTest, AFailedReadEndsTheJobWithNothingStaleDelivered)
 {
     DriveConfig failing = Disc("three-tracks");
@@ -231,7 +275,11 @@ TEST_F(CDJobsTest, TheDriveListReadsEveryDriveUpToEight)
 {
     const char letters[] = "DEFGHIJKLM";
     for (int i = 0; i < 10; ++i)
-        io->AddDrive(letters[i], DRIVE_CDROM, i == 1 ? DriveConfig() : Disc(i == 2 ? "data-track-first" : "three-tracks"));
+        io->AddDrive(letters[i], DRIVE_CDROM,
+                     i == 1   ? DriveConfig()
+                     : i == 2 ? Disc("data-track-first")
+                     : i == 3 ? Disc("cd-extra")
+                              : Disc("three-tracks"));
     LCDROMInfo info = {};
     ProcessResult result = Failed;
     WindowJob job([&](WindowJob& self) { return (result = Process(self, info)) == Done; });
@@ -242,12 +290,25 @@ TEST_F(CDJobsTest, TheDriveListReadsEveryDriveUpToEight)
     EXPECT_EQ(3, info.nTracks[0]);
     EXPECT_EQ(0, info.nTracks[1]) << "no disc";
     ASSERT_EQ(3, info.nTracks[2]);
-    const int32_t starts[] = {0, 30, 70};
-    const int32_t ends[] = {30, 70, 120};
-    for (int j = 0; j < 3; ++j)
+    ASSERT_EQ(3, info.nTracks[3]);
+    // The last audio track of the CD-Extra disc ends where its audio does.
+    const struct
     {
-        EXPECT_EQ(starts[j], info.nStartSector[2][j]);
-        EXPECT_EQ(ends[j], info.nEndSector[2][j]);
+        int iDrive;
+        std::vector<int32_t> starts;
+        std::vector<int32_t> ends;
+        std::vector<uint16_t> seconds;
+    } discs[] = {
+        {2, {0, 30, 70}, {30, 70, 120}, {0, 0, 0}},
+        {3, {0, 40, 11600}, {40, 200, 11650}, {0, 2, 0}},
+    };
+    for (const auto& disc : discs)
+    {
+        SCOPED_TRACE(disc.iDrive);
+        const int d = disc.iDrive;
+        EXPECT_EQ(disc.starts, std::vector<int32_t>(info.nStartSector[d], info.nStartSector[d] + 3));
+        EXPECT_EQ(disc.ends, std::vector<int32_t>(info.nEndSector[d], info.nEndSector[d] + 3));
+        EXPECT_EQ(disc.seconds, std::vector<uint16_t>(info.nSeconds[d], info.nSeconds[d] + 3));
     }
 }
 

@@ -91,33 +91,38 @@ TEST_F(AspiTest, TablesOfContents)
     struct Case
     {
         const char* disc;
-        std::vector<LONG> starts;  // the tracks' and the lead-out's
+        const char* faults;
+        std::vector<int32_t> starts;  // the tracks' and the lead-out's
+        std::vector<bool> data;
     } cases[] = {
-        {"three-tracks", {0, 40, 75, 135}},
-        {"data-track-first", {0, 30, 70, 120}},
+        {"three-tracks", "", {0, 40, 75, 135}, {false, false, false}},
+        {"data-track-first", "", {0, 30, 70, 120}, {true, false, false}},
+        {"cd-extra", "", {0, 40, 11600, 11650}, {false, false, true}},
+        // The manager does not say how much the drive sent: the descriptors
+        // it left as they were filled are not read, whatever the reply claims.
+        {"three-tracks", "toc_claim=10", {0, 40, 75, 135}, {false, false, false}},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.disc);
-        Configure(Drive("0 0 0", c.disc));
+        SCOPED_TRACE(std::string(c.disc) + " " + c.faults);
+        Configure(Drive("0 0 0", c.disc, c.faults));
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-        BYTE nTracks = 0;
-        LONG starts[TOC_MAX_ENTRIES];
-        ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-        ASSERT_EQ(c.starts.size() - 1, nTracks);
-        EXPECT_EQ(c.starts, std::vector<LONG>(starts, starts + nTracks + 1));
+        CDTableOfContents toc;
+        ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+        ASSERT_EQ(c.starts.size() - 1, toc.nTracks);
+        EXPECT_EQ(c.starts, std::vector<int32_t>(toc.nStartSector, toc.nStartSector + toc.nTracks + 1));
+        EXPECT_EQ(c.data, std::vector<bool>(toc.bData, toc.bData + toc.nTracks));
     }
 
     Configure(Drive("0 0 0", "ninety-nine-tracks"));
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-    BYTE nTracks = 0;
-    LONG starts[TOC_MAX_ENTRIES];
-    ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-    ASSERT_EQ(99, nTracks);
+    CDTableOfContents toc;
+    ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+    ASSERT_EQ(99, toc.nTracks);
     for (int i = 0; i <= 99; ++i)
-        EXPECT_EQ(2 * i, starts[i]);
+        EXPECT_EQ(2 * i, toc.nStartSector[i]);
 }
 
 TEST_F(AspiTest, ReadOf27SectorsDeliversTheImagesBytes)
@@ -237,10 +242,10 @@ TEST_F(AspiTest, ACommandRefusedAtIssueFailsWithTheEventSignalled)
     AlignedSectors buffer(1);
     EXPECT_EQ(Failed, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 1, 0));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 0));
-    BYTE nTracks = 9;
-    LONG starts[TOC_MAX_ENTRIES];
-    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-    EXPECT_EQ(0, nTracks);
+    CDTableOfContents toc;
+    toc.nTracks = 9;
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));
+    EXPECT_EQ(0, toc.nTracks);
 }
 
 TEST_F(AspiTest, AHungReadTimesOutAndIsAbortedBeforeItsBufferGoes)
@@ -252,7 +257,7 @@ TEST_F(AspiTest, AHungReadTimesOutAndIsAbortedBeforeItsBufferGoes)
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     EXPECT_EQ(Failed, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 300, 27 * 2352, buffer.data, 12));
-    EXPECT_TRUE(scsi.CancelOutstanding());
+    EXPECT_TRUE(scsi.CancelOutstanding(job));
     EXPECT_EQ(SS_ABORTED, scsi.pRequest->Srb.SRB_Status);
     EXPECT_TRUE(buffer.Untouched());
 }
@@ -275,14 +280,13 @@ TEST_F(AspiTest, ASlowReadThatTimedOutNeverWritesAfterwards)
 TEST_F(AspiTest, EjectThenLoad)
 {
     Configure(Drive("0 0 0", "three-tracks") + Drive("0 1 0", "ninety-nine-tracks"));
-    BYTE nTracks = 0;
-    LONG starts[TOC_MAX_ENTRIES];
+    CDTableOfContents toc;
     LCDEject(0);
     {
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-        EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-        EXPECT_EQ(0, nTracks);
+        EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));
+        EXPECT_EQ(0, toc.nTracks);
     }
     LCDEject(7);  // no such drive: nothing happens
     LCDLoad(0);
@@ -290,8 +294,8 @@ TEST_F(AspiTest, EjectThenLoad)
     {
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(drive));
-        EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-        EXPECT_EQ(drive == 0 ? 3 : 99, nTracks);
+        EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+        EXPECT_EQ(drive == 0 ? 3 : 99, toc.nTracks);
     }
 }
 
@@ -300,11 +304,10 @@ TEST_F(AspiTest, ADriveWithoutADiscHasNoTableOfContents)
     Configure(Drive("0 0 0", nullptr));
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-    BYTE nTracks = 0;
-    LONG starts[TOC_MAX_ENTRIES];
-    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
+    CDTableOfContents toc;
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));
     LCDLoad(0);  // nothing to load
-    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,10 +53,25 @@ TEST_F(PassThroughTest, DrivesAreNumberedByTheirLettersAlone)
 
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(2));
-    BYTE nTracks = 0;
-    LONG starts[TOC_MAX_ENTRIES];
-    ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-    EXPECT_EQ(std::vector<LONG>({0, 30, 70, 120}), std::vector<LONG>(starts, starts + nTracks + 1));
+    CDTableOfContents toc;
+    ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+    EXPECT_EQ(std::vector<int32_t>({0, 30, 70, 120}),
+              std::vector<int32_t>(toc.nStartSector, toc.nStartSector + toc.nTracks + 1));
+}
+
+// The driver reports the bytes transferred: a reply claiming ten descriptors
+// of which four came gives the disc's three tracks, whatever the buffer held.
+TEST_F(PassThroughTest, OnlyTheDescriptorsTransferredAreRead)
+{
+    DriveConfig claiming = Disc("three-tracks");
+    claiming.tocClaim = 10;
+    io->AddDrive('D', DRIVE_CDROM, claiming);
+    LSCSI scsi;
+    ASSERT_TRUE(scsi.OpenCDROMDrive(0));
+    CDTableOfContents toc;
+    ASSERT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+    EXPECT_EQ(std::vector<int32_t>({0, 40, 75, 135}),
+              std::vector<int32_t>(toc.nStartSector, toc.nStartSector + toc.nTracks + 1));
 }
 
 TEST_F(PassThroughTest, ReadDeliversTheImagesBytes)
@@ -77,13 +93,12 @@ TEST_F(PassThroughTest, ANonZeroScsiStatusFailsWithoutARetry)
     io->AddDrive('D', DRIVE_CDROM, busy);
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-    BYTE nTracks = 0;
-    LONG starts[TOC_MAX_ENTRIES];
+    CDTableOfContents toc;
     const int nCallsBefore = io->nControlCalls;
-    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
+    EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));
     EXPECT_EQ(nCallsBefore + 1, io->nControlCalls);
-    EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-    EXPECT_EQ(3, nTracks);
+    EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+    EXPECT_EQ(3, toc.nTracks);
 }
 
 TEST_F(PassThroughTest, ARefusedOrTimedOutRequestEndsCleanly)
@@ -112,23 +127,69 @@ TEST_F(PassThroughTest, ARefusedOrTimedOutRequestEndsCleanly)
     EXPECT_TRUE(buffer.Untouched());
 }
 
+// A progress window that says when it paints.
+class PaintingJob : public WindowJob
+{
+public:
+    using WindowJob::WindowJob;
+    INT_PTR OnDialogMessage(UINT msg, WPARAM, LPARAM) override
+    {
+        if (msg == WM_PAINT && onPaint)
+            onPaint();
+        return 0;
+    }
+    std::function<void()> onPaint;
+};
+
+// A request that timed out, and that the drive does not end on the cancel,
+// is waited for through the job: its window paints meanwhile. Here the drive
+// answers once the window has painted.
+TEST_F(PassThroughTest, TheWindowPaintsWhileACancelledRequestIsAwaited)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
+    io->heldCommands = {1};
+    io->bCancelIgnored = true;
+    AlignedSectors buffer(27);
+    bool bCancelled = false;
+    PaintingJob window([&](WindowJob& self) {
+        LSCSI scsi;
+        if (!scsi.OpenCDROMDrive(0))
+            return false;
+        BYTE cdb[12];
+        MakeReadCDCdb(cdb, 0, 27);
+        EXPECT_EQ(Failed, ProcessSCSIExecuteCommand(self, scsi, cdb, false, 100, 27 * 2352, buffer.data, 12));
+        io->onCancel = [&] {
+            bCancelled = true;
+            InvalidateRect(self.hWnd, nullptr, TRUE);
+        };
+        return scsi.CancelOutstanding(self);
+    });
+    window.onPaint = [&] {
+        if (bCancelled)
+            io->ReleaseHeldCommands();
+    };
+    EXPECT_TRUE(window.Run(nullptr)) << "the request was given up";
+    EXPECT_EQ(1, io->nCancels);
+    EXPECT_EQ(1, io->nCompleted);
+    EXPECT_TRUE(buffer.Bytes() == ImageSectors("three-tracks", 0, 27));
+}
+
 TEST_F(PassThroughTest, EjectAndLoadUseTheDiskControlCalls)
 {
     io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
-    BYTE nTracks = 0;
-    LONG starts[TOC_MAX_ENTRIES];
+    CDTableOfContents toc;
     LCDEject(0);
     {
         LSCSI scsi;
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-        EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
+        EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));
     }
     LCDLoad(3);  // no such drive
     LCDLoad(0);
     LSCSI scsi;
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
-    EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, nTracks, starts));
-    EXPECT_EQ(3, nTracks);
+    EXPECT_EQ(Done, ProcessSCSICDGetTOC(job, scsi, toc));
+    EXPECT_EQ(3, toc.nTracks);
 }
 
 } // namespace

@@ -89,6 +89,47 @@ TEST_F(DiscMaker, WritesTheCueSheetAndAnImageOfTheDiscSectors)
               std::vector<unsigned char>(&image[last + 12], &image[last + 16]));
 }
 
+// CD-Extra: the data track follows the audio in the file, and on the disc a
+// session gap later; the cue sheet marks its session.
+TEST_F(DiscMaker, ACDExtraDiscsDataTrackLiesASessionGapAfterTheAudio)
+{
+    DiscLayout layout;
+    layout.trackSectors = {4500, 76};
+    layout.extraTrackSectors = 300;
+    layout.seed = 7;
+    EXPECT_EQ(3, DiscTrackCount(layout));
+    EXPECT_EQ(4500 + 76 + 300, DiscTotalSectors(layout));
+    const std::vector<int> starts = {0, 4500, 4576 + kDiscSessionGap, 4876 + kDiscSessionGap};
+    for (int number = 1; number <= 4; ++number)
+        EXPECT_EQ(starts[number - 1], DiscTrackStart(layout, number)) << "track " << number;
+
+    const fs::path cue = Write(layout, "extra");
+    const std::vector<unsigned char> text = ReadAll(cue);
+    EXPECT_EQ("FILE \"extra.bin\" BINARY\r\n"
+              "  TRACK 01 AUDIO\r\n"
+              "    INDEX 01 00:00:00\r\n"
+              "  TRACK 02 AUDIO\r\n"
+              "    INDEX 01 01:00:00\r\n"
+              "REM SESSION 02\r\n"
+              "  TRACK 03 MODE1/2352\r\n"
+              "    INDEX 01 01:01:01\r\n",
+              std::string(text.begin(), text.end()));
+
+    const std::vector<unsigned char> image = ReadAll(folder / "extra.bin");
+    ASSERT_EQ(size_t(4876) * kDiscSectorSize, image.size());
+    for (int index : {0, 4499, 4500, 4575, 4576, 4875})
+    {
+        const std::vector<unsigned char> expected = Sector(layout, index);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image.begin() + size_t(index) * kDiscSectorSize))
+            << "sector " << index;
+    }
+    // The data track's header: disc address 15976, + 150 is 03:35:01.
+    const size_t first = size_t(4576) * kDiscSectorSize;
+    EXPECT_EQ(std::vector<unsigned char>({0x03, 0x35, 0x01, 1}),
+              std::vector<unsigned char>(&image[first + 12], &image[first + 16]));
+    EXPECT_NE(Sector(layout, 4576), Sector(MixedDisc(), 0)) << "the data track's filler is its own";
+}
+
 TEST_F(DiscMaker, TracksAndNeighbourSectorsDiffer)
 {
     DiscLayout layout;
@@ -119,6 +160,20 @@ TEST_F(DiscMaker, RefusesBadLayouts)
     EXPECT_EQ("", CheckDiscLayout(layout));
     layout.dataTrackSectors = 1;
     EXPECT_NE("", CheckDiscLayout(layout));
+    layout.dataTrackSectors = 0;
+    layout.extraTrackSectors = 1;
+    EXPECT_NE("", CheckDiscLayout(layout));
+    // The session gap counts towards the disc's length.
+    layout.trackSectors = {kDiscMaxSectors - kDiscSessionGap - 1};
+    EXPECT_EQ("", CheckDiscLayout(layout));
+    layout.extraTrackSectors = 2;
+    EXPECT_NE("", CheckDiscLayout(layout));
+    layout.extraTrackSectors = -1;
+    layout.trackSectors = {10};
+    EXPECT_NE("", CheckDiscLayout(layout));
+    layout.extraTrackSectors = 0;
+    layout.trackSectors.assign(99, 1);
+    layout.dataTrackSectors = 1;
     std::string error;
     EXPECT_FALSE(WriteDisc(layout, (folder / "bad.cue").string(), error));
     EXPECT_FALSE(fs::exists(folder / "bad.bin"));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "mkdisc/DiscMaker.h"
 #include "vdrive/VirtualDisc.h"
 #include "vdrive/VirtualDrive.h"
 
@@ -84,6 +85,115 @@ TEST_F(VirtualDriveTest, CueSheetsWithSeveralFilesAndGaps)
     EXPECT_FALSE(disc.ReadSectors(28, 3, sectors.data()));
 }
 
+TEST_F(VirtualDriveTest, ASecondSessionStartsASessionGapLater)
+{
+    WriteBin("one.bin", 10, 0);
+    WriteBin("two.bin", 5, 100);
+    const std::string cue = WriteText("disc.cue",
+                                      "REM SESSION 01\r\n"
+                                      "FILE \"one.bin\" BINARY\r\n"
+                                      "  TRACK 01 AUDIO\r\n"
+                                      "    INDEX 01 00:00:00\r\n"
+                                      "  TRACK 02 AUDIO\r\n"
+                                      "    INDEX 01 00:00:06\r\n"
+                                      "REM SESSION 02\r\n"
+                                      "  TRACK 03 MODE1/2352\r\n"
+                                      "    INDEX 01 00:00:08\r\n"
+                                      "FILE two.bin BINARY\r\n"
+                                      "  TRACK 04 MODE1/2352\r\n"
+                                      "    INDEX 01 00:00:01\r\n");
+    VirtualDisc disc;
+    std::string error;
+    ASSERT_TRUE(disc.Load(cue, error)) << error;
+    std::vector<int32_t> starts;
+    for (const VirtualTrack& track : disc.Tracks())
+        starts.push_back(track.startSector);
+    EXPECT_EQ(std::vector<int32_t>({0, 6, 8 + kSessionGap, 11 + kSessionGap}), starts);
+    EXPECT_EQ(15 + kSessionGap, disc.LeadOut());
+
+    // The gap cannot be read; on either side the files' sectors are served.
+    std::vector<uint8_t> sectors(3 * 2352);
+    ASSERT_TRUE(disc.ReadSectors(7, 1, sectors.data()));
+    EXPECT_EQ(7, sectors[0]);
+    EXPECT_FALSE(disc.ReadSectors(7, 2, sectors.data()));
+    EXPECT_FALSE(disc.ReadSectors(8, 1, sectors.data()));
+    EXPECT_FALSE(disc.ReadSectors(7 + kSessionGap, 1, sectors.data()));
+    ASSERT_TRUE(disc.ReadSectors(8 + kSessionGap, 3, sectors.data()));
+    EXPECT_EQ(8, sectors[0]);
+    EXPECT_EQ(9, sectors[2352]);
+    EXPECT_EQ(100, sectors[2 * 2352]);
+}
+
+// What mkdisc writes is what the drive serves: its tables of contents and
+// sectors, the gap of a CD-Extra disc unreadable.
+TEST_F(VirtualDriveTest, MadeDiscsAreServedAsLaidOut)
+{
+    DiscLayout mixed;
+    mixed.dataTrackSectors = 30;
+    mixed.trackSectors = {40, 50};
+    DiscLayout extra;
+    extra.trackSectors = {40, 160};
+    extra.extraTrackSectors = 50;
+    for (const DiscLayout& layout : {mixed, extra})
+    {
+        SCOPED_TRACE(layout.extraTrackSectors > 0 ? "CD-Extra" : "mixed mode");
+        const std::string cue = (folder / "made.cue").string();
+        std::string error;
+        ASSERT_TRUE(WriteDisc(layout, cue, error)) << error;
+        VirtualDisc disc;
+        ASSERT_TRUE(disc.Load(cue, error)) << error;
+        const int nTracks = DiscTrackCount(layout);
+        ASSERT_EQ(static_cast<size_t>(nTracks), disc.Tracks().size());
+        EXPECT_EQ(DiscTrackStart(layout, nTracks + 1), disc.LeadOut());
+        std::vector<uint8_t> sector(2352);
+        std::vector<uint8_t> expected(2352);
+        for (int number = 1; number <= nTracks; ++number)
+        {
+            const VirtualTrack& track = disc.Tracks()[number - 1];
+            const bool bExtra = number == nTracks && layout.extraTrackSectors > 0;
+            EXPECT_EQ(!bExtra && !(number == 1 && layout.dataTrackSectors > 0), track.bAudio) << "track " << number;
+            EXPECT_EQ(DiscTrackStart(layout, number), track.startSector) << "track " << number;
+            ASSERT_TRUE(disc.ReadSectors(track.startSector, 1, sector.data()));
+            MakeSector(layout, track.startSector - (bExtra ? kDiscSessionGap : 0), expected.data());
+            EXPECT_EQ(expected, sector) << "track " << number;
+        }
+        if (layout.extraTrackSectors > 0)
+        {
+            EXPECT_FALSE(disc.ReadSectors(DiscTrackStart(layout, nTracks) - 1, 1, sector.data()));
+        }
+    }
+}
+
+// A fault: READ TOC's data length claims more descriptors than are sent, and
+// only those sent (with the bytes transferred) reach the buffer. The CONTROL
+// field marks data tracks.
+TEST_F(VirtualDriveTest, ATableOfContentsMayClaimMoreThanItSends)
+{
+    DiscLayout extra;
+    extra.trackSectors = {40, 160};
+    extra.extraTrackSectors = 50;
+    std::string errors;
+    const std::string cue = (folder / "extra.cue").string();
+    ASSERT_TRUE(WriteDisc(extra, cue, errors)) << errors;
+    const uint8_t readToc[10] = {0x43, 0, 0, 0, 0, 0, 1, 0x08, 0, 0};
+    for (int claim : {0, 10})
+    {
+        SCOPED_TRACE(claim);
+        DriveConfig config;
+        config.image = cue;
+        config.tocClaim = claim;
+        VirtualDrive drive(config, errors);
+        std::vector<uint8_t> response(2048, 0xEE);
+        const CommandResult result = drive.Execute(readToc, 10, response.data(), 2048);
+        ASSERT_EQ(SCSI_STATUS_GOOD, result.status);
+        EXPECT_EQ(4u + 8 * 4, result.nTransferred);
+        EXPECT_EQ(2 + 8 * (claim ? claim : 4), (response[0] << 8) | response[1]);
+        EXPECT_EQ(std::vector<uint8_t>({0x10, 0x10, 0x14}),
+                  std::vector<uint8_t>({response[4 + 1], response[4 + 8 + 1], response[4 + 16 + 1]}));
+        EXPECT_EQ(0xEE, response[4 + 8 * 4]) << "a descriptor beyond the disc's was written";
+    }
+}
+
 TEST_F(VirtualDriveTest, UnusableCueSheetsAreRefused)
 {
     WriteBin("a.bin", 5, 0);
@@ -98,6 +208,11 @@ TEST_F(VirtualDriveTest, UnusableCueSheetsAreRefused)
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n", "no INDEX 01"},
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:01:00\n", "start beyond the data"},
         {"", "no tracks"},
+        {"REM SESSION 02\nFILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", "no first session"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nREM SESSION 03\n  TRACK 02 AUDIO\n"
+         "    INDEX 01 00:00:02\n",
+         "session skipped"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nREM SESSION 02\n", "empty session"},
     };
     for (const auto& sheet : sheets)
     {
@@ -121,9 +236,10 @@ TEST_F(VirtualDriveTest, ConfigurationLines)
         "0 2 0 /abs/b.cue\n"
         "0 3\n"
         "0 4 0 a.cue speed=4\n"
-        "0 5 0 a.cue busy=-1\n",
+        "0 5 0 a.cue busy=-1\n"
+        "0 6 0 a.cue toc_claim=9\n",
         config, errors);
-    ASSERT_EQ(3u, drives.size());
+    ASSERT_EQ(4u, drives.size());
     EXPECT_EQ((folder / "discs/a.cue").string(), drives[0].image);
     EXPECT_EQ(20, drives[0].delayMs);
     EXPECT_EQ(3, drives[0].busy);
@@ -134,6 +250,8 @@ TEST_F(VirtualDriveTest, ConfigurationLines)
     EXPECT_EQ(9, drives[1].hangLba);
     EXPECT_TRUE(drives[1].bReject);
     EXPECT_EQ("/abs/b.cue", drives[2].image);
+    EXPECT_EQ(0, drives[2].tocClaim);
+    EXPECT_EQ(9, drives[3].tocClaim);
     EXPECT_NE(std::string::npos, errors.find(":6:"));
     EXPECT_NE(std::string::npos, errors.find(":7:"));
     EXPECT_NE(std::string::npos, errors.find(":8:"));

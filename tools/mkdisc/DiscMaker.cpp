@@ -32,6 +32,56 @@ void PutSample(unsigned char* out, int value)
 
 unsigned char Bcd(int value) { return static_cast<unsigned char>((value / 10) << 4 | value % 10); }
 
+// A MODE1/2352 sector: sync, header (the disc address + 150 in BCD, mode 1),
+// then filler seeded by track `number` and the sector's place `n` in it.
+void DataSector(unsigned seed, int number, int n, int address, unsigned char* out)
+{
+    out[0] = out[11] = 0x00;
+    for (int i = 1; i < 11; ++i)
+        out[i] = 0xFF;
+    out[12] = Bcd((address + 150) / 4500);
+    out[13] = Bcd((address + 150) / 75 % 60);
+    out[14] = Bcd((address + 150) % 75);
+    out[15] = 1;
+    const uint64_t key = StreamKey(seed, number);
+    for (int i = 16; i < kDiscSectorSize; i += 8)
+    {
+        const uint64_t bits = Noise(key, uint64_t(n) * 292 + (i - 16) / 8);
+        for (int b = 0; b < 8; ++b)
+            out[i + b] = static_cast<unsigned char>(bits >> (8 * b));
+    }
+}
+
+// Image sectors before the CD-Extra data track: the data track of a mixed
+// disc and the audio.
+int SessionOneSectors(const DiscLayout& layout)
+{
+    int n = layout.dataTrackSectors;
+    for (int sectors : layout.trackSectors)
+        n += sectors;
+    return n;
+}
+
+// The image sector where track `number` starts (count + 1: the image's end).
+int ImageTrackStart(const DiscLayout& layout, int number)
+{
+    const int firstAudio = layout.dataTrackSectors > 0 ? 2 : 1;  // number of the first audio track
+    const int nAudio = static_cast<int>(layout.trackSectors.size());
+    if (number < firstAudio)
+        return 0;
+    int start = layout.dataTrackSectors;
+    for (int i = 0; i < number - firstAudio && i < nAudio; ++i)
+        start += layout.trackSectors[i];
+    if (number - firstAudio > nAudio)
+        start += layout.extraTrackSectors;
+    return start;
+}
+
+bool IsExtraTrack(const DiscLayout& layout, int number)
+{
+    return layout.extraTrackSectors > 0 && number == DiscTrackCount(layout);
+}
+
 // --- Demo tunes --------------------------------------------------------------
 
 // sin(2*pi*phase/2^32) in units of 1/32768: an odd fifth-order polynomial on
@@ -193,9 +243,11 @@ std::string CheckDiscLayout(const DiscLayout& layout)
         return "no audio tracks";
     if (DiscTrackCount(layout) > kDiscMaxTracks)
         return "more than 99 tracks";
-    if (layout.dataTrackSectors < 0)
+    if (layout.dataTrackSectors < 0 || layout.extraTrackSectors < 0)
         return "negative data track length";
     long long total = layout.dataTrackSectors;
+    if (layout.extraTrackSectors > 0)
+        total += static_cast<long long>(kDiscSessionGap) + layout.extraTrackSectors;
     for (int sectors : layout.trackSectors)
     {
         if (sectors < 1)
@@ -209,20 +261,16 @@ std::string CheckDiscLayout(const DiscLayout& layout)
 
 int DiscTrackCount(const DiscLayout& layout)
 {
-    return static_cast<int>(layout.trackSectors.size()) + (layout.dataTrackSectors > 0 ? 1 : 0);
+    return static_cast<int>(layout.trackSectors.size()) + (layout.dataTrackSectors > 0 ? 1 : 0)
+           + (layout.extraTrackSectors > 0 ? 1 : 0);
 }
 
-int DiscTotalSectors(const DiscLayout& layout) { return DiscTrackStart(layout, DiscTrackCount(layout) + 1); }
+int DiscTotalSectors(const DiscLayout& layout) { return ImageTrackStart(layout, DiscTrackCount(layout) + 1); }
 
 int DiscTrackStart(const DiscLayout& layout, int number)
 {
-    const int firstAudio = layout.dataTrackSectors > 0 ? 2 : 1;  // number of the first audio track
-    if (number < firstAudio)
-        return 0;
-    int start = layout.dataTrackSectors;
-    for (int i = 0; i < number - firstAudio && i < static_cast<int>(layout.trackSectors.size()); ++i)
-        start += layout.trackSectors[i];
-    return start;
+    const bool bAfterGap = layout.extraTrackSectors > 0 && number >= DiscTrackCount(layout);
+    return ImageTrackStart(layout, number) + (bAfterGap ? kDiscSessionGap : 0);
 }
 
 std::string DiscCueSheet(const DiscLayout& layout, const std::string& binName)
@@ -231,8 +279,12 @@ std::string DiscCueSheet(const DiscLayout& layout, const std::string& binName)
     char line[64];
     for (int number = 1; number <= DiscTrackCount(layout); ++number)
     {
-        const bool data = number == 1 && layout.dataTrackSectors > 0;
-        const int start = DiscTrackStart(layout, number);
+        const bool extra = IsExtraTrack(layout, number);
+        const bool data = (number == 1 && layout.dataTrackSectors > 0) || extra;
+        // The index is the track's place in the file; the reader adds the gap.
+        const int start = ImageTrackStart(layout, number);
+        if (extra)
+            text += "REM SESSION 02\r\n";
         snprintf(line, sizeof(line), "  TRACK %02d %s\r\n    INDEX 01 %02d:%02d:%02d\r\n", number,
                  data ? "MODE1/2352" : "AUDIO", start / 4500, start / 75 % 60, start % 75);
         text += line;
@@ -240,42 +292,33 @@ std::string DiscCueSheet(const DiscLayout& layout, const std::string& binName)
     return text;
 }
 
-void MakeSector(const DiscLayout& layout, int lba, unsigned char* out)
+void MakeSector(const DiscLayout& layout, int index, unsigned char* out)
 {
-    if (lba < layout.dataTrackSectors)
+    if (index < layout.dataTrackSectors)
     {
-        // Sync, header (address + 150 in BCD, mode 1), then seeded filler.
-        out[0] = out[11] = 0x00;
-        for (int i = 1; i < 11; ++i)
-            out[i] = 0xFF;
-        const int address = lba + 150;
-        out[12] = Bcd(address / 4500);
-        out[13] = Bcd(address / 75 % 60);
-        out[14] = Bcd(address % 75);
-        out[15] = 1;
-        const uint64_t key = StreamKey(layout.seed, 1);
-        for (int i = 16; i < kDiscSectorSize; i += 8)
-        {
-            const uint64_t bits = Noise(key, uint64_t(lba) * 292 + (i - 16) / 8);
-            for (int b = 0; b < 8; ++b)
-                out[i + b] = static_cast<unsigned char>(bits >> (8 * b));
-        }
+        DataSector(layout.seed, 1, index, index, out);
         return;
     }
-    int index = 0;  // audio track index
+    const int sessionOne = SessionOneSectors(layout);
+    if (index >= sessionOne)
+    {
+        DataSector(layout.seed, DiscTrackCount(layout), index - sessionOne, index + kDiscSessionGap, out);
+        return;
+    }
+    int track = 0;  // audio track index
     int start = layout.dataTrackSectors;
-    while (index + 1 < static_cast<int>(layout.trackSectors.size()) && lba >= start + layout.trackSectors[index])
-        start += layout.trackSectors[index++];
-    const int64_t firstFrame = int64_t(lba - start) * kDiscFramesPerSector;
-    const int number = index + 1 + (layout.dataTrackSectors > 0 ? 1 : 0);
+    while (track + 1 < static_cast<int>(layout.trackSectors.size()) && index >= start + layout.trackSectors[track])
+        start += layout.trackSectors[track++];
+    const int64_t firstFrame = int64_t(index - start) * kDiscFramesPerSector;
+    const int number = track + 1 + (layout.dataTrackSectors > 0 ? 1 : 0);
     const uint64_t key = StreamKey(layout.seed, number);
     for (int f = 0; f < kDiscFramesPerSector; ++f)
     {
         int left, right;
         if (layout.audio == DiscAudio::Demo)
         {
-            const int64_t length = int64_t(layout.trackSectors[index]) * kDiscFramesPerSector;
-            DemoFrame(kTunes[index % 5], firstFrame + f, length, left, right);
+            const int64_t length = int64_t(layout.trackSectors[track]) * kDiscFramesPerSector;
+            DemoFrame(kTunes[track % 5], firstFrame + f, length, left, right);
         }
         else
         {

@@ -3,8 +3,10 @@
 // bit for bit against MakeSector without reading the image back.
 //
 // Audio is signed 16-bit little-endian stereo, left first, 588 frames a
-// sector, 75 sectors a second. Sector numbers are 0-based from the start of
-// the image file (INDEX 01 of the first track is sector 0).
+// sector, 75 sectors a second. Disc addresses are 0-based from INDEX 01 of
+// the first track, which is the image file's sector 0; a CD-Extra disc's
+// data track lies kDiscSessionGap sectors further on the disc than in the
+// file, and the cue sheet marks its second session ("REM SESSION 02").
 #pragma once
 
 #include <string>
@@ -14,8 +16,11 @@ constexpr int kDiscSectorSize = 2352;
 constexpr int kDiscFramesPerSector = 588;
 constexpr int kDiscSectorsPerSecond = 75;
 constexpr int kDiscMaxTracks = 99;
-// Sectors an image may hold: every address + 150 stays below 100:00:00.
+// Sectors a disc may span: every address + 150 stays below 100:00:00.
 constexpr int kDiscMaxSectors = 100 * 60 * 75 - 150;
+// Between the sessions of a CD-Extra disc: the first session's lead-out
+// (6750 sectors), the second's lead-in (4500) and its data track's pregap (150).
+constexpr int kDiscSessionGap = 11400;
 
 enum class DiscAudio
 {
@@ -27,6 +32,8 @@ struct DiscLayout
 {
     std::vector<int> trackSectors;  // audio track lengths in sectors, in disc order
     int dataTrackSectors = 0;       // > 0: a MODE1/2352 data track of this many sectors is track 1
+    int extraTrackSectors = 0;      // > 0: a MODE1/2352 data track of this many sectors follows the
+                                    // audio in a second session (CD-Extra)
     unsigned seed = 1;
     DiscAudio audio = DiscAudio::Noise;
 };
@@ -34,8 +41,9 @@ struct DiscLayout
 // Empty when the layout can be made, else what is wrong with it.
 std::string CheckDiscLayout(const DiscLayout& layout);
 
-// Tracks (data and audio), image sectors, and the first sector of track
-// `number` (1-based, as on the cue sheet; count + 1 gives the lead-out).
+// Tracks (data and audio), image sectors, and the disc address of track
+// `number`'s first sector (1-based, as on the cue sheet; count + 1 gives the
+// lead-out).
 int DiscTrackCount(const DiscLayout& layout);
 int DiscTotalSectors(const DiscLayout& layout);
 int DiscTrackStart(const DiscLayout& layout, int number);
@@ -43,9 +51,9 @@ int DiscTrackStart(const DiscLayout& layout, int number);
 // The cue sheet text (CRLF lines) naming `binName` as its image file.
 std::string DiscCueSheet(const DiscLayout& layout, const std::string& binName);
 
-// Sector `lba` of the image, 2352 bytes, for a layout CheckDiscLayout accepts
-// and 0 <= lba < DiscTotalSectors.
-void MakeSector(const DiscLayout& layout, int lba, unsigned char* out2352);
+// Sector `index` of the image file, 2352 bytes, for a layout CheckDiscLayout
+// accepts and 0 <= index < DiscTotalSectors.
+void MakeSector(const DiscLayout& layout, int index, unsigned char* out2352);
 
 // The image path for a cue sheet path: its extension replaced by ".bin".
 std::string DiscImagePath(const std::string& cuePath);

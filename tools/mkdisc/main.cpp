@@ -1,9 +1,10 @@
 // mkdisc: writes a test disc, a cue sheet and its raw image, for ripping tests.
 //
-//   mkdisc OUT.cue [--seed N] [--data SECTORS] LEN1 [LEN2 ...]
+//   mkdisc OUT.cue [--seed N] [--data SECTORS] [--extra SECTORS] LEN1 [LEN2 ...]
 //   mkdisc --demo OUT.cue
 //
-// Lengths are in sectors (75 a second). Exit 0 on success, 2 on bad
+// Lengths are in sectors (75 a second). --data puts a data track first (mixed
+// mode); --extra puts one after the audio, in a second session (CD-Extra). Exit 0 on success, 2 on bad
 // arguments, 1 on an I/O failure.
 #include <cstdio>
 #include <string>
@@ -13,7 +14,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: mkdisc OUT.cue [--seed N] [--data SECTORS] LEN1 [LEN2 ...]\n"
+    "usage: mkdisc OUT.cue [--seed N] [--data SECTORS] [--extra SECTORS] LEN1 [LEN2 ...]\n"
     "       mkdisc --demo OUT.cue\n";
 
 int Usage(const std::string& problem)
@@ -52,14 +53,16 @@ int main(int argc, char** argv)
         long long value = 0;
         if (arg == "--demo")
             demo = true;
-        else if (arg == "--seed" || arg == "--data")
+        else if (arg == "--seed" || arg == "--data" || arg == "--extra")
         {
             if (i + 1 >= argc || !ParseNumber(argv[++i], arg == "--seed" ? 0xFFFFFFFFll : kDiscMaxSectors, value))
                 return Usage("bad or missing value after " + arg);
             if (arg == "--seed")
                 layout.seed = static_cast<unsigned>(value);
-            else
+            else if (arg == "--data")
                 layout.dataTrackSectors = static_cast<int>(value);
+            else
+                layout.extraTrackSectors = static_cast<int>(value);
             custom = true;
         }
         else if (arg.size() > 1 && arg[0] == '-')

@@ -112,6 +112,7 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
                      if (sptd)
                      {
                          sptd->ScsiStatus = result.status;
+                         sptd->DataTransferLength = result.nTransferred;
                          if (result.status == SCSI_STATUS_CHECK_CONDITION)
                          {
                              const size_t n = sptd->SenseInfoLength < SENSE_SIZE ? sptd->SenseInfoLength
@@ -132,8 +133,11 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
 
 BOOL VirtualDeviceIo::Cancel(HANDLE hDevice)
 {
+    ++nCancels;
+    if (onCancel)
+        onCancel();
     auto request = inFlight.find(hDevice);
-    if (request == inFlight.end() || !queue.Abort(hDevice))
+    if (bCancelIgnored || request == inFlight.end() || !queue.Abort(hDevice))
         return TRUE;
     request->second->Internal = STATUS_CANCELLED_VALUE;
     SetEvent(request->second->hEvent);

@@ -39,11 +39,21 @@ public:
     // issuing thread once the command is queued: stop or cancel the job at a
     // known point of its work, for example.
     std::function<void(int iCommand)> onIssue;
-    // Commands, by the same count, that never complete, as with a drive that
-    // stopped answering: only a cancel ends them.
+    // Commands, by the same count, that do not complete, as with a drive that
+    // stopped answering: only a cancel, or ReleaseHeldCommands, ends them.
     std::set<int> heldCommands;
     // Commands that completed into their requests.
     std::atomic<int> nCompleted{0};
+
+    // Cancel calls made, and what a test does as each is made, on the
+    // calling thread, before the drive answers it.
+    std::atomic<int> nCancels{0};
+    std::function<void()> onCancel;
+    // The drive ignores cancels, as one that lost track of its requests: a
+    // held command then stays in flight until it is released.
+    bool bCancelIgnored = false;
+    // The held commands run now and complete, as when the drive answers again.
+    void ReleaseHeldCommands() { queue.ReleaseHeld(); }
 
 private:
     struct Letter

@@ -77,6 +77,8 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
     std::istringstream lines(text);
     std::string line;
     int lineNumber = 0;
+    int session = 1;
+    bool bSessionGapDue = false;  // a session began whose first index is still to come
     while (std::getline(lines, line))
     {
         ++lineNumber;
@@ -94,7 +96,7 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
                 error = where + "only BINARY files are served";
                 return false;
             }
-            Segment segment{ResolveBesideFile(cuePath, name), leadOut, 0};
+            Segment segment{ResolveBesideFile(cuePath, name), 0, leadOut, 0};
             long long size = FileSize(segment.path);
             if (size < 0)
             {
@@ -130,10 +132,51 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
                 error = where + "bad INDEX line";
                 return false;
             }
+            Segment& segment = segments.back();
+            if (offset < segment.fileSector || offset > segment.fileSector + segment.nSectors)
+            {
+                error = where + "INDEX outside its file's sectors";
+                return false;
+            }
+            if (bSessionGapDue)
+            {
+                // The file's sectors from this index on lie beyond the gap.
+                const int32_t nBefore = offset - segment.fileSector;
+                const Segment later{segment.path, offset, segment.firstSector + nBefore + kSessionGap,
+                                    segment.nSectors - nBefore};
+                segment.nSectors = nBefore;
+                segments.push_back(later);
+                leadOut += kSessionGap;
+                bSessionGapDue = false;
+            }
             if (index == 1)
-                tracks.back().startSector = segments.back().firstSector + offset;
+                tracks.back().startSector = segments.back().firstSector + offset - segments.back().fileSector;
         }
-        // PREGAP, POSTGAP, REM, TITLE, PERFORMER, CATALOG, FLAGS, ISRC: nothing to serve.
+        else if (keyword == "REM")
+        {
+            std::string what;
+            int number = 0;
+            words >> what;
+            if (what == "SESSION")
+            {
+                // Numbered in order; only the first session may be without a track.
+                if (!(words >> number) || number < session || number > session + 1
+                    || (number > session && (tracks.empty() || bSessionGapDue)))
+                {
+                    error = where + "sessions are numbered 01, 02 ... and each holds a track";
+                    return false;
+                }
+                bSessionGapDue = number > session;
+                session = number;
+            }
+        }
+        // PREGAP, POSTGAP, TITLE, PERFORMER, CATALOG, FLAGS, ISRC and other
+        // remarks: nothing to serve.
+    }
+    if (bSessionGapDue)
+    {
+        error = cuePath + ": session " + std::to_string(session) + " holds no track";
+        return false;
     }
     if (tracks.empty() || tracks.size() > 99)
     {
@@ -153,20 +196,23 @@ bool VirtualDisc::ReadSectors(int32_t lba, int nSectors, uint8_t* out) const
 {
     if (lba < 0 || nSectors < 0 || lba + nSectors > leadOut)
         return false;
-    for (const Segment& segment : segments)
+    while (nSectors > 0)
     {
-        const int32_t end = segment.firstSector + segment.nSectors;
-        if (nSectors == 0)
-            break;
-        if (lba >= end)
-            continue;
+        // None holds a sector of a gap between sessions.
+        const Segment* segment = nullptr;
+        for (const Segment& s : segments)
+            if (lba >= s.firstSector && lba < s.firstSector + s.nSectors)
+                segment = &s;
+        if (!segment)
+            return false;
+        const int32_t end = segment->firstSector + segment->nSectors;
         const int nHere = static_cast<int>(lba + nSectors <= end ? nSectors : end - lba);
-        FILE* file = fopen(segment.path.c_str(), "rb");
+        FILE* file = fopen(segment->path.c_str(), "rb");
         if (!file)
             return false;
         const size_t nBytes = static_cast<size_t>(nHere) * kSectorSize;
-        bool ok = fseek(file, static_cast<long>(lba - segment.firstSector) * kSectorSize, SEEK_SET) == 0
-                  && fread(out, 1, nBytes, file) == nBytes;
+        const long place = static_cast<long>(lba - segment->firstSector + segment->fileSector) * kSectorSize;
+        bool ok = fseek(file, place, SEEK_SET) == 0 && fread(out, 1, nBytes, file) == nBytes;
         fclose(file);
         if (!ok)
             return false;
@@ -174,5 +220,5 @@ bool VirtualDisc::ReadSectors(int32_t lba, int nSectors, uint8_t* out) const
         nSectors -= nHere;
         out += nBytes;
     }
-    return nSectors == 0;
+    return true;
 }

@@ -1,11 +1,18 @@
 // A disc image described by a cue sheet: raw 2352-byte sectors in one or more
 // BINARY files, laid end to end. Sector numbers are logical block addresses:
-// sector 0 is the first sector of the first file.
+// sector 0 is the first sector of the first file. "REM SESSION nn" starts the
+// disc's next session: as on a multisession disc, its first track's first
+// index lies kSessionGap sectors later on the disc than in the files, and the
+// sectors between cannot be read.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The previous session's lead-out (6750 sectors), the next one's lead-in
+// (4500) and its first track's pregap (150).
+constexpr int32_t kSessionGap = 11400;
 
 struct VirtualTrack
 {
@@ -29,10 +36,12 @@ public:
     bool ReadSectors(int32_t lba, int nSectors, uint8_t* out) const;
 
 private:
+    // Sectors of a file that lie together on the disc.
     struct Segment
     {
         std::string path;
-        int32_t firstSector;
+        int32_t fileSector;   // the first one's place in the file
+        int32_t firstSector;  // and on the disc
         int32_t nSectors;
     };
     std::vector<Segment> segments;

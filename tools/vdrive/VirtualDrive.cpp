@@ -79,6 +79,8 @@ std::vector<DriveConfig> ParseDriveConfig(const std::string& text, const std::st
                 drive.hangLba = value;
             else if (key == "reject")
                 drive.bReject = value != 0;
+            else if (key == "toc_claim")
+                drive.tocClaim = static_cast<int>(value);
             else
                 ok = false;
         }
@@ -141,7 +143,8 @@ CommandResult VirtualDrive::ReadTOC(const uint8_t* cdb, uint8_t* data, uint32_t 
     uint8_t response[4 + 8 * 100] = {};
     const size_t nDescriptors = tracks.size() + 1;
     const size_t size = 4 + 8 * nDescriptors;
-    const uint16_t dataLengthField = static_cast<uint16_t>(size - 2);
+    const size_t claimed = config.tocClaim > 0 ? 4 + 8 * static_cast<size_t>(config.tocClaim) : size;
+    const uint16_t dataLengthField = static_cast<uint16_t>(claimed - 2 < 0xFFFF ? claimed - 2 : 0xFFFF);
     response[0] = static_cast<uint8_t>(dataLengthField >> 8);
     response[1] = static_cast<uint8_t>(dataLengthField);
     response[2] = static_cast<uint8_t>(tracks.front().number);
@@ -160,9 +163,13 @@ CommandResult VirtualDrive::ReadTOC(const uint8_t* cdb, uint8_t* data, uint32_t 
         n = allocation;
     if (n > dataLength)
         n = dataLength;
+    CommandResult result;
     if (data)
+    {
         memcpy(data, response, n);
-    return CommandResult();
+        result.nTransferred = n;
+    }
+    return result;
 }
 
 CommandResult VirtualDrive::ReadCD(const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
@@ -185,7 +192,9 @@ CommandResult VirtualDrive::ReadCD(const uint8_t* cdb, uint8_t* data, uint32_t d
         return CheckCondition(SENSE_MEDIUM_ERROR, 0x11, 0x05);  // L-EC uncorrectable error
     if (!disc.ReadSectors(static_cast<int32_t>(lba), nSectors, data))
         return CheckCondition(SENSE_MEDIUM_ERROR, 0x11, 0x00);  // unrecovered read error
-    return CommandResult();
+    CommandResult result;
+    result.nTransferred = static_cast<uint32_t>(nSectors) * 2352;
+    return result;
 }
 
 struct CommandQueue::Pending
@@ -243,6 +252,20 @@ bool CommandQueue::Abort(const void* key)
             return true;
         }
     return false;
+}
+
+void CommandQueue::ReleaseHeld()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (auto& command : pending)
+            if (command->bHung)
+            {
+                command->bHung = false;
+                command->due = std::chrono::steady_clock::now();
+            }
+    }
+    wake.notify_all();
 }
 
 int CommandQueue::PendingCount()

@@ -28,6 +28,7 @@ struct DriveConfig
     int64_t failLba = -1;     // a READ CD touching this sector fails
     int64_t hangLba = -1;     // a READ CD touching this sector never completes
     bool bReject = false;     // every command is refused at issue
+    int tocClaim = 0;         // > 0: READ TOC's data length claims this many descriptors, whatever it sends
 };
 
 // Parses a configuration file's text ('#' starts a comment; image paths are
@@ -47,6 +48,7 @@ struct CommandResult
     bool bHang = false;           // the command never completes
     uint8_t status = SCSI_STATUS_GOOD;
     uint8_t sense[SENSE_SIZE] = {};  // fixed-format sense data for CHECK CONDITION
+    uint32_t nTransferred = 0;       // bytes of data-in delivered
 };
 
 class VirtualDrive
@@ -86,13 +88,16 @@ public:
     // Queues a command for `drive`; `complete` runs on the worker, with the
     // queue locked, once the command has run. The command block is copied;
     // `data` must stay valid until completion or a successful Abort. A held
-    // command never runs: only Abort ends it.
+    // command does not run until ReleaseHeld; otherwise only Abort ends it.
     void Submit(const void* key, VirtualDrive& drive, const uint8_t* cdb, int cdbLength, uint8_t* data,
                 uint32_t dataLength, Completion complete, bool bHold = false);
 
     // Takes the pending command with `key` out of the queue: true when there
     // was one. After Abort returns, no completion runs for it.
     bool Abort(const void* key);
+
+    // Held commands, and those that hung, run now (a read that hangs hangs again).
+    void ReleaseHeld();
 
     // Commands queued that have neither completed nor been aborted.
     int PendingCount();
