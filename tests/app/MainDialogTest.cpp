@@ -51,7 +51,7 @@ TEST_F(MainDialogTest, ListsTheDrivesAndTheTracksWithTheirDurations)
 TEST_F(MainDialogTest, CheckMarksFollowRowsAcrossDriveChangesAndDeviceEvents)
 {
     io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
-    io->AddDrive('E', DRIVE_CDROM, Disc("data-track-first"));
+    io->AddDrive('E', DRIVE_CDROM, Disc("long-tracks"));
     Open();
     dialog.SetRowChecked(1, false);
     ChooseDrive(1);

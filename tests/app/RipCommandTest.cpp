@@ -98,7 +98,8 @@ protected:
     {
         ExpectTrackFileIn(folder, name, firstSector, nSectors);
     }
-    static void ExpectTrackFileIn(const std::string& in, const std::string& name, long firstSector, int nSectors)
+    static void ExpectTrackFileIn(const std::string& in, const std::string& name, long firstSector, int nSectors,
+                                  const char* disc = "five-tracks")
     {
         SCOPED_TRACE(name);
         const std::vector<BYTE> bytes = FileBytes(in + "\\" + name);
@@ -106,7 +107,7 @@ protected:
         EXPECT_EQ(0, memcmp(bytes.data(), "RIFF", 4));
         const uint32_t dataSize = bytes[42] | bytes[43] << 8 | bytes[44] << 16 | static_cast<uint32_t>(bytes[45]) << 24;
         EXPECT_EQ(static_cast<uint32_t>(nSectors) * 2352, dataSize);
-        EXPECT_TRUE(std::vector<BYTE>(bytes.begin() + 46, bytes.end()) == ImageSectors("five-tracks", firstSector, nSectors))
+        EXPECT_TRUE(std::vector<BYTE>(bytes.begin() + 46, bytes.end()) == ImageSectors(disc, firstSector, nSectors))
             << "the audio is not the disc's, bit for bit";
     }
 
@@ -495,6 +496,56 @@ TEST_F(RipCommandTest, AFormatTheConvertersRefuseTouchesNoFile)
     EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
     const std::vector<BYTE> bytes = FileBytes(older);
     EXPECT_EQ("an older file of that name", std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(RipCommandTest, DataTracksAreListedUncheckedAndNeverRipped)
+{
+    struct Audio
+    {
+        const char* file;
+        long firstSector;
+        int nSectors;
+    };
+    const struct
+    {
+        const char* disc;
+        std::vector<std::string> durations;
+        std::vector<bool> checks;
+        std::vector<Audio> files;
+    } cases[] = {
+        // Audio of 40 and 160 sectors, then a data track in a second session:
+        // the last audio track ends before the gap between the sessions.
+        {"cd-extra", {"0:00", "0:02", "data"}, {true, true, false}, {{"Track 01.wav", 0, 40}, {"Track 02.wav", 40, 160}}},
+        {"data-track-first", {"data", "0:00", "0:00"}, {false, true, true},
+         {{"Track 02.wav", 30, 40}, {"Track 03.wav", 70, 50}}},
+    };
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");
+    io->AddDrive('E', DRIVE_CDROM, Disc(cases[1].disc));
+    OpenOn(Disc(cases[0].disc), folder);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.disc);
+        if (&c != cases)
+            ChooseDrive(1);
+        std::vector<std::string> durations;
+        for (int i = 0; i < dialog.RowCount(); ++i)
+            durations.push_back(Cell(i, 1));
+        EXPECT_EQ(c.durations, durations);
+        EXPECT_EQ(c.checks, Checks());
+        SendMessageA(dialog.hWnd, WM_COMMAND, CM_SELECT_ALL, 0);  // the user checks the data track too
+        MessageBoxCapture boxes;
+        Rip();
+        EXPECT_TRUE(boxes.boxes.empty());
+        std::vector<std::string> names;
+        for (const Audio& audio : c.files)
+        {
+            names.push_back(audio.file);
+            ExpectTrackFileIn(folder, audio.file, audio.firstSector, audio.nSectors, c.disc);
+        }
+        EXPECT_EQ(names, FilesInFolder());
+        for (const std::string& name : FilesInFolder())
+            DeleteFileA((folder + "\\" + name).c_str());
+    }
 }
 
 TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
