@@ -15,6 +15,7 @@
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
 #include "resources/resource.h"
+#include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/LWaveFile.h"
 #include "soundfile/WaveFormatFile.h"
 
@@ -50,8 +51,37 @@ LSoundSinkPtr OpenConverters(const LSoundSinkPtr& fileSink)
 bool IsMp3EncoderInstalled()
 {
     char path[TEXT_BUFFER_SIZE];
-    ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Components\\mp3el", "Path", "", path);
+    ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", path);
     return path[0] != '\0';
+}
+
+// One track of a rip on its way to its file.
+struct TrackRip
+{
+    LCDROMRipSectors Rip;                 // its Sink is the converter chain
+    LSoundSinkPtr File;                   // the WAV file's sink, or the encoder
+    LCountedPtr<LMP3EncodePipe> Encoder;  // the encoder, when the file is an MP3
+};
+
+// Reads the track into its file, then finishes the file: only a file whose
+// every byte reached its place counts as done, and waiting for the encoder
+// to end it goes through the job, so the window answers and Cancel works.
+ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
+{
+    const ProcessResult r = Process(job, track.Rip);
+    // Releasing the chain pushes out what the converters hold.
+    track.Rip.Sink = nullptr;
+    if (r != Done)
+        return r;
+    if (track.Encoder)
+    {
+        const ProcessResult finished = track.Encoder->Finish(job);
+        if (finished != Done)
+            return finished;
+    }
+    else
+        track.File->Finish();
+    return track.File->bError ? Failed : Done;
 }
 
 } // namespace
@@ -165,11 +195,30 @@ bool MainDialog::RipRows(const LRipRequest& request)
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)
 {
     char text[MESSAGE_SIZE];
-    // The encoder sink and the compressed-WAV writer are not in this build:
-    // their files count as files that cannot be created.
-    LSoundSinkPtr fileSink;
+    const LCDTrack& entry = CDDBInfo.Tracks[track];
+    TrackRip rip;
     LSoundSinkPtr chain;
-    if (!bMp3)
+    if (bMp3)
+    {
+        char artist[TEXT_BUFFER_SIZE];
+        char album[TEXT_BUFFER_SIZE];
+        GetControlText(IDC_ARTIST, artist);
+        GetControlText(IDC_ALBUM, album);
+        const Mp3Tags tags = {rowText, artist, album, track + 1};
+        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), path, 2, 44100, &tags);
+        rip.File = rip.Encoder;
+        chain = OpenConverters(rip.File);
+        if (rip.Encoder->bError)
+        {
+            char encoder[TEXT_BUFFER_SIZE];
+            ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", encoder);
+            FormatText(text, sizeof(text), "Track \"%s\" could not be encoded: the MP3 encoder \"%s\" could not be started.",
+                       rowText, encoder);
+            ShowError(hWnd, text);
+            return false;
+        }
+    }
+    else
     {
         LWaveFormatRecord format;
         LoadWaveFormat(format);
@@ -177,15 +226,18 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
                                                   static_cast<uint8_t>(format.Format.nChannels)));
         if (OpenConverters(probe))
         {
-            fileSink = LWaveFile::OpenSink(path, format.Format);
-            chain = OpenConverters(fileSink);
+            rip.File = LWaveFile::OpenSink(path, format.Format);
+            chain = OpenConverters(rip.File);
         }
     }
     if (!chain)
     {
+        if (rip.Encoder)
+            rip.Encoder->Abort();
         // Only a file this rip opened is removed, never one it could not open.
-        const bool bFileMade = fileSink && !fileSink->bError;
-        fileSink = nullptr;
+        const bool bFileMade = rip.File && !rip.File->bError;
+        rip.File = nullptr;
+        rip.Encoder = nullptr;
         if (bFileMade)
             DeleteFileA(path);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
@@ -193,30 +245,33 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         return false;
     }
 
-    const LCDTrack& entry = CDDBInfo.Tracks[track];
-    LCDROMRipSectors rip;
-    rip.nDrive = CDDBInfo.iDrive;
-    rip.nStartSector = entry.nStartSector;
-    rip.nEndSector = entry.nEndSector;
-    rip.Sink = chain;
-    rip.szName = entry.szName;
-    LProgressJob<LCDROMRipSectors> job("Extract CD Track(s)", Process);
-    job.pJobData = &rip;
-    const bool bDone = job.Run(hWnd);
-
-    // Releasing the chain pushes out what the converters hold; the file is
-    // then completed, and only a file whose every write reached the disk
-    // counts as done.
-    rip.Sink = nullptr;
+    rip.Rip.nDrive = CDDBInfo.iDrive;
+    rip.Rip.nStartSector = entry.nStartSector;
+    rip.Rip.nEndSector = entry.nEndSector;
+    rip.Rip.Sink = chain;
+    rip.Rip.szName = entry.szName;
     chain = nullptr;
-    fileSink->Finish();
-    const bool bWriteFailed = fileSink->bError;
-    fileSink = nullptr;
-    if (bDone && !bWriteFailed)
+    LProgressJob<TrackRip> job("Extract CD Track(s)", ProcessTrackRip);
+    job.pJobData = &rip;
+    job.Run(hWnd);
+
+    const bool bFileFailed = rip.File->bError;
+    if (job.nResult != Done && rip.Encoder)
+        rip.Encoder->Abort();
+    rip.Rip.Sink = nullptr;
+    rip.Encoder = nullptr;
+    rip.File = nullptr;
+    if (job.nResult == Done)
         return true;
 
     DeleteFileA(path);
-    if (bWriteFailed)
+    if (bFileFailed && bMp3)
+    {
+        FormatText(text, sizeof(text), "Track \"%s\" could not be encoded to \"%s\": the MP3 encoder failed.", rowText,
+                   path);
+        ShowError(hWnd, text);
+    }
+    else if (bFileFailed)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be written to \"%s\". The disk may be full.", rowText,
                    path);

@@ -197,3 +197,20 @@ void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE])
     if (name)
         LFile::FilePathCat(out, name);
 }
+
+Mp3EncoderSettings ReadMp3EncoderSettings()
+{
+    const char* const key = "MP3Encoder";
+    const Mp3EncoderSettings& d = MP3_DEFAULT_SETTINGS;
+    Mp3EncoderSettings settings;
+    settings.bConstantBitRate = ReadSettingBool(key, "ConstantBitRate", d.bConstantBitRate);
+    settings.nCBRBitRate = static_cast<uint16_t>(ReadSettingInt(key, "CBRBitRate", d.nCBRBitRate));
+    settings.bHighQuality = ReadSettingBool(key, "HighQuality", d.bHighQuality);
+    settings.nVBRMinBitRate = static_cast<uint16_t>(ReadSettingInt(key, "VBRMinBitRate", d.nVBRMinBitRate));
+    settings.nVBRMaxBitRate = static_cast<uint16_t>(ReadSettingInt(key, "VBRMaxBitRate", d.nVBRMaxBitRate));
+    settings.nVBRQuality = static_cast<uint8_t>(ReadSettingInt(key, "VBRQuality", d.nVBRQuality));
+    settings.bErrorProtection = ReadSettingBool(key, "ErrorProtection", d.bErrorProtection);
+    settings.nChannelMode = static_cast<uint8_t>(ReadSettingInt(key, "ChannelMode", d.nChannelMode));
+    ApplyMp3MinimumRule(settings);
+    return settings;
+}

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "soundfile/Mp3Encoder.h"
+
 #include "files/TextBuffer.h"
 
 // Any registry string: `out` receives the value, or `defaultText` when the key
@@ -38,3 +40,7 @@ void SaveComboHistory(HWND comboBox, const char* listName);
 // The folder recorded as "Folders"\`name` ("DataFiles" when `name` is null);
 // when none is recorded, the install folder (followed by `name` when given).
 void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE]);
+
+// The MP3 encoder's options from "MP3Encoder", each value over its default,
+// with the minimum raised where the maximum asks for it.
+Mp3EncoderSettings ReadMp3EncoderSettings();

@@ -1,0 +1,156 @@
+#include "soundfile/LMP3EncodePipe.h"
+
+#include "app/SettingsStore.h"
+#include "sound/SampleFormat.h"
+
+namespace {
+
+constexpr DWORD PIPE_BUFFER_BYTES = 32768;
+constexpr DWORD DESTRUCTOR_WAIT_MS = 5000;
+// The tail of a track takes the encoder well under a second; a minute means
+// it hangs.
+constexpr unsigned FINISH_WAIT_MS = 60000;
+// An encoder told its input has ended finishes within this, and cleans up
+// after itself; one that does not is terminated.
+constexpr DWORD ABORT_GRACE_MS = 2000;
+constexpr DWORD TERMINATE_WAIT_MS = 5000;
+
+} // namespace
+
+LCountedPtr<LMP3EncodePipe> LMP3EncodePipe::OpenMp3Sink(const Mp3EncoderSettings& settings, const char* outputPath,
+                                                        uint8_t channels, int32_t rate, const Mp3Tags* tags)
+{
+    int32_t inputRate = rate;
+    uint8_t inputChannels = channels;
+    ChooseMp3Input(settings, rate, channels, inputRate, inputChannels);
+    return LCountedPtr<LMP3EncodePipe>(new LMP3EncodePipe(settings, outputPath, inputChannels, inputRate, tags));
+}
+
+LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels,
+                               int32_t rate, const Mp3Tags* tags)
+    : LSoundSinkBase(rate, channels), pBuffer(new int16_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels])
+{
+    szCommandLine[0] = '\0';
+    char encoder[TEXT_BUFFER_SIZE];
+    ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", encoder);
+    if (encoder[0] == '\0'
+        || !MakeMp3CommandLine(settings, encoder, nSampleRate, nChannels, outputPath, tags, szCommandLine,
+                               sizeof(szCommandLine)))
+    {
+        bError = 1;
+        return;
+    }
+
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, PIPE_BUFFER_BYTES))
+    {
+        bError = 1;
+        return;
+    }
+    // Only the child may inherit the pipe: a write end it inherited would
+    // keep its input open for ever.
+    if (!DuplicateHandle(GetCurrentProcess(), writeEnd, GetCurrentProcess(), &hInput, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        hInput = nullptr;
+    CloseHandle(writeEnd);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = readEnd;
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    if (hInput && CreateProcessA(nullptr, szCommandLine, nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                                 nullptr, &startup, &process))
+    {
+        CloseHandle(process.hThread);
+        hProcess = process.hProcess;
+    }
+    CloseHandle(readEnd);
+    if (!hProcess)
+    {
+        bError = 1;
+        CloseInput();
+    }
+}
+
+LMP3EncodePipe::~LMP3EncodePipe()
+{
+    CloseInput();
+    if (hProcess)
+    {
+        WaitForSingleObject(hProcess, DESTRUCTOR_WAIT_MS);
+        CloseHandle(hProcess);
+    }
+    delete[] pBuffer;
+}
+
+void LMP3EncodePipe::Write(const int32_t* frames, int count)
+{
+    nWritten += count;
+    const int nSamples = count * nChannels;
+    for (int i = 0; i < nSamples; ++i)
+        pBuffer[i] = SampleTo16(frames[i]);
+    // An encoder that has gone cannot take the rest: the track is lost.
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(nSamples) * sizeof(int16_t);
+    if (!hInput || !WriteFile(hInput, pBuffer, size, &written, nullptr) || written != size)
+        bError = 1;
+}
+
+void LMP3EncodePipe::Finish()
+{
+    CloseInput();
+    if (!hProcess)
+        return;
+    if (WaitForSingleObject(hProcess, FINISH_WAIT_MS) == WAIT_OBJECT_0)
+        Ended();
+    else
+        Abort();
+}
+
+ProcessResult LMP3EncodePipe::Finish(LJobControl& job)
+{
+    CloseInput();
+    if (!hProcess)
+        return Done;
+    const ProcessResult r = job.WaitForHandle(hProcess, FINISH_WAIT_MS);
+    if (r == Done)
+        Ended();
+    return r;
+}
+
+void LMP3EncodePipe::Abort()
+{
+    CloseInput();
+    bError = 1;
+    if (!hProcess)
+        return;
+    if (WaitForSingleObject(hProcess, ABORT_GRACE_MS) != WAIT_OBJECT_0)
+    {
+        TerminateProcess(hProcess, 1);
+        WaitForSingleObject(hProcess, TERMINATE_WAIT_MS);
+    }
+    CloseHandle(hProcess);
+    hProcess = nullptr;
+}
+
+void LMP3EncodePipe::CloseInput()
+{
+    if (hInput)
+        CloseHandle(hInput);
+    hInput = nullptr;
+}
+
+void LMP3EncodePipe::Ended()
+{
+    DWORD exitCode = 1;
+    if (!GetExitCodeProcess(hProcess, &exitCode) || exitCode != 0)
+        bError = 1;
+    CloseHandle(hProcess);
+    hProcess = nullptr;
+}

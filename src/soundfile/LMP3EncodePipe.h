@@ -1,0 +1,53 @@
+// The MP3 sink: starts the encoder component as a child process and feeds it
+// 16-bit PCM through a pipe on its standard input; the encoder writes the file.
+#pragma once
+
+#include <windows.h>
+
+#include "jobs/LJobControl.h"
+#include "sound/LSoundStream.h"
+#include "soundfile/Mp3Encoder.h"
+
+// The component's registration, as its installer writes it.
+constexpr const char* MP3_ENCODER_KEY = "Software\\Talmarin\\Components\\mp3el";
+
+class LMP3EncodePipe : public LSoundSinkBase
+{
+public:
+    // The sink for what a job offers (`channels`, `rate`), fed as
+    // ChooseMp3Input decides; converters put in front of it bridge the rest.
+    static LCountedPtr<LMP3EncodePipe> OpenMp3Sink(const Mp3EncoderSettings& settings, const char* outputPath,
+                                                   uint8_t channels, int32_t rate, const Mp3Tags* tags = nullptr);
+
+    // Starts the encoder; bError when it is not registered or cannot start.
+    LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels, int32_t rate,
+                   const Mp3Tags* tags = nullptr);
+    // Ends the input and gives the encoder 5 s to finish, unless Finish or
+    // Abort has already ended it.
+    ~LMP3EncodePipe() override;
+
+    void Write(const int32_t* frames, int count) override;
+    void Seek(int) override {}
+    // Ends the input and waits for the encoder to finish the file: bError
+    // unless it ended with exit code 0.
+    void Finish() override;
+    // The same, waiting through `job`: Stopped when the job is stopped
+    // first, Failed when the encoder does not end in time. Either way the
+    // encoder is then still running, for Abort.
+    ProcessResult Finish(LJobControl& job);
+    // Ends the encoder without counting its file: the input is closed and it
+    // gets a moment to end by itself, else it is terminated. bError is set.
+    void Abort();
+
+    // The encoder's command line, for the record; empty when none was made.
+    char szCommandLine[MP3_COMMAND_LINE_SIZE];
+
+private:
+    void CloseInput();
+    // Takes the encoder's exit code once it has ended.
+    void Ended();
+
+    HANDLE hProcess = nullptr;
+    HANDLE hInput = nullptr;
+    int16_t* pBuffer;
+};
