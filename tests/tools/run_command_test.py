@@ -1,0 +1,102 @@
+#!/usr/bin/python3
+"""The run command, unattended, on a disc the local CDDB database does not
+know: it answers the program's messages, always ends, closes the program and
+says how it went.
+
+    run_command_test.py BUILD_DIR
+
+BUILD_DIR is the Windows build the run command uses (build/win of this
+source tree), with its test discs made.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+import wave
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+RUN = os.path.join(ROOT, "scripts", "run")
+BUILD = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else ""
+PREFIX = os.path.join(BUILD, "wineprefix")
+WORK = os.path.join(BUILD, "tests", "run-command")
+# The disc's tracks, in sectors, as tests/CMakeLists.txt makes it.
+DISC = "not-in-cddb"
+TRACK_SECTORS = (60, 45)
+FRAMES_PER_SECTOR = 588
+# Only a guard against a hang: the command normally ends well before.
+COMMAND_LIMIT_SECONDS = 300
+
+
+def prefix_processes(name):
+    """The ids of the running processes called `name` that use the build's Wine prefix."""
+    found = set()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/comm") as f:
+                if f.read().strip() != name:
+                    continue
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if b"WINEPREFIX=" + PREFIX.encode() in f.read().split(b"\0"):
+                    found.add(pid)
+        except OSError:
+            pass  # gone meanwhile
+    return found
+
+
+class RunCommandTest(unittest.TestCase):
+    def run_command(self, drive_settings, *options):
+        """Runs the command on the disc with those drive settings; its exit
+        code, its output and the folder it was told to rip to."""
+        folder = os.path.join(WORK, self._testMethodName)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(os.path.join(folder, "home"))
+        config = os.path.join(folder, "vdrive.txt")
+        with open(config, "w") as f:
+            f.write(f"0 0 0 ../../discs/{DISC}.cue {drive_settings}\n")
+        ripped = os.path.join(folder, "ripped")  # missing: the program offers to make it
+        # Nothing is written into the machine's home.
+        environment = dict(os.environ, HOME=os.path.join(folder, "home"))
+        servers = prefix_processes("wineserver")
+        result = subprocess.run([RUN, "--vdrive", config, "--rip", ripped, *options], env=environment,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                                timeout=COMMAND_LIMIT_SECONDS)
+        self.output = result.stdout
+        # The program is not left running, and the Wine session is as it was:
+        # one that was running (the test runner's) still runs, and one the
+        # command started is stopped.
+        self.assertEqual(set(), prefix_processes("corvane.exe"), self.output)
+        self.assertEqual(servers, prefix_processes("wineserver"), self.output)
+        return result.returncode, self.output, ripped
+
+    def assertFrames(self, path, frames):
+        with wave.open(path) as w:
+            self.assertEqual(frames, w.getnframes(), self.output)
+
+    def test_an_unknown_disc_is_ripped_and_the_command_ends(self):
+        code, output, ripped = self.run_command("")
+        self.assertEqual(0, code, output)
+        self.assertIn('the program says "Corvane": No CDDB match found', output)
+        self.assertIn("Do you want to create it now?\ncorvane-remote: answered Yes", output)
+        self.assertEqual(["Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        for i, sectors in enumerate(TRACK_SECTORS):
+            self.assertFrames(os.path.join(ripped, f"Track {i + 1:02d}.wav"), sectors * FRAMES_PER_SECTOR)
+
+    def test_a_read_error_ends_the_command_with_a_failure(self):
+        code, output, ripped = self.run_command(f"fail_lba={TRACK_SECTORS[0] + 20}")
+        self.assertNotEqual(0, code, output)
+        self.assertIn('the program says "Error": Track "Track 02" could not be read from the CD.', output)
+        self.assertEqual(["Track 01.wav"], sorted(os.listdir(ripped)), output)
+        self.assertFrames(os.path.join(ripped, "Track 01.wav"), TRACK_SECTORS[0] * FRAMES_PER_SECTOR)
+
+    def test_a_read_that_never_completes_ends_the_command_at_its_time_limit(self):
+        code, output, _ = self.run_command(f"hang_lba={TRACK_SECTORS[0] + 20}", "--timeout", "15")
+        self.assertNotEqual(0, code, output)
+        self.assertIn("scripts/run: the remote control did not finish within 15 s", output)
+
+
+if __name__ == "__main__":
+    if os.path.realpath(BUILD) != os.path.realpath(os.path.join(ROOT, "build", "win")):
+        sys.exit(f"run_command_test.py: the run command uses {ROOT}/build/win, not {BUILD or 'no build folder'}")
+    unittest.main(argv=sys.argv[:1], verbosity=2)
