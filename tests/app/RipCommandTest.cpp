@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <dbt.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <fstream>
@@ -16,6 +17,8 @@
 #include "app/MainDialogFixture.h"
 #include "files/LFile.h"
 #include "setup/InstallFolder.h"
+#include "soundfile/LMP3EncodePipe.h"
+#include "cdrom/VirtualDiscFiles.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {
@@ -546,6 +549,156 @@ TEST_F(RipCommandTest, DataTracksAreListedUncheckedAndNeverRipped)
         for (const std::string& name : FilesInFolder())
             DeleteFileA((folder + "\\" + name).c_str());
     }
+}
+
+// MP3 mode with the stand-in encoder registered as the component: it stores
+// what it is fed, so the files hold the PCM the encoder would have encoded.
+class Mp3RipTest : public RipCommandTest
+{
+protected:
+    void SetUp() override
+    {
+        RipCommandTest::SetUp();
+        SetValue(COMPONENT_KEY, "Path", (ProgramFolder() + "\\fake_encoder.exe").c_str());
+        SetValue(SETTINGS_KEY, "OutputFormat", "MP3");
+        SetEnvironmentVariableA("FAKE_ENCODER", nullptr);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\MP3Encoder");
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("FAKE_ENCODER", nullptr);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\MP3Encoder");
+        DeleteValue(COMPONENT_KEY, "Path");
+        for (const std::string& name : FilesInFolder())
+            DeleteFileA((folder + "\\" + name).c_str());
+        RipCommandTest::TearDown();
+    }
+
+    std::vector<std::string> Mp3Files() const
+    {
+        std::vector<std::string> names;
+        for (const std::string& name : FilesInFolder())
+            if (name.size() > 4 && name.substr(name.size() - 4) == ".mp3")
+                names.push_back(name);
+        return names;
+    }
+
+    std::vector<std::string> Arguments(const std::string& name) const
+    {
+        std::ifstream file(folder + "\\" + name + ".args");
+        std::vector<std::string> args;
+        for (std::string line; std::getline(file, line);)
+            args.push_back(line);
+        return args;
+    }
+};
+
+TEST_F(Mp3RipTest, CheckedTracksReachTheEncoderWithTheirTags)
+{
+    OpenOn(Disc("five-tracks"), folder);
+    SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "The \"Band\"");
+    SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "Live");
+    SetRowText(3, "Encore");
+    CheckOnly({1, 3});
+    MessageBoxCapture boxes;
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(std::vector<std::string>({"The Band - Encore.mp3", "Track 02.mp3"}), Mp3Files());
+    // The default options feed the encoder 44100 Hz stereo: the disc's own samples.
+    const std::vector<BYTE> pcm = FileBytes(folder + "\\Track 02.mp3");
+    EXPECT_TRUE(pcm == ImageSectors("five-tracks", STARTS[1], 45)) << "the piped audio is not the disc's";
+    const std::vector<std::string> args = Arguments("The Band - Encore.mp3");
+    const std::vector<std::string> tail(args.end() - 8, args.end());
+    EXPECT_EQ(std::vector<std::string>({"--tt", "Encore", "--ta", "The \"Band\"", "--tl", "Live", "--tn", "4"}), tail);
+    EXPECT_EQ("-m", args[0]);
+    EXPECT_EQ("j", args[1]);
+}
+
+TEST_F(Mp3RipTest, ALowBitRateGetsAMonoInputAtHalfTheRate)
+{
+    SetValue("Software\\Talmarin\\Corvane\\MP3Encoder", "ConstantBitRate", "1");
+    SetValue("Software\\Talmarin\\Corvane\\MP3Encoder", "CBRBitRate", "16");
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0});
+    Rip();
+    ASSERT_EQ(std::vector<std::string>({"Track 01.mp3"}), Mp3Files());
+    const std::vector<std::string> args = Arguments("Track 01.mp3");
+    EXPECT_EQ(std::vector<std::string>({"-m", "m", "-b", "16", "-r", "-x", "-s", "22.050"}),
+              std::vector<std::string>(args.begin(), args.begin() + 8));
+    // 60 sectors, 35280 frames at 44100 Hz: half as many mono frames of 2 bytes.
+    EXPECT_NEAR(17640.0, FileBytes(folder + "\\Track 01.mp3").size() / 2.0, 8.0);
+}
+
+TEST_F(Mp3RipTest, AFailingEncoderIsReportedAndLeavesNoFile)
+{
+    const struct
+    {
+        const char* name;
+        const char* mode;
+        const char* path;  // null: the stand-in
+        std::string message;
+    } cases[] = {
+        {"exits with 1 at once", "exit1", nullptr,
+         "Track \"Track 01\" could not be encoded to \"" + folder + "\\Track 01.mp3\": the MP3 encoder failed."},
+        {"dies half-way", "die-after=50000", nullptr,
+         "Track \"Track 01\" could not be encoded to \"" + folder + "\\Track 01.mp3\": the MP3 encoder failed."},
+        {"a missing encoder file", nullptr, "C:\\no-such-folder\\mp3enc.exe",
+         "Track \"Track 01\" could not be encoded: the MP3 encoder \"C:\\no-such-folder\\mp3enc.exe\" could not be "
+         "started."},
+    };
+    OpenOn(Disc("five-tracks"), folder);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        SetEnvironmentVariableA("FAKE_ENCODER", c.mode);
+        if (c.path)
+            SetValue(COMPONENT_KEY, "Path", c.path);
+        CheckOnly({0, 2});
+        MessageBoxCapture boxes;
+        Rip();
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ("Error", boxes.boxes[0].caption);
+        EXPECT_EQ(c.message, boxes.boxes[0].text);
+        EXPECT_TRUE(Mp3Files().empty()) << "a file was left, or the rip went on";
+    }
+}
+
+HWND mp3CancelAt = nullptr;
+
+void CALLBACK CancelTheSecondTrack(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND progress = FindWindowA("#32770", "Extract CD Track(s)");
+    char line[TEXT_BUFFER_SIZE] = "";
+    GetDlgItemTextA(progress, IDC_PROGRESS_LINE0, line, sizeof(line));
+    if (progress && !lstrcmpA(line, "Loading Track 02") && mp3CancelAt != progress)
+    {
+        mp3CancelAt = progress;
+        SendMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+    }
+}
+
+TEST_F(Mp3RipTest, CancelLeavesNoFileAndNoEncoder)
+{
+    DriveConfig slow = Disc("five-tracks");
+    slow.delayMs = 40;
+    OpenOn(slow, folder);
+    CheckOnly({0, 1, 2});
+    mp3CancelAt = nullptr;
+    MessageBoxCapture boxes;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CancelTheSecondTrack);
+    Rip();
+    KillTimer(nullptr, timer);
+    ASSERT_NE(nullptr, mp3CancelAt);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(std::vector<std::string>({"Track 01.mp3"}), Mp3Files());
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int nEncoders = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        nEncoders += lstrcmpiA(entry.szExeFile, "fake_encoder.exe") == 0;
+    CloseHandle(snapshot);
+    EXPECT_EQ(0, nEncoders);
 }
 
 TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
