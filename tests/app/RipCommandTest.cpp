@@ -701,6 +701,64 @@ TEST_F(Mp3RipTest, CancelLeavesNoFileAndNoEncoder)
     EXPECT_EQ(0, nEncoders);
 }
 
+// The real encoder component, built from libmp3lame: the files it writes are
+// left in the build folder, where tests/soundfile/mp3_files_decode.py decodes
+// them with an independent decoder and compares them with the disc.
+class RealEncoderRipTest : public RipCommandTest
+{
+protected:
+    void SetUp() override
+    {
+        RipCommandTest::SetUp();
+        char encoder[MAX_PATH];
+        GetFullPathNameA((ProgramFolder() + "\\..\\tools\\mp3enc\\mp3enc.exe").c_str(), sizeof(encoder), encoder,
+                         nullptr);
+        SetValue(COMPONENT_KEY, "Path", encoder);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, MP3_SETTINGS_KEY);
+        output = ProgramFolder() + "\\mp3-files";
+        LFile::DeleteFolderAndFiles(output.c_str());
+        CreateDirectoryA(output.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, MP3_SETTINGS_KEY);
+        DeleteValue(COMPONENT_KEY, "Path");
+        RipCommandTest::TearDown();
+    }
+
+    static constexpr const char* MP3_SETTINGS_KEY = "Software\\Talmarin\\Corvane\\MP3Encoder";
+    std::string output;
+};
+
+TEST_F(RealEncoderRipTest, TracksBecomeMp3FilesAtTheirOwnRatesAndChannels)
+{
+    OpenOn(Disc("demo"), output);
+    SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "The Talmarin Quintet");
+    SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "Demo \"Disc\"");
+    MessageBoxCapture boxes;
+
+    // The default options: VBR 32 to 128 kbit/s, 44100 Hz joint stereo.
+    SetValue(SETTINGS_KEY, "OutputFormat", "MP3");
+    CheckOnly({0, 2});
+    Rip();
+
+    // CBR 16 kbit/s: the converters feed the encoder mono at 22050 Hz. The same
+    // track as a WAV file through the same converters is what it must sound like.
+    SetValue(MP3_SETTINGS_KEY, "ConstantBitRate", "1");
+    SetValue(MP3_SETTINGS_KEY, "CBRBitRate", "16");
+    CheckOnly({1});
+    Rip();
+    SetValue(SETTINGS_KEY, "OutputFormat", "WAV");
+    const std::string formatFile = SaveWaveFormat({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
+    Rip();
+    DeleteFileA(formatFile.c_str());
+
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].text;
+    EXPECT_EQ(std::vector<std::string>({"Track 01.mp3", "Track 02.mp3", "Track 02.wav", "Track 03.mp3"}),
+              FilesIn(output))
+        << "no temporary file is left beside the files";
+}
+
 TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
 {
     const struct
