@@ -265,6 +265,13 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         return true;
 
     DeleteFileA(path);
+    if (bMp3)
+    {
+        // An encoder that was ended leaves the file it was writing under this name.
+        char partial[TEXT_BUFFER_SIZE];
+        FormatText(partial, sizeof(partial), "%s.part", path);
+        DeleteFileA(partial);
+    }
     if (bFileFailed && bMp3)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be encoded to \"%s\": the MP3 encoder failed.", rowText,

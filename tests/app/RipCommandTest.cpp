@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FileBytes.h"
+#include "Mp3Encoder.h"
 #include "app/MainDialogFixture.h"
 #include "files/LFile.h"
 #include "setup/InstallFolder.h"
@@ -710,12 +711,9 @@ protected:
     void SetUp() override
     {
         RipCommandTest::SetUp();
-        char encoder[MAX_PATH];
-        GetFullPathNameA((ProgramFolder() + "\\..\\tools\\mp3enc\\mp3enc.exe").c_str(), sizeof(encoder), encoder,
-                         nullptr);
-        SetValue(COMPONENT_KEY, "Path", encoder);
+        SetValue(COMPONENT_KEY, "Path", Mp3EncoderPath().c_str());
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, MP3_SETTINGS_KEY);
-        output = ProgramFolder() + "\\mp3-files";
+        output = ProgramFolder() + "\\rip-mp3-files";
         LFile::DeleteFolderAndFiles(output.c_str());
         CreateDirectoryA(output.c_str(), nullptr);
     }
