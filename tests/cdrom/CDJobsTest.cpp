@@ -337,7 +337,6 @@ TEST_F(CDJobsTest, CancelEndsTheTableOfContentsWaitInProgressOnly)
     EXPECT_EQ(2, info.nDrives);
     EXPECT_EQ(0, info.nTracks[0]);
     EXPECT_STREQ("\\\\.\\E:", io->lastOpenedPath.c_str()) << "the second drive was still visited";
-    EXPECT_EQ(1, io->nCompleted) << "only the second drive's table of contents was read";
     EXPECT_EQ(0, io->PendingCommands());
 }
 
