@@ -16,3 +16,20 @@ union LWaveFormatRecord
 
 // The default record, then as much of "WavCodec.wff" as there is over it.
 void LoadWaveFormat(LWaveFormatRecord& record);
+
+// Writes all of `record` to "WavCodec.wff", replacing what was there; false
+// when the file cannot be created or fully written.
+bool SaveWaveFormat(const LWaveFormatRecord& record);
+
+// The system's audio-compression format chooser.
+class LWaveFileFormat
+{
+public:
+    // Shows the chooser, owned by `owner`, starting from `record`, until the
+    // user cancels or picks a format that a codec can write from PCM; true
+    // (with `record` holding the choice) when one was picked. `channels` 0
+    // places no restriction on the channel count.
+    static bool ChooseFormat(HWND owner, LWaveFormatRecord& record, int channels, const char* title);
+    // Whether a codec converts PCM into the record's format.
+    static bool TestSupportedRecord(const LWaveFormatRecord& record);
+};
