@@ -39,7 +39,7 @@ public:
 
 private:
     // Silence up to the codec's next whole block: codecs that convert whole
-    // blocks only would drop the last part of the audio even at the end.
+    // blocks only would drop the end of the audio even with the end flag.
     void PadLastBlock();
     // One conversion of the source buffer; its output goes to the file.
     bool Convert(DWORD flags);

@@ -1,5 +1,7 @@
 #include "soundfile/WaveFormatFile.h"
 
+#include <cstring>
+
 #include <mmreg.h>
 #include <msacm.h>
 
@@ -8,7 +10,7 @@
 #include "setup/InstallFolder.h"
 #include "soundfile/WaveHeader.h"
 
-static_assert(sizeof(WAVEFORMATEX) == WAVE_RECORD_BASE_SIZE, "the record's fixed part is the platform's header");
+static_assert(sizeof(WAVEFORMATEX) == WAVE_RECORD_BASE_SIZE, "the record's fixed fields are the platform's header");
 
 namespace {
 

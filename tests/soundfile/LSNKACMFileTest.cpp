@@ -83,7 +83,7 @@ TEST(LSNKACMFile, ACodecFileHasTheRecordAsItsFormatAndItsSizesOnceFinished)
     sink->Finish();
     EXPECT_FALSE(sink->bError);
     bytes = FileBytes(path);
-    // 22050 frames make 21 blocks and a part, which silence completes.
+    // 22050 frames fill 21 blocks and start a 22nd, which silence completes.
     ASSERT_EQ(48u + 22 * 1024, bytes.size());
     EXPECT_EQ(40u + 22 * 1024, Get32(bytes, 4));
     EXPECT_EQ(22u * 1024, Get32(bytes, 44));
