@@ -1,12 +1,13 @@
 #include "soundfile/LWaveFile.h"
 
 #include "sound/SampleFormat.h"
+#include "soundfile/LSNKACMFile.h"
 #include "soundfile/WaveHeader.h"
 
 LSoundSinkPtr LWaveFile::OpenSink(const char* path, const WAVEFORMATEX& format)
 {
     if (format.wFormatTag != WAVE_FORMAT_PCM)
-        return LSoundSinkPtr();
+        return LSoundSinkPtr(new LSNKACMFile(path, format));
     return OpenSinkPCM(static_cast<int32_t>(format.nSamplesPerSec), path, format.wBitsPerSample,
                        static_cast<uint8_t>(format.nChannels));
 }

@@ -11,8 +11,8 @@ class LWaveFile
 {
 public:
     // Tag 1 (PCM) gives a PCM sink with the record's rate, bits and channels;
-    // other tags need the compressed writer, which this build lacks, and give
-    // an empty pointer.
+    // other tags give the compressed writer (LSNKACMFile), for which `format`
+    // is followed by its cbSize codec bytes.
     static LSoundSinkPtr OpenSink(const char* path, const WAVEFORMATEX& format);
     // Up to 8 bits: 8-bit unsigned samples; 9 to 16: 16-bit; more: no sink.
     static LSoundSinkPtr OpenSinkPCM(int32_t rate, const char* path, int bits, uint8_t channels);

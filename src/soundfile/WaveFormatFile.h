@@ -14,6 +14,10 @@ union LWaveFormatRecord
     BYTE bytes[WAVE_FORMAT_RECORD_SIZE];
 };
 
+// Whether the record's codec bytes (cbSize of them) lie within the 1024
+// bytes; a record that claims more is refused before anything reads them.
+bool IsWholeRecord(const WAVEFORMATEX& format);
+
 // The default record, then as much of "WavCodec.wff" as there is over it.
 void LoadWaveFormat(LWaveFormatRecord& record);
 

@@ -18,7 +18,10 @@
 #include "app/MainDialogFixture.h"
 #include "files/LFile.h"
 #include "setup/InstallFolder.h"
+#include "soundfile/CodecRecords.h"
 #include "soundfile/LMP3EncodePipe.h"
+#include "soundfile/StallingCodec.h"
+#include "soundfile/WaveFormatFile.h"
 #include "cdrom/VirtualDiscFiles.h"
 #include "ui/MessageBoxCapture.h"
 
@@ -41,6 +44,7 @@ protected:
         CreateDirectoryA(folder.c_str(), nullptr);
         for (const char* name : {"FileNameNoAlbum", "FileNameIncludeAlbum", "OutputFormat"})
             DeleteSetting(name);
+        DeleteFileA(FormatFile().c_str());
     }
     void TearDown() override
     {
@@ -49,6 +53,7 @@ protected:
             DeleteSetting(name);
         LFile::DeleteFolderAndFiles((folder + "\\new").c_str());
         LFile::DeleteFolderAndFiles(folder.c_str());
+        DeleteFileA(FormatFile().c_str());
     }
 
     static void DeleteSetting(const char* name) { DeleteValue(SETTINGS_KEY, name); }
@@ -127,15 +132,21 @@ protected:
         Pump();
     }
 
-    // Saves `format` as the program's wave format; returns the file to delete.
-    static std::string SaveWaveFormat(const WAVEFORMATEX& format)
+    static std::string FormatFile()
     {
         char formatFile[TEXT_BUFFER_SIZE];
         GetInstallProgramFilesPath(formatFile);
         LFile::FilePathCat(formatFile, "WavCodec.wff");
-        std::ofstream file(formatFile, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(&format), sizeof(format));
         return formatFile;
+    }
+
+    // Writes no more than `format` to the program's wave-format file, as a
+    // shorter file than the settings dialog writes; returns the file to delete.
+    static std::string WriteFormatFile(const WAVEFORMATEX& format)
+    {
+        std::ofstream file(FormatFile(), std::ios::binary);
+        file.write(reinterpret_cast<const char*>(&format), sizeof(format));
+        return FormatFile();
     }
 
     std::string folder;
@@ -314,7 +325,7 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
 
 TEST_F(RipCommandTest, ASavedWaveFormatGetsItsRateAndChannelsThroughTheConverters)
 {
-    const std::string formatFile = SaveWaveFormat({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
+    const std::string formatFile = WriteFormatFile({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
     OpenOn(Disc("five-tracks"), folder);
     CheckOnly({0});
     Rip();
@@ -484,7 +495,7 @@ TEST_F(RipCommandTest, NoTwoTracksOfOneRipShareAFileAndEveryFileKeepsItsExtensio
 
 TEST_F(RipCommandTest, AFormatTheConvertersRefuseTouchesNoFile)
 {
-    const std::string formatFile = SaveWaveFormat({WAVE_FORMAT_PCM, 6, 44100, 529200, 12, 16, 0});
+    const std::string formatFile = WriteFormatFile({WAVE_FORMAT_PCM, 6, 44100, 529200, 12, 16, 0});
     const std::string older = folder + "\\Track 01.wav";
     {
         std::ofstream file(older, std::ios::binary);
@@ -500,6 +511,104 @@ TEST_F(RipCommandTest, AFormatTheConvertersRefuseTouchesNoFile)
     EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
     const std::vector<BYTE> bytes = FileBytes(older);
     EXPECT_EQ("an older file of that name", std::string(bytes.begin(), bytes.end()));
+}
+
+// Codec formats saved as the settings dialog saves them go through the
+// converters and the system's audio compression manager: the third tune of
+// the demo disc in each, kept in the build folder for an independent decoder
+// (tests/app/codec_rips_decode.py), which also measures their fidelity.
+TEST_F(RipCommandTest, CodecFormatsAreWrittenThroughTheCompressionManager)
+{
+    const struct
+    {
+        const char* name;
+        WORD tag;
+        WORD channels;
+    } cases[] = {
+        {"ima-adpcm", WAVE_FORMAT_IMA_ADPCM, 2},
+        {"mu-law", WAVE_FORMAT_MULAW, 2},
+        {"a-law", WAVE_FORMAT_ALAW, 2},
+        {"gsm610", WAVE_FORMAT_GSM610, 1},
+    };
+    const std::string kept = ProgramFolder() + "\\codec-rips";
+    CreateDirectoryA(kept.c_str(), nullptr);
+    const std::string path = folder + "\\Track 03.wav";
+    OpenOn(Disc("demo"), folder);
+    CheckOnly({2});
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const LWaveFormatRecord record = ListedRecord(c.tag, c.channels, 44100);
+        ASSERT_EQ(c.tag, record.Format.wFormatTag) << "not listed";
+        ASSERT_TRUE(::SaveWaveFormat(record));
+        MessageBoxCapture boxes;
+        Rip();
+        EXPECT_TRUE(boxes.boxes.empty());
+        const std::vector<BYTE> bytes = FileBytes(path);
+        const size_t recordSize = 18 + record.Format.cbSize;
+        const size_t headerSize = 28 + recordSize;
+        ASSERT_GE(bytes.size(), headerSize);
+        EXPECT_TRUE(std::equal(record.bytes, record.bytes + recordSize, bytes.begin() + 20)) << "the format block";
+        const size_t dataSize = bytes[headerSize - 4] | bytes[headerSize - 3] << 8 | bytes[headerSize - 2] << 16 |
+                                static_cast<size_t>(bytes[headerSize - 1]) << 24;
+        EXPECT_EQ(bytes.size() - headerSize, dataSize);
+        EXPECT_EQ(0u, dataSize % record.Format.nBlockAlign);
+        // 1458 sectors of 588 frames, at the codec's bytes per second.
+        EXPECT_NEAR(1458 * 588.0 / 44100 * record.Format.nAvgBytesPerSec, double(dataSize),
+                    record.Format.nBlockAlign + 0.01 * dataSize);
+        ASSERT_TRUE(CopyFileA(path.c_str(), (kept + "\\" + c.name + ".wav").c_str(), FALSE));
+        DeleteFileA(path.c_str());
+    }
+}
+
+TEST_F(RipCommandTest, ACodecThatCannotBeOpenedIsReportedAndTouchesNoFile)
+{
+    // Wine's Microsoft ADPCM codec decodes only.
+    ASSERT_TRUE(::SaveWaveFormat(ListedRecord(WAVE_FORMAT_ADPCM, 2, 44100)));
+    const std::string path = folder + "\\Track 01.wav";
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0, 2});
+    for (const bool bOlderFile : {false, true})
+    {
+        SCOPED_TRACE(bOlderFile ? "over an older file" : "in an empty folder");
+        if (bOlderFile)
+        {
+            std::ofstream file(path, std::ios::binary);
+            file << "an older file of that name";
+        }
+        MessageBoxCapture boxes;
+        Rip();
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ("Error", boxes.boxes[0].caption);
+        EXPECT_EQ("Unable to create the file \"" + path + "\".", boxes.boxes[0].text);
+        EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+        if (!bOlderFile)
+        {
+            EXPECT_TRUE(FilesInFolder().empty());
+        }
+    }
+    EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
+    const std::vector<BYTE> bytes = FileBytes(path);
+    EXPECT_EQ("an older file of that name", std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(RipCommandTest, ACodecThatStopsTakingInputFailsTheTrack)
+{
+    // It takes 25000 frames; the first track has 35280.
+    StallingCodec codec(100000);
+    ASSERT_NE(nullptr, codec.id);
+    LWaveFormatRecord record = {};
+    record.Format = StallingCodec::Record(2, 44100);
+    ASSERT_TRUE(::SaveWaveFormat(record));
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0, 2});
+    MessageBoxCapture boxes;
+    Rip();
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ("Error", boxes.boxes[0].caption);
+    EXPECT_EQ("Track \"Track 01\" could not be written to \"" + folder + "\\Track 01.wav\". The disk may be full.",
+              boxes.boxes[0].text);
+    EXPECT_TRUE(FilesInFolder().empty()) << "the broken file is left, or the rip went on";
 }
 
 TEST_F(RipCommandTest, DataTracksAreListedUncheckedAndNeverRipped)

@@ -11,6 +11,7 @@ source tree), with its test discs made.
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import unittest
@@ -20,6 +21,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 RUN = os.path.join(ROOT, "scripts", "run")
 BUILD = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else ""
 PREFIX = os.path.join(BUILD, "wineprefix")
+# The program's saved wave format, in the prefix's program folder.
+FORMAT_FILE = os.path.join(PREFIX, "drive_c", "Program Files", "Talmarin", "Corvane", "WavCodec.wff")
 WORK = os.path.join(BUILD, "tests", "run-command")
 # The disc's tracks, in sectors, as tests/CMakeLists.txt makes it.
 DISC = "not-in-cddb"
@@ -89,6 +92,32 @@ class RunCommandTest(unittest.TestCase):
         self.assertIn('the program says "Error": Track "Track 02" could not be read from the CD.', output)
         self.assertEqual(["Track 01.wav"], sorted(os.listdir(ripped)), output)
         self.assertFrames(os.path.join(ripped, "Track 01.wav"), TRACK_SECTORS[0] * FRAMES_PER_SECTOR)
+
+    def test_a_codec_format_is_saved_as_settings_saves_it_and_the_files_decoded_to_be_listed(self):
+        # The prefix is the other Wine tests' too: it is left with the default format.
+        self.addCleanup(lambda: os.path.exists(FORMAT_FILE) and os.remove(FORMAT_FILE))
+        code, output, ripped = self.run_command("", "--format", "ima-adpcm")
+        self.assertEqual(0, code, output)
+        with open(FORMAT_FILE, "rb") as f:
+            record = f.read()
+        self.assertEqual(1024, len(record), output)
+        self.assertEqual((0x11, 2, 44100), struct.unpack_from("<HHI", record), output)
+        self.assertEqual(["Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        for i, sectors in enumerate(TRACK_SECTORS):
+            with open(os.path.join(ripped, f"Track {i + 1:02d}.wav"), "rb") as f:
+                self.assertEqual(record[:20], f.read(40)[20:], output)
+            # Whole blocks of 2041 frames, the last completed with silence.
+            frames = -(-sectors * FRAMES_PER_SECTOR // 2041) * 2041
+            self.assertRegex(output, rf"Track {i + 1:02d}\.wav +0:00  2 ch, 44100 Hz, 16-bit, {frames} frames "
+                                     "decoded from IMA ADPCM")
+
+    def test_formats_it_does_not_know_or_build_end_it_at_once(self):
+        for name, said in (("mp3", "ripping to MP3 is not built on this branch"), ("flac", "--format NAME")):
+            result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", name],
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            self.assertEqual(2, result.returncode, result.stdout)
+            self.assertIn(said, result.stdout)
+            self.assertNotIn("starting corvane.exe", result.stdout)
 
     def test_a_read_that_never_completes_ends_the_command_at_its_time_limit(self):
         code, output, _ = self.run_command(f"hang_lba={TRACK_SECTORS[0] + 20}", "--timeout", "15")

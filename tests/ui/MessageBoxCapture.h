@@ -49,9 +49,10 @@ private:
     {
         char className[16] = "";
         GetClassNameA(box, className, sizeof(className));
-        // The box's text is the static control with identifier 0xFFFF.
+        // The box's text is the static control with identifier 0xFFFF; other
+        // dialogs label their fields that way too, but a box has no combo box.
         HWND textControl = GetDlgItem(box, 0xFFFF);
-        if (lstrcmpA(className, "#32770") != 0 || !textControl)
+        if (lstrcmpA(className, "#32770") != 0 || !textControl || FindWindowExA(box, nullptr, "ComboBox", nullptr))
             return;
         CapturedMessageBox captured;
         captured.caption = WindowText(box);

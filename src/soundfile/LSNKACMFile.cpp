@@ -1,0 +1,188 @@
+#include "soundfile/LSNKACMFile.h"
+
+#include <cstring>
+
+#include "sound/SampleFormat.h"
+#include "soundfile/WaveFormatFile.h"
+#include "soundfile/WaveHeader.h"
+
+namespace {
+
+constexpr DWORD SOURCE_FRAMES = 8192;
+
+} // namespace
+
+LSNKACMFile::LSNKACMFile(const char* path, const WAVEFORMATEX& record)
+    : LSoundSinkBase(static_cast<int32_t>(record.nSamplesPerSec), static_cast<uint8_t>(record.nChannels))
+{
+    // A record of no channels or no rate is one no codec can be fed.
+    if (bError || !IsWholeRecord(record))
+    {
+        bError = 1;
+        return;
+    }
+    const size_t recordSize = WAVE_RECORD_BASE_SIZE + record.cbSize;
+    pRecord.reset(new uint8_t[recordSize]);
+    memcpy(pRecord.get(), &record, recordSize);
+
+    uint8_t pcmRecord[WAVE_RECORD_BASE_SIZE];
+    MakePcmRecord(pcmRecord, nChannels, static_cast<uint32_t>(nSampleRate), 2);
+    WAVEFORMATEX pcm;
+    memcpy(&pcm, pcmRecord, sizeof(pcm));
+    WAVEFORMATEX* target = reinterpret_cast<WAVEFORMATEX*>(pRecord.get());
+    if (acmStreamOpen(&hStream, nullptr, &pcm, target, nullptr, 0, 0, 0) != MMSYSERR_NOERROR
+        && acmStreamOpen(&hStream, nullptr, &pcm, target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME)
+               != MMSYSERR_NOERROR)
+    {
+        hStream = nullptr;
+        bError = 1;
+        return;
+    }
+
+    nSourceSize = pcm.nBlockAlign * SOURCE_FRAMES;
+    if (acmStreamSize(hStream, nSourceSize, &nDestinationSize, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR
+        || nDestinationSize == 0)
+    {
+        bError = 1;
+        return;
+    }
+    // The PCM one block of the codec's output is made from; 0 when the codec
+    // does not say.
+    if (acmStreamSize(hStream, target->nBlockAlign, &nSourceBlock, ACM_STREAMSIZEF_DESTINATION) != MMSYSERR_NOERROR)
+        nSourceBlock = 0;
+    pSource.reset(new uint8_t[nSourceSize]);
+    pDestination.reset(new uint8_t[nDestinationSize]);
+    Header.cbStruct = sizeof(Header);
+    Header.pbSrc = pSource.get();
+    Header.cbSrcLength = nSourceSize;
+    Header.pbDst = pDestination.get();
+    Header.cbDstLength = nDestinationSize;
+    if (acmStreamPrepareHeader(hStream, &Header, 0) != MMSYSERR_NOERROR)
+    {
+        bError = 1;
+        return;
+    }
+    bPrepared = true;
+    Header.cbSrcLength = 0;
+
+    hFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        bError = 1;
+        return;
+    }
+    WriteHeader(WAVE_SIZE_UNKNOWN);
+}
+
+LSNKACMFile::~LSNKACMFile() { Finish(); }
+
+void LSNKACMFile::Write(const int32_t* frames, int count)
+{
+    nWritten += count;
+    if (bError)
+        return;
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        bError = 1;
+        return;
+    }
+    int remaining = count * nChannels;
+    while (remaining > 0)
+    {
+        const int room = static_cast<int>((nSourceSize - Header.cbSrcLength) / 2);
+        const int n = remaining < room ? remaining : room;
+        uint8_t* to = pSource.get() + Header.cbSrcLength;
+        for (int i = 0; i < n; ++i, to += 2)
+        {
+            const uint16_t v = static_cast<uint16_t>(SampleTo16(frames[i]));
+            to[0] = static_cast<uint8_t>(v);
+            to[1] = static_cast<uint8_t>(v >> 8);
+        }
+        frames += n;
+        remaining -= n;
+        Header.cbSrcLength += static_cast<DWORD>(n) * 2;
+        const bool bFull = Header.cbSrcLength == nSourceSize;
+        if (!Convert(ACM_STREAMCONVERTF_BLOCKALIGN))
+            return;
+        if (bFull && Header.cbSrcLengthUsed == 0)
+        {
+            bError = 1;
+            return;
+        }
+        memmove(pSource.get(), pSource.get() + Header.cbSrcLengthUsed, Header.cbSrcLength - Header.cbSrcLengthUsed);
+        Header.cbSrcLength -= Header.cbSrcLengthUsed;
+    }
+}
+
+void LSNKACMFile::Finish()
+{
+    if (hStream)
+    {
+        if (bPrepared && hFile != INVALID_HANDLE_VALUE)
+        {
+            PadLastBlock();
+            Convert(ACM_STREAMCONVERTF_END);
+        }
+        if (bPrepared)
+        {
+            Header.cbSrcLength = nSourceSize;
+            Header.cbDstLength = nDestinationSize;
+            if (acmStreamUnprepareHeader(hStream, &Header, 0) != MMSYSERR_NOERROR)
+                bError = 1;
+            bPrepared = false;
+        }
+        if (acmStreamClose(hStream, 0) != MMSYSERR_NOERROR)
+            bError = 1;
+        hStream = nullptr;
+    }
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    if (SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        bError = 1;
+    else
+        WriteHeader(nTotal);
+    if (!CloseHandle(hFile))
+        bError = 1;
+    hFile = INVALID_HANDLE_VALUE;
+}
+
+void LSNKACMFile::PadLastBlock()
+{
+    if (nSourceBlock == 0)
+        return;
+    const DWORD partial = Header.cbSrcLength % nSourceBlock;
+    if (partial == 0 || Header.cbSrcLength - partial + nSourceBlock > nSourceSize)
+        return;
+    memset(pSource.get() + Header.cbSrcLength, 0, nSourceBlock - partial);
+    Header.cbSrcLength += nSourceBlock - partial;
+}
+
+bool LSNKACMFile::Convert(DWORD flags)
+{
+    Header.cbSrcLengthUsed = 0;
+    Header.cbDstLengthUsed = 0;
+    if (acmStreamConvert(hStream, &Header, flags) != MMSYSERR_NOERROR)
+    {
+        bError = 1;
+        return false;
+    }
+    WriteBytes(pDestination.get(), Header.cbDstLengthUsed);
+    nTotal += Header.cbDstLengthUsed;
+    return true;
+}
+
+void LSNKACMFile::WriteBytes(const void* bytes, DWORD size)
+{
+    DWORD written = 0;
+    if (!WriteFile(hFile, bytes, size, &written, nullptr) || written != size)
+        bError = 1;
+}
+
+void LSNKACMFile::WriteHeader(uint32_t dataSize)
+{
+    const size_t size = WaveHeaderSize(WaveRecordExtraSize(pRecord.get()));
+    std::unique_ptr<uint8_t[]> header(new uint8_t[size]);
+    MakeWaveHeader(header.get(), pRecord.get(), dataSize);
+    WriteBytes(header.get(), static_cast<DWORD>(size));
+}
