@@ -4,6 +4,12 @@
 #include "files/TextBuffer.h"
 #include "setup/InstallFolder.h"
 
+void WaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
+{
+    GetInstallProgramFilesPath(path);
+    LFile::FilePathCat(path, "WavCodec.wff");
+}
+
 void LoadWaveFormat(LWaveFormatRecord& record)
 {
     ZeroMemory(&record, sizeof(record));
@@ -16,8 +22,7 @@ void LoadWaveFormat(LWaveFormatRecord& record)
     record.Format.cbSize = 0;
 
     char path[TEXT_BUFFER_SIZE];
-    GetInstallProgramFilesPath(path);
-    LFile::FilePathCat(path, "WavCodec.wff");
+    WaveFormatFilePath(path);
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
