@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "app/LSettingsDlg.h"
 #include "app/RipNames.h"
 #include "app/SettingsStore.h"
 #include "cddb/CDDBLookup.h"
@@ -255,6 +256,9 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
     case CM_RIP:
         CmRipCD();
         break;
+    case CM_SETTINGS:
+        CmSettings();
+        break;
     case CM_EJECT:
     case CM_LOAD:
         if (SelectedDrive() >= 0)
@@ -287,7 +291,7 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
         CmHelpAbout();
         break;
     default:
-        // Play, stop, edit and settings arrive with their own commands;
+        // Play, stop and edit arrive with their own commands;
         // anything else (1048 from an installer among them) does nothing.
         break;
     }
@@ -673,6 +677,15 @@ void MainDialog::GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const
     item.pszText = text;
     item.cchTextMax = TEXT_BUFFER_SIZE;
     SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void MainDialog::CmSettings()
+{
+    const bool bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    LSettingsDlg settings;
+    settings.DoModal(MAKEINTRESOURCEA(IDD_SETTINGS), hWnd);
+    if (ReadSettingBool("Settings", "UseCDDB", true) != bUseCDDB)
+        CDDriveChanged(false);
 }
 
 void MainDialog::CmBrowseOutput()

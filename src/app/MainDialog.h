@@ -78,6 +78,8 @@ private:
     // unless the user cancelled. `rowText` names the track in messages.
     bool RipTrack(int track, const char* rowText, const char* path, bool bMp3);
     void GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
+    // The Settings dialog; the disc is loaded again when the database switch changed.
+    void CmSettings();
     void CmBrowseOutput();
     void CmRename();
     void CmSelectAll(bool bChecked);

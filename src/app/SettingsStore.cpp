@@ -214,3 +214,16 @@ Mp3EncoderSettings ReadMp3EncoderSettings()
     ApplyMp3MinimumRule(settings);
     return settings;
 }
+
+void WriteMp3EncoderSettings(const Mp3EncoderSettings& settings)
+{
+    const char* const key = "MP3Encoder";
+    WriteSettingBool(key, "ConstantBitRate", settings.bConstantBitRate);
+    WriteSettingInt(key, "CBRBitRate", settings.nCBRBitRate);
+    WriteSettingBool(key, "HighQuality", settings.bHighQuality);
+    WriteSettingInt(key, "VBRMinBitRate", settings.nVBRMinBitRate);
+    WriteSettingInt(key, "VBRMaxBitRate", settings.nVBRMaxBitRate);
+    WriteSettingInt(key, "VBRQuality", settings.nVBRQuality);
+    WriteSettingBool(key, "ErrorProtection", settings.bErrorProtection);
+    WriteSettingInt(key, "ChannelMode", settings.nChannelMode);
+}

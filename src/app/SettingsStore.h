@@ -44,3 +44,5 @@ void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE]);
 // The MP3 encoder's options from "MP3Encoder", each value over its default,
 // with the minimum raised where the maximum asks for it.
 Mp3EncoderSettings ReadMp3EncoderSettings();
+// Writes all eight values under "MP3Encoder", as they stand.
+void WriteMp3EncoderSettings(const Mp3EncoderSettings& settings);

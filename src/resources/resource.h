@@ -5,6 +5,7 @@
 #define IDD_MAIN 1
 #define IDM_MAIN 1
 #define IDM_TRACK_CONTEXT 2
+#define IDD_SETTINGS 2
 
 // Bitmaps: the splash and About picture, and the toolbar's images.
 #define IDB_SPLASH 1
@@ -38,6 +39,26 @@
 #define IDC_LABEL_ALBUM 204
 #define IDC_LINE_ABOVE_TOOLBAR 301
 #define IDC_LINE_BELOW_TOOLBAR 302
+
+// The Settings dialog.
+#define IDC_OUTPUT_FORMAT 205
+#define IDC_FORMAT_SETTINGS 206
+#define IDC_USE_CDDB 207
+#define IDC_NAME_ARTIST_TRACK 208
+#define IDC_NAME_ALBUM_ARTIST_TRACK 209
+#define IDC_NAME_FORMAT_LABEL 210
+
+// The MP3 encoder's dialog "LMp3EncodeDlg".
+#define IDC_MP3_CHANNEL_MODE 101
+#define IDC_MP3_CBR 102
+#define IDC_MP3_CBR_BITRATE 103
+#define IDC_MP3_HIGH_QUALITY 104
+#define IDC_MP3_VBR 105
+#define IDC_MP3_VBR_MIN 106
+#define IDC_MP3_VBR_MAX 107
+#define IDC_MP3_VBR_QUALITY 108
+#define IDC_MP3_CRC 109
+#define IDC_MP3_RESTORE_DEFAULTS 110
 
 // Commands of the main window's menus, keys and toolbar.
 #define CM_RIP 1001

@@ -14,12 +14,6 @@ static_assert(sizeof(WAVEFORMATEX) == WAVE_RECORD_BASE_SIZE, "the record's fixed
 
 namespace {
 
-void GetFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
-{
-    GetInstallProgramFilesPath(path);
-    LFile::FilePathCat(path, "WavCodec.wff");
-}
-
 // Whether a stream from 16-bit PCM into the record can be opened, first in
 // real time, then allowing a slower conversion; nothing is opened.
 bool CanConvertFromPcm(const LWaveFormatRecord& record)
@@ -41,6 +35,12 @@ bool IsWholeRecord(const WAVEFORMATEX& format)
     return WAVE_RECORD_BASE_SIZE + format.cbSize <= WAVE_FORMAT_RECORD_SIZE;
 }
 
+void WaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
+{
+    GetInstallProgramFilesPath(path);
+    LFile::FilePathCat(path, "WavCodec.wff");
+}
+
 void LoadWaveFormat(LWaveFormatRecord& record)
 {
     ZeroMemory(&record, sizeof(record));
@@ -53,7 +53,7 @@ void LoadWaveFormat(LWaveFormatRecord& record)
     record.Format.cbSize = 0;
 
     char path[TEXT_BUFFER_SIZE];
-    GetFormatFilePath(path);
+    WaveFormatFilePath(path);
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
@@ -65,7 +65,7 @@ void LoadWaveFormat(LWaveFormatRecord& record)
 bool SaveWaveFormat(const LWaveFormatRecord& record)
 {
     char path[TEXT_BUFFER_SIZE];
-    GetFormatFilePath(path);
+    WaveFormatFilePath(path);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;

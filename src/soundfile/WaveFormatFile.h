@@ -21,6 +21,11 @@ bool IsWholeRecord(const WAVEFORMATEX& format);
 // The default record, then as much of "WavCodec.wff" as there is over it.
 void LoadWaveFormat(LWaveFormatRecord& record);
 
+#include "files/TextBuffer.h"
+
+// Where "WavCodec.wff" is: in the program folder.
+void WaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE]);
+
 // Writes all of `record` to "WavCodec.wff", replacing what was there; false
 // when the file cannot be created or fully written.
 bool SaveWaveFormat(const LWaveFormatRecord& record);

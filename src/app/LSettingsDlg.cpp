@@ -1,0 +1,88 @@
+#include "app/LSettingsDlg.h"
+
+#include "app/LMp3EncodeDlg.h"
+#include "app/SettingsStore.h"
+#include "files/LFile.h"
+#include "resources/resource.h"
+#include "soundfile/WaveFormatFile.h"
+
+namespace {
+
+const char* const OUTPUT_FORMATS[] = {"WAV", "MP3", nullptr};
+constexpr int FORMAT_WAV = 0;
+constexpr int FORMAT_MP3 = 1;
+// The help topic of this dialog.
+constexpr ULONG_PTR SETTINGS_HELP_CONTEXT = 101;
+
+} // namespace
+
+void LSettingsDlg::InitDialog()
+{
+    FillComboBox(IDC_OUTPUT_FORMAT, OUTPUT_FORMATS);
+    char format[TEXT_BUFFER_SIZE];
+    ReadSettingString("Settings", "WAV", "OutputFormat", format);
+    // The list's own search: the first entry that begins with it, in any case.
+    SendDlgItemMessageA(hWnd, IDC_OUTPUT_FORMAT, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(format));
+    CheckDlgButton(hWnd, IDC_USE_CDDB, ReadSettingBool("Settings", "UseCDDB", true) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hWnd, IDC_NAME_ARTIST_TRACK,
+                   ReadSettingBool("Settings", "FileNameNoAlbum", true) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hWnd, IDC_NAME_ALBUM_ARTIST_TRACK,
+                   ReadSettingBool("Settings", "FileNameIncludeAlbum", false) ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool LSettingsDlg::CmOk()
+{
+    char format[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_OUTPUT_FORMAT, format);
+    WriteSettingString("Settings", "OutputFormat", format);
+    WriteSettingBool("Settings", "UseCDDB", IsDlgButtonChecked(hWnd, IDC_USE_CDDB) == BST_CHECKED);
+    WriteSettingBool("Settings", "FileNameNoAlbum", IsDlgButtonChecked(hWnd, IDC_NAME_ARTIST_TRACK) == BST_CHECKED);
+    WriteSettingBool("Settings", "FileNameIncludeAlbum",
+                     IsDlgButtonChecked(hWnd, IDC_NAME_ALBUM_ARTIST_TRACK) == BST_CHECKED);
+    return true;
+}
+
+void LSettingsDlg::CmHelp()
+{
+    DisplayHelpContents(hWnd, HELP_CONTEXT, SETTINGS_HELP_CONTEXT);
+}
+
+void LSettingsDlg::EnableControls()
+{
+    const bool bUseCDDB = IsDlgButtonChecked(hWnd, IDC_USE_CDDB) == BST_CHECKED;
+    EnableControlRange(IDC_NAME_ARTIST_TRACK, IDC_NAME_FORMAT_LABEL, bUseCDDB);
+}
+
+void LSettingsDlg::CmCommand(WORD id, WORD /*notifyCode*/)
+{
+    if (id == IDC_FORMAT_SETTINGS)
+        CmCodecSettings();
+}
+
+void LSettingsDlg::CmCodecSettings()
+{
+    const LRESULT format = SendDlgItemMessageA(hWnd, IDC_OUTPUT_FORMAT, CB_GETCURSEL, 0, 0);
+    if (format == FORMAT_MP3)
+    {
+        Mp3EncoderSettings settings = ReadMp3EncoderSettings();
+        LMp3EncodeDlg dialog(settings);
+        dialog.DoModal("LMp3EncodeDlg", hWnd);
+    }
+    else if (format == FORMAT_WAV)
+    {
+        LWaveFormatRecord record;
+        LoadWaveFormat(record);
+        if (!LWaveFileFormat::ChooseFormat(hWnd, record, 0, "Select Wave File Format"))
+            return;
+        // A choice that cannot be kept must not be lost without a word.
+        if (!SaveWaveFormat(record))
+        {
+            char path[TEXT_BUFFER_SIZE];
+            char text[3 * TEXT_BUFFER_SIZE];
+            WaveFormatFilePath(path);
+            FormatText(text, sizeof(text), "The wave format could not be saved to \"%s\".", path);
+            MessageBoxA(hWnd, text, "Error", MB_OK | MB_ICONERROR);
+        }
+    }
+}
