@@ -856,7 +856,7 @@ TEST_F(RealEncoderRipTest, TracksBecomeMp3FilesAtTheirOwnRatesAndChannels)
     CheckOnly({1});
     Rip();
     SetValue(SETTINGS_KEY, "OutputFormat", "WAV");
-    const std::string formatFile = SaveWaveFormat({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
+    const std::string formatFile = WriteFormatFile({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
     Rip();
     DeleteFileA(formatFile.c_str());
 
