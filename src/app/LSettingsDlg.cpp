@@ -65,7 +65,8 @@ void LSettingsDlg::CmCodecSettings()
     const LRESULT format = SendDlgItemMessageA(hWnd, IDC_OUTPUT_FORMAT, CB_GETCURSEL, 0, 0);
     if (format == FORMAT_MP3)
     {
-        Mp3EncoderSettings settings = ReadMp3EncoderSettings();
+        // The values as stored: the dialog shows and keeps what the user chose.
+        Mp3EncoderSettings settings = ReadStoredMp3EncoderSettings();
         LMp3EncodeDlg dialog(settings);
         dialog.DoModal("LMp3EncodeDlg", hWnd);
     }

@@ -198,7 +198,7 @@ void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE])
         LFile::FilePathCat(out, name);
 }
 
-Mp3EncoderSettings ReadMp3EncoderSettings()
+Mp3EncoderSettings ReadStoredMp3EncoderSettings()
 {
     const char* const key = "MP3Encoder";
     const Mp3EncoderSettings& d = MP3_DEFAULT_SETTINGS;
@@ -211,6 +211,12 @@ Mp3EncoderSettings ReadMp3EncoderSettings()
     settings.nVBRQuality = static_cast<uint8_t>(ReadSettingInt(key, "VBRQuality", d.nVBRQuality));
     settings.bErrorProtection = ReadSettingBool(key, "ErrorProtection", d.bErrorProtection);
     settings.nChannelMode = static_cast<uint8_t>(ReadSettingInt(key, "ChannelMode", d.nChannelMode));
+    return settings;
+}
+
+Mp3EncoderSettings ReadMp3EncoderSettings()
+{
+    Mp3EncoderSettings settings = ReadStoredMp3EncoderSettings();
     ApplyMp3MinimumRule(settings);
     return settings;
 }

@@ -41,8 +41,11 @@ void SaveComboHistory(HWND comboBox, const char* listName);
 // when none is recorded, the install folder (followed by `name` when given).
 void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE]);
 
-// The MP3 encoder's options from "MP3Encoder", each value over its default,
-// with the minimum raised where the maximum asks for it.
+// The MP3 encoder's options from "MP3Encoder" as they are stored, each value
+// over its default: what the encoder's dialog shows.
+Mp3EncoderSettings ReadStoredMp3EncoderSettings();
+// The same with the minimum raised where the maximum asks for it: what the
+// encoder is given.
 Mp3EncoderSettings ReadMp3EncoderSettings();
 // Writes all eight values under "MP3Encoder", as they stand.
 void WriteMp3EncoderSettings(const Mp3EncoderSettings& settings);

@@ -128,7 +128,7 @@ TEST_F(SettingsDialogTest, TheMp3DialogShowsTheStoredOptionsAndSavesOnItsOwnOk)
     EXPECT_EQ("", GetValue(SETTINGS_KEY, "OutputFormat")) << "the Settings dialog was cancelled";
     EXPECT_NE(before, Values());
     const char* const expected[][2] = {{"ConstantBitRate", "1"}, {"CBRBitRate", "192"}, {"HighQuality", "0"},
-                                       {"VBRMinBitRate", "8"},   {"VBRMaxBitRate", "320"}, {"VBRQuality", "0"},
+                                       {"VBRMinBitRate", "8"},   {"VBRMaxBitRate", "320"}, {"VBRQuality", "4"},
                                        {"ErrorProtection", "1"}, {"ChannelMode", "3"}};
     for (const auto& value : expected)
         EXPECT_EQ(value[1], GetValue(MP3_KEY, value[0])) << value[0];

@@ -111,13 +111,12 @@ class RunCommandTest(unittest.TestCase):
             self.assertRegex(output, rf"Track {i + 1:02d}\.wav +0:00  2 ch, 44100 Hz, 16-bit, {frames} frames "
                                      "decoded from IMA ADPCM")
 
-    def test_formats_it_does_not_know_or_build_end_it_at_once(self):
-        for name, said in (("mp3", "ripping to MP3 is not built on this branch"), ("flac", "--format NAME")):
-            result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", name],
-                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-            self.assertEqual(2, result.returncode, result.stdout)
-            self.assertIn(said, result.stdout)
-            self.assertNotIn("starting corvane.exe", result.stdout)
+    def test_a_format_it_does_not_know_ends_it_at_once(self):
+        result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.assertEqual(2, result.returncode, result.stdout)
+        self.assertIn("--format NAME", result.stdout)
+        self.assertNotIn("starting corvane.exe", result.stdout)
 
     def test_a_read_that_never_completes_ends_the_command_at_its_time_limit(self):
         code, output, _ = self.run_command(f"hang_lba={TRACK_SECTORS[0] + 20}", "--timeout", "15")
