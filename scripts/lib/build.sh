@@ -9,3 +9,7 @@ corvane_configure() {  # DIR [CMAKE ARGS...]
 corvane_configure_win() {  # DIR
   corvane_configure "$1" -DCMAKE_TOOLCHAIN_FILE="$corvane_root/cmake/toolchain-mingw-i686.cmake"
 }
+
+corvane_configure_fuzz() {  # DIR
+  corvane_configure "$1" -DCORVANE_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+}

@@ -50,8 +50,20 @@ bool MakeTrackPath(const char* folder, const char* name, const char* extension, 
     if (suffixLength >= room || name[0] == '\0')
         return false;
     // The name gives way, never the number or the extension.
-    CopyText(path + length, room - suffixLength + 1, name);
+    char* file = path + length;
+    CopyText(file, room - suffixLength + 1, name);
     AppendText(path, suffix);
+    // A name cut short can become a device's ("Con Te Partiro" to "Con", and
+    // "Con.wav" is the console): it gives way by one more character. Device
+    // names have three or more, so some of the name stays.
+    if (LFile::IsDeviceFileName(file))
+    {
+        std::size_t stem = strcspn(file, ".");
+        while (file[stem - 1] == ' ')
+            --stem;
+        file[stem - 1] = '\0';
+        AppendText(path, suffix);
+    }
     return true;
 }
 

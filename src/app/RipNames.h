@@ -21,7 +21,8 @@ void MakeTrackFileName(const char* rowText, const char* artist, const char* albu
 
 // folder + '\' (unless it ends in a separator) + name + extension (".wav");
 // copies 2, 3 ... of a name get " (2)", " (3)" ... after it. The name is
-// shortened so that the path keeps its extension within 259 characters;
+// shortened so that the path keeps its extension within 259 characters, and
+// one character more where the shortened name would be a device's ("Con");
 // false when not one character of the name fits.
 bool MakeTrackPath(const char* folder, const char* name, const char* extension, int copy,
                    char (&path)[TEXT_BUFFER_SIZE]);

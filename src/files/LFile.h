@@ -26,6 +26,9 @@ public:
     // "*./:<>?\| and bytes 128-255); a device's name ("nul", "COM1" ...) gets
     // a '_' after it. True when at least one character was kept.
     static bool MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE]);
+    // True when Windows takes the file `name` for a device: its part before
+    // the first point, less trailing spaces, is a device's name ("Con.wav").
+    static bool IsDeviceFileName(const char* name);
 
     // Win32 folder services (LFileFolders.cpp).
 

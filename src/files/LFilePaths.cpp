@@ -12,7 +12,7 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 
 // The names Windows gives to devices, whatever follows them: a file named so
 // is the device itself.
-bool IsDeviceName(const char* stem, std::size_t length)
+bool IsDeviceStem(const char* stem, std::size_t length)
 {
     static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
     char lower[8] = {};
@@ -78,6 +78,14 @@ std::size_t LFile::FilePathCatExt(char (&folderPath)[TEXT_BUFFER_SIZE], const ch
     return AppendText(folderPath, extension);
 }
 
+bool LFile::IsDeviceFileName(const char* name)
+{
+    std::size_t stem = strcspn(name, ".");
+    while (stem > 0 && name[stem - 1] == ' ')
+        --stem;
+    return IsDeviceStem(name, stem);
+}
+
 bool LFile::MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE])
 {
     static const char kForbidden[] = "\"*./:<>?\\|";
@@ -94,7 +102,7 @@ bool LFile::MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE])
     std::size_t stem = n;
     while (stem > 0 && name[stem - 1] == ' ')
         --stem;
-    if (IsDeviceName(name, stem))
+    if (IsDeviceStem(name, stem))
     {
         name[stem] = '\0';
         AppendText(name, "_");

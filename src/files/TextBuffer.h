@@ -12,9 +12,16 @@ constexpr std::size_t TEXT_MAX_LENGTH = TEXT_BUFFER_SIZE - 1;
 std::size_t CopyText(char* out, std::size_t outSize, const char* text);
 // Appends `text` to the text already in `out`; returns the new length.
 std::size_t AppendText(char* out, std::size_t outSize, const char* text);
+// GCC checks the formats as the C99 printf that the program links (MinGW's
+// GCC would take plain "printf" for Microsoft's); clang knows only "printf".
+#ifdef __clang__
+#define TEXT_FORMAT_CHECK __attribute__((format(printf, 3, 4)))
+#else
+#define TEXT_FORMAT_CHECK __attribute__((format(gnu_printf, 3, 4)))
+#endif
+
 // printf-style formatting into `out`; returns the length written.
-std::size_t FormatText(char* out, std::size_t outSize, const char* format, ...)
-    __attribute__((format(gnu_printf, 3, 4)));
+std::size_t FormatText(char* out, std::size_t outSize, const char* format, ...) TEXT_FORMAT_CHECK;
 
 template <std::size_t N>
 std::size_t CopyText(char (&out)[N], const char* text) { return CopyText(out, N, text); }

@@ -11,6 +11,9 @@ LSinkConvertChannels::LSinkConvertChannels(uint8_t dataChannels, const LSoundSin
     : LSoundSinkBase(RateOf(sink), dataChannels), inner(sink),
       buffer(new int32_t[BRIDGE_BLOCK_FRAMES * (dataChannels == 2 ? 1 : 2)])
 {
+    // A rate converter behind it that refused its pair must not look usable
+    // from the front of the chain.
+    bError = sink && sink->bError;
 }
 
 LSinkConvertChannels::~LSinkConvertChannels() { delete[] buffer; }

@@ -1,5 +1,6 @@
 // Sinks that turn stereo data into mono and mono into stereo on the way to
-// their inner sink. Without an inner sink they accept and drop the data.
+// their inner sink. Without an inner sink they accept and drop the data. They
+// carry their inner sink's error, so that a chain shows it at its front.
 #pragma once
 
 #include <cstdint>

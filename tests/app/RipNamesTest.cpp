@@ -30,6 +30,12 @@ TEST(MakeTrackPath, ShortensTheNameNeverTheNumberOrTheExtension)
         {longFolder + "fff", "Intro", 1, true, "", "\\I.wav"},
         {longFolder + "ffff", "Intro", 1, false, "", ""},  // not one character of the name fits
         {"C:\\out", "", 1, false, "", ""},
+        // Shortened to a device's name ("Con.wav" is the console), the name
+        // gives way by one more character; a copy number keeps it a file.
+        {longFolder + "f", "Con Te Partiro", 1, true, longFolder + "f\\Co.wav", ""},
+        {longFolder, "nul  song", 1, true, longFolder + "\\nu.wav", ""},
+        {longFolder.substr(0, 249), "COM1 and more", 1, true, longFolder.substr(0, 249) + "\\COM.wav", ""},
+        {longFolder.substr(0, 247), "Con Te Partiro", 2, true, "", "\\Con (2).wav"},
     };
     for (const auto& c : cases)
     {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sound/LSinkConvertChannels.h"
+#include "sound/LSinkConvertRate.h"
 #include "sound/RecordingSink.h"
 
 namespace {
@@ -135,6 +136,24 @@ TEST(LSinkConvertChannels, WritesPassInBlocksOrAreDroppedWithoutASink)
         nowhere->Seek(10);
         EXPECT_EQ(0, nowhere->nWritten);
     }
+}
+
+// The rip's chain: channels in front of the rate. A rate pair the rate
+// converter refuses (2000 Hz is more than 16 times below 44100) must show at
+// the chain's front, or a mono file of that rate would be written empty.
+TEST(LSinkConvertChannels, CarriesTheErrorOfARefusedRateBehindIt)
+{
+    for (uint8_t channels : {1, 2})
+    {
+        SCOPED_TRACE(static_cast<int>(channels));
+        const LSoundSinkPtr file(new RecordingSink(2000, channels));
+        const LSoundSinkPtr chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, file));
+        ASSERT_TRUE(chain);
+        EXPECT_TRUE(chain->bError);
+    }
+    const LSoundSinkPtr file(new RecordingSink(22050, 1));
+    const LSoundSinkPtr chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, file));
+    EXPECT_FALSE(chain->bError);
 }
 
 // A sink whose Seek drops what follows the frame.

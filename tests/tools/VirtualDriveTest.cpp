@@ -207,6 +207,7 @@ TEST_F(VirtualDriveTest, UnusableCueSheetsAreRefused)
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:75\n", "bad frame"},
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n", "no INDEX 01"},
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:01:00\n", "start beyond the data"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 99999999:00:00\n", "minutes past 32 bits of sectors"},
         {"", "no tracks"},
         {"REM SESSION 02\nFILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", "no first session"},
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nREM SESSION 03\n  TRACK 02 AUDIO\n"
@@ -237,7 +238,8 @@ TEST_F(VirtualDriveTest, ConfigurationLines)
         "0 3\n"
         "0 4 0 a.cue speed=4\n"
         "0 5 0 a.cue busy=-1\n"
-        "0 6 0 a.cue toc_claim=9\n",
+        "0 6 0 a.cue toc_claim=9\n"
+        "0 7 0 a.cue delay_ms=2147483648\n",
         config, errors);
     ASSERT_EQ(4u, drives.size());
     EXPECT_EQ((folder / "discs/a.cue").string(), drives[0].image);
@@ -255,6 +257,8 @@ TEST_F(VirtualDriveTest, ConfigurationLines)
     EXPECT_NE(std::string::npos, errors.find(":6:"));
     EXPECT_NE(std::string::npos, errors.find(":7:"));
     EXPECT_NE(std::string::npos, errors.find(":8:"));
+    // A count past int would turn negative.
+    EXPECT_NE(std::string::npos, errors.find(":10:"));
 }
 
 TEST_F(VirtualDriveTest, AnUnreadableImageGivesADriveWithoutADisc)

@@ -14,7 +14,11 @@ bool ParseMsf(const std::string& text, int32_t& sectors)
     if (sscanf(text.c_str(), "%d:%d:%d%c", &m, &s, &f, &tail) != 3 || m < 0 || s < 0 || s > 59 || f < 0
         || f > 74)
         return false;
-    sectors = (m * 60 + s) * 75 + f;
+    // Minutes so many that the sector count passes 32 bits name no sector.
+    const int64_t count = (static_cast<int64_t>(m) * 60 + s) * 75 + f;
+    if (count > INT32_MAX)
+        return false;
+    sectors = static_cast<int32_t>(count);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "vdrive/VirtualDrive.h"
 
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <sstream>
 
@@ -69,7 +70,11 @@ std::vector<DriveConfig> ParseDriveConfig(const std::string& text, const std::st
                  && value >= 0;
             if (!ok)
                 break;
-            if (key == "delay_ms")
+            // The counts are ints: a larger one would turn negative.
+            const bool bCount = key == "delay_ms" || key == "busy" || key == "toc_claim";
+            if (bCount && value > INT_MAX)
+                ok = false;
+            else if (key == "delay_ms")
                 drive.delayMs = static_cast<int>(value);
             else if (key == "busy")
                 drive.busy = static_cast<int>(value);
