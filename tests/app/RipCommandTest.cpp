@@ -261,14 +261,17 @@ TEST_F(RipCommandTest, NothingCheckedIsReported)
     EXPECT_TRUE(FilesInFolder().empty());
 }
 
+// Clicks Cancel in the progress window of the track whose line reads
+// `cancelLine`, once; `cancelAt` is that window.
 HWND cancelAt = nullptr;
+const char* cancelLine = "";
 
-void CALLBACK CancelTheThirdTrack(HWND, UINT, UINT_PTR, DWORD)
+void CALLBACK CancelAtTheTrack(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND progress = FindWindowA("#32770", "Extract CD Track(s)");
     char line[TEXT_BUFFER_SIZE] = "";
     GetDlgItemTextA(progress, IDC_PROGRESS_LINE0, line, sizeof(line));
-    if (progress && !lstrcmpA(line, "Loading Track 03") && cancelAt != progress)
+    if (progress && !lstrcmpA(line, cancelLine) && cancelAt != progress)
     {
         cancelAt = progress;
         SendMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
@@ -282,7 +285,8 @@ TEST_F(RipCommandTest, CancellingTheThirdTrackKeepsTheFirstTwoAndNoPartOfTheThir
     OpenOn(slow, folder);
     MessageBoxCapture boxes;
     cancelAt = nullptr;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CancelTheThirdTrack);
+    cancelLine = "Loading Track 03";
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CancelAtTheTrack);
     Rip();
     KillTimer(nullptr, timer);
     EXPECT_NE(nullptr, cancelAt) << "the third track's window never showed";
@@ -773,32 +777,19 @@ TEST_F(Mp3RipTest, AFailingEncoderIsReportedAndLeavesNoFile)
     }
 }
 
-HWND mp3CancelAt = nullptr;
-
-void CALLBACK CancelTheSecondTrack(HWND, UINT, UINT_PTR, DWORD)
-{
-    HWND progress = FindWindowA("#32770", "Extract CD Track(s)");
-    char line[TEXT_BUFFER_SIZE] = "";
-    GetDlgItemTextA(progress, IDC_PROGRESS_LINE0, line, sizeof(line));
-    if (progress && !lstrcmpA(line, "Loading Track 02") && mp3CancelAt != progress)
-    {
-        mp3CancelAt = progress;
-        SendMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
-    }
-}
-
 TEST_F(Mp3RipTest, CancelLeavesNoFileAndNoEncoder)
 {
     DriveConfig slow = Disc("five-tracks");
     slow.delayMs = 40;
     OpenOn(slow, folder);
     CheckOnly({0, 1, 2});
-    mp3CancelAt = nullptr;
+    cancelAt = nullptr;
+    cancelLine = "Loading Track 02";
     MessageBoxCapture boxes;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CancelTheSecondTrack);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CancelAtTheTrack);
     Rip();
     KillTimer(nullptr, timer);
-    ASSERT_NE(nullptr, mp3CancelAt);
+    ASSERT_NE(nullptr, cancelAt);
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(std::vector<std::string>({"Track 01.mp3"}), Mp3Files());
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

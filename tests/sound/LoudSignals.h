@@ -4,6 +4,8 @@
 // certain whatever the filter does to the signal's shape.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -129,3 +131,19 @@ const LoudFormat loudFormats[] = {
 };
 
 const Loud loudKinds[] = {Loud::Sine, Loud::Square, Loud::Constant};
+
+// What a rip of `kind` into format `f` must keep, given its narrowed samples
+// centred on 0: no sample of the wrong sign, and at the CD's own rate the
+// square's extremes stay the extremes.
+inline void ExpectLoudSignalKept(Loud kind, const LoudFormat& f, const std::vector<int>& centred)
+{
+    const LResampleFilter filter(f.rate, LOUD_RATE);
+    const SignCount signs = LoudSignFlips(kind, centred, f.channels, filter.step, filter.phases);
+    EXPECT_GT(signs.checked, int(centred.size() / 3));
+    EXPECT_EQ(0, signs.flipped) << "of " << signs.checked;
+    if (f.rate == LOUD_RATE && kind == Loud::Square)
+    {
+        EXPECT_EQ(size_t(LOUD_FRAMES) * f.channels, centred.size());
+        EXPECT_EQ(0, LoudSquareMissed(centred, f.channels, f.bits));
+    }
+}

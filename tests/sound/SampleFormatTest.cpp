@@ -86,16 +86,7 @@ TEST(SampleFormat, FullScaleSignalsKeepTheirSignInEverySinkFormat)
             }
             EXPECT_EQ(0, beyond) << "of " << sink->samples.size();
 
-            const LResampleFilter filter(f.rate, LOUD_RATE);
-            const SignCount signs = LoudSignFlips(kind, centred, f.channels, filter.step, filter.phases);
-            EXPECT_GT(signs.checked, int(centred.size() / 3));
-            EXPECT_EQ(0, signs.flipped) << "of " << signs.checked;
-
-            if (f.rate == LOUD_RATE && kind == Loud::Square)
-            {
-                EXPECT_EQ(size_t(LOUD_FRAMES) * f.channels, centred.size());
-                EXPECT_EQ(0, LoudSquareMissed(centred, f.channels, f.bits));
-            }
+            ExpectLoudSignalKept(kind, f, centred);
         }
 }
 

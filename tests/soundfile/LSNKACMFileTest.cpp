@@ -15,21 +15,10 @@
 #include "soundfile/CodecRecords.h"
 #include "soundfile/LSNKACMFile.h"
 #include "soundfile/LWaveFile.h"
+#include "soundfile/WavTestFiles.h"
 #include "soundfile/StallingCodec.h"
 
 namespace {
-
-std::string OutputFile(const char* name)
-{
-    const std::string folder = ProgramFolder() + "\\wav-files";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + "\\" + name;
-}
-
-uint32_t Get32(const std::vector<BYTE>& b, size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 int16_t Get16(const std::vector<BYTE>& b, size_t at) { return static_cast<int16_t>(b[at] | b[at + 1] << 8); }
 

@@ -15,20 +15,9 @@
 #include "sound/LSinkConvertRate.h"
 #include "sound/LoudSignals.h"
 #include "soundfile/LWaveFile.h"
+#include "soundfile/WavTestFiles.h"
 
 namespace {
-
-std::string OutputFile(const char* name)
-{
-    const std::string folder = ProgramFolder() + "\\wav-files";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + "\\" + name;
-}
-
-uint32_t Get32(const std::vector<BYTE>& b, size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 // `frames` frames of a ramp that covers the 16-bit range, in the pipeline's form.
 std::vector<int32_t> Ramp(int frames, int channels)
@@ -118,16 +107,7 @@ TEST(LWaveFile, FullScaleSignalsKeepTheirSignInEveryFileFormat)
                 for (size_t i = 46; i + 1 < bytes.size(); i += 2)
                     centred.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
 
-            const LResampleFilter filter(f.rate, LOUD_RATE);
-            const SignCount signs = LoudSignFlips(kind, centred, f.channels, filter.step, filter.phases);
-            EXPECT_GT(signs.checked, int(centred.size() / 3));
-            EXPECT_EQ(0, signs.flipped) << "of " << signs.checked;
-
-            if (f.rate == LOUD_RATE && kind == Loud::Square)
-            {
-                EXPECT_EQ(size_t(LOUD_FRAMES) * f.channels, centred.size());
-                EXPECT_EQ(0, LoudSquareMissed(centred, f.channels, f.bits));
-            }
+            ExpectLoudSignalKept(kind, f, centred);
         }
 }
 
