@@ -40,3 +40,20 @@ std::size_t FormatText(char* out, std::size_t outSize, const char* format, ...)
     }
     return static_cast<std::size_t>(written) < outSize ? written : outSize - 1;
 }
+
+bool AppendFormat(char* out, std::size_t outSize, const char* format, ...)
+{
+    if (outSize == 0)
+        return false;
+    const std::size_t n = strnlen(out, outSize - 1);
+    va_list args;
+    va_start(args, format);
+    const int written = vsnprintf(out + n, outSize - n, format, args);
+    va_end(args);
+    if (written < 0)
+    {
+        out[n] = '\0';
+        return false;
+    }
+    return n + static_cast<std::size_t>(written) < outSize;
+}

@@ -22,6 +22,9 @@ std::size_t AppendText(char* out, std::size_t outSize, const char* text);
 
 // printf-style formatting into `out`; returns the length written.
 std::size_t FormatText(char* out, std::size_t outSize, const char* format, ...) TEXT_FORMAT_CHECK;
+// printf-style formatting after the text already in `out`; true when all of
+// it fit (otherwise it is cut, and the text stays terminated).
+bool AppendFormat(char* out, std::size_t outSize, const char* format, ...) TEXT_FORMAT_CHECK;
 
 template <std::size_t N>
 std::size_t CopyText(char (&out)[N], const char* text) { return CopyText(out, N, text); }

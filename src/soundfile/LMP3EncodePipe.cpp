@@ -31,6 +31,9 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
     : LSoundSinkBase(rate, channels), pBuffer(new int16_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels])
 {
     szCommandLine[0] = '\0';
+    // No channels: the base has flagged the sink, and no encoder may start.
+    if (bError)
+        return;
     char encoder[TEXT_BUFFER_SIZE];
     ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", encoder);
     if (encoder[0] == '\0'

@@ -9,16 +9,6 @@ namespace {
 const char MODE_LETTERS[] = {'s', 'j', 'f', 'm'};
 constexpr uint8_t MODE_MONO = 3;
 
-// Appends formatted text; false when it was cut.
-template <typename... Args>
-bool Append(char* out, std::size_t outSize, const char* format, Args... args)
-{
-    const std::size_t length = strlen(out);
-    char piece[TEXT_BUFFER_SIZE];
-    const std::size_t n = FormatText(piece, sizeof(piece), format, args...);
-    return AppendText(out, outSize, piece) == length + n;
-}
-
 } // namespace
 
 void ApplyMp3MinimumRule(Mp3EncoderSettings& settings)
@@ -109,6 +99,10 @@ bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderP
                         std::size_t outSize)
 {
     out[0] = '\0';
+    // A program's name is read up to its closing quote, with no escapes: a
+    // path holding a quote cannot be given (nor can a file have such a name).
+    if (strchr(encoderPath, '"'))
+        return false;
     uint8_t mode = settings.nChannelMode > MODE_MONO ? 1 : settings.nChannelMode;
     if (Mp3HighBitRate(settings) < 24)
         mode = MODE_MONO;
@@ -119,21 +113,21 @@ bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderP
         mode = 0;
 
     bool bFits = AppendQuotedArgument(out, outSize, encoderPath)
-                 && Append(out, outSize, " -m %c", MODE_LETTERS[mode]);
+                 && AppendFormat(out, outSize, " -m %c", MODE_LETTERS[mode]);
     if (settings.bErrorProtection)
-        bFits = bFits && Append(out, outSize, " -p");
+        bFits = bFits && AppendFormat(out, outSize, " -p");
     if (settings.bConstantBitRate)
     {
-        bFits = bFits && Append(out, outSize, " -b %d", settings.nCBRBitRate);
+        bFits = bFits && AppendFormat(out, outSize, " -b %d", settings.nCBRBitRate);
         if (settings.bHighQuality)
-            bFits = bFits && Append(out, outSize, " -h");
+            bFits = bFits && AppendFormat(out, outSize, " -h");
     }
     else
-        bFits = bFits && Append(out, outSize, " -v -b %d -B %d -V %d", settings.nVBRMinBitRate,
+        bFits = bFits && AppendFormat(out, outSize, " -v -b %d -B %d -V %d", settings.nVBRMinBitRate,
                                 settings.nVBRMaxBitRate, settings.nVBRQuality);
-    bFits = bFits && Append(out, outSize, " -r -x -s %d.%.3d", static_cast<int>(rate / 1000),
+    bFits = bFits && AppendFormat(out, outSize, " -r -x -s %d.%.3d", static_cast<int>(rate / 1000),
                             static_cast<int>(rate % 1000))
-            && Append(out, outSize, " -S - ") && AppendQuotedArgument(out, outSize, outputPath);
+            && AppendFormat(out, outSize, " -S - ") && AppendQuotedArgument(out, outSize, outputPath);
     if (tags)
     {
         const struct
@@ -143,9 +137,9 @@ bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderP
         } texts[] = {{" --tt ", tags->szTitle}, {" --ta ", tags->szArtist}, {" --tl ", tags->szAlbum}};
         for (const auto& t : texts)
             if (t.text && t.text[0] != '\0')
-                bFits = bFits && Append(out, outSize, "%s", t.option) && AppendQuotedArgument(out, outSize, t.text);
+                bFits = bFits && AppendFormat(out, outSize, "%s", t.option) && AppendQuotedArgument(out, outSize, t.text);
         if (tags->nTrack > 0)
-            bFits = bFits && Append(out, outSize, " --tn %d", tags->nTrack);
+            bFits = bFits && AppendFormat(out, outSize, " --tn %d", tags->nTrack);
     }
     if (!bFits)
         out[0] = '\0';

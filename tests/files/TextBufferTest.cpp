@@ -25,4 +25,15 @@ TEST(TextBuffer, CopyAppendAndFormatCutAtTheBufferEnd)
     EXPECT_STREQ("", small);
 }
 
+TEST(TextBuffer, AppendFormatTellsWhetherAllOfItFit)
+{
+    char out[12] = "ab";
+    EXPECT_TRUE(AppendFormat(out, sizeof(out), " %d%s", 42, "cd"));
+    EXPECT_STREQ("ab 42cd", out);
+    EXPECT_FALSE(AppendFormat(out, sizeof(out), "%s", "efghij"));
+    EXPECT_STREQ("ab 42cdefgh", out) << "cut at the end, and terminated";
+    EXPECT_FALSE(AppendFormat(out, sizeof(out), "x"));
+    EXPECT_STREQ("ab 42cdefgh", out);
+}
+
 } // namespace

@@ -157,6 +157,10 @@ TEST(Mp3Encoder, TheLongestLineFitsAndALineThatDoesNotIsNotMade)
     char line[MP3_COMMAND_LINE_SIZE];
     EXPECT_TRUE(MakeMp3CommandLine(settings, path.c_str(), 44100, 2, path.c_str(), &tags, line, sizeof(line)));
 
+    EXPECT_FALSE(MakeMp3CommandLine(MP3_DEFAULT_SETTINGS, "C:\\a\"b.exe", 44100, 2, "C:\\o.mp3", nullptr, line,
+                                    sizeof(line)))
+        << "a program's path with a quote cannot be given";
+
     char small[64];
     EXPECT_FALSE(MakeMp3CommandLine(MP3_DEFAULT_SETTINGS, "C:\\e.exe", 44100, 2, "C:\\o.mp3", &tags, small,
                                     sizeof(small)));
