@@ -152,6 +152,7 @@ protected:
 TEST_F(SettingsCommandTest, TurningTheDatabaseOnOrOffLoadsTheDiscAgain)
 {
     const std::string entries = std::string(CDDB_TEST_FOLDER) + "/settings-entries";
+    CreateDirectoryA(WindowsPath(CDDB_TEST_FOLDER).c_str(), nullptr);
     CreateDirectoryA(WindowsPath(entries).c_str(), nullptr);
     CreateDirectoryA(WindowsPath(entries + "/rock").c_str(), nullptr);
     FILE* file = fopen(WindowsPath(entries + "/rock/00000001").c_str(), "wb");
