@@ -5,7 +5,10 @@
 
 namespace {
 
-constexpr DWORD PIPE_BUFFER_BYTES = 32768;
+// About 6 s of CD audio: the encoder keeps working while the rip waits on
+// the drive, so the rip takes no longer than the encoding. (32 KiB, 0.19 s,
+// left the encoder idle at every read: the rip took 12 % longer.)
+constexpr DWORD PIPE_BUFFER_BYTES = 1 << 20;
 constexpr DWORD DESTRUCTOR_WAIT_MS = 5000;
 // The tail of a track takes the encoder well under a second; a minute means
 // it hangs.
