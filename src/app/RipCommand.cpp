@@ -51,7 +51,7 @@ LSoundSinkPtr OpenConverters(const LSoundSinkPtr& fileSink)
 bool IsMp3EncoderInstalled()
 {
     char path[TEXT_BUFFER_SIZE];
-    ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", path);
+    ReadMp3EncoderPath(path);
     return path[0] != '\0';
 }
 
@@ -76,6 +76,10 @@ ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
     if (track.Encoder)
     {
         const ProcessResult finished = track.Encoder->Finish(job);
+        // An encoder that never ends is ended here, and its failure is the
+        // track's: not a read that failed.
+        if (finished == Failed)
+            track.Encoder->Abort();
         if (finished != Done)
             return finished;
     }
@@ -211,7 +215,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         if (rip.Encoder->bError)
         {
             char encoder[TEXT_BUFFER_SIZE];
-            ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", encoder);
+            ReadMp3EncoderPath(encoder);
             FormatText(text, sizeof(text), "Track \"%s\" could not be encoded: the MP3 encoder \"%s\" could not be started.",
                        rowText, encoder);
             ShowError(hWnd, text);

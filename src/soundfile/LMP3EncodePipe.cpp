@@ -20,6 +20,11 @@ constexpr DWORD TERMINATE_WAIT_MS = 5000;
 
 } // namespace
 
+void ReadMp3EncoderPath(char (&path)[TEXT_BUFFER_SIZE])
+{
+    ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", path);
+}
+
 LCountedPtr<LMP3EncodePipe> LMP3EncodePipe::OpenMp3Sink(const Mp3EncoderSettings& settings, const char* outputPath,
                                                         uint8_t channels, int32_t rate, const Mp3Tags* tags)
 {
@@ -38,7 +43,7 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
     if (bError)
         return;
     char encoder[TEXT_BUFFER_SIZE];
-    ReadRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", "", encoder);
+    ReadMp3EncoderPath(encoder);
     if (encoder[0] == '\0'
         || !MakeMp3CommandLine(settings, encoder, nSampleRate, nChannels, outputPath, tags, szCommandLine,
                                sizeof(szCommandLine)))

@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include "files/TextBuffer.h"
 #include "jobs/LJobControl.h"
 #include "sound/LSoundStream.h"
 #include "soundfile/Mp3Encoder.h"
 
 // The component's registration, as its installer writes it.
 constexpr const char* MP3_ENCODER_KEY = "Software\\Talmarin\\Components\\mp3el";
+
+// The registered encoder's path; empty when the component is not installed.
+void ReadMp3EncoderPath(char (&path)[TEXT_BUFFER_SIZE]);
 
 class LMP3EncodePipe : public LSoundSinkBase
 {
