@@ -1,12 +1,19 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "app/MainDialog.h"
+#include "app/SettingsStore.h"
 #include "app/StartMode.h"
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
+#include "setup/InstallDialog.h"
+#include "setup/InstallFolder.h"
+#include "setup/PayloadExtract.h"
+#include "setup/UninstallJob.h"
 
 namespace {
 
@@ -27,7 +34,7 @@ uint32_t ReadTrailer(const char* programPath)
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
 {
     hAppInstance = hInstance;
 
@@ -45,10 +52,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     const uint32_t trailer = ReadTrailer(programPath);
     if (IsSetupFileName(programPath) && trailer != TRAILER_INSTALL)
     {
-        MessageBoxA(nullptr,
-                    "Installation file corrupt.\n\nA checksum error was detected in your install file, please "
-                    "redownload file and install again.",
-                    "Install Error", MB_OK | MB_ICONWARNING);
+        MessageBoxA(nullptr, CORRUPT_SETUP_FILE_TEXT, "Install Error", MB_OK | MB_ICONWARNING);
         return 0;
     }
 
@@ -56,9 +60,31 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     HWND running = FindWindowA(MAKEINTATOM(0x8002), "Corvane");
     if (trailer == TRAILER_INSTALL || trailer == TRAILER_UNINSTALL)
     {
-        // The install and uninstall jobs are not part of this build.
-        MessageBoxA(nullptr, "This copy of Corvane cannot install or uninstall: that part is not built yet.",
-                    "Install Error", MB_OK | MB_ICONWARNING);
+        if (running)
+        {
+            PostMessageA(running, WM_COMMAND, CM_INSTALLER_STARTS, 0);
+            Sleep(trailer == TRAILER_INSTALL ? 2000 : 1500);
+        }
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        char installFolder[TEXT_BUFFER_SIZE];
+        GetInstallProgramFilesPath(installFolder);
+        WriteSettingString("Folders", "ProgramFiles", installFolder);
+        WriteSettingString("Folders", "DataFiles", installFolder);
+        const char* const caption = "Installing Corvane v 1.32";
+        if (trailer == TRAILER_INSTALL)
+        {
+            InstallDialog install(caption, programPath);
+            CopyText(install.szInstallFolder, installFolder);
+            install.Run(nullptr);
+        }
+        else
+        {
+            // Only whether there is an argument counts, not what it says.
+            const bool bHasArgument = commandLine && commandLine[strspn(commandLine, " \t")] != '\0';
+            UninstallJob uninstall(caption, programPath, bHasArgument);
+            uninstall.Run(nullptr);
+        }
         return 0;
     }
     if (running)

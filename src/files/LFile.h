@@ -29,6 +29,10 @@ public:
     // True when Windows takes the file `name` for a device: its part before
     // the first point, less trailing spaces, is a device's name ("Con.wav").
     static bool IsDeviceFileName(const char* name);
+    // True when `path` names something strictly below `folder`: it starts with
+    // the folder (letters compared in any case) and a separator, and no part
+    // after that is "." or "..", which could lead back out.
+    static bool IsInFolder(const char* path, const char* folder);
 
     // Win32 folder services (LFileFolders.cpp).
 

@@ -109,3 +109,26 @@ bool LFile::MakeValidFileName(const char* text, char (&name)[TEXT_BUFFER_SIZE])
     }
     return n > 0;
 }
+
+bool LFile::IsInFolder(const char* path, const char* folder)
+{
+    std::size_t n = 0;
+    for (; folder[n] != '\0'; ++n)
+        if (LowerAscii(path[n]) != LowerAscii(folder[n]) && !(IsSeparator(path[n]) && IsSeparator(folder[n])))
+            return false;
+    if (n == 0 || !IsSeparator(path[n]))
+        return false;
+    // The parts after the folder: none may be "." or "..", and one must be named.
+    bool bAnyPart = false;
+    for (const char* part = path + n + 1; *part != '\0';)
+    {
+        std::size_t length = 0;
+        while (part[length] != '\0' && !IsSeparator(part[length]))
+            ++length;
+        if ((length == 1 && part[0] == '.') || (length == 2 && part[0] == '.' && part[1] == '.'))
+            return false;
+        bAnyPart = bAnyPart || length > 0;
+        part += part[length] != '\0' ? length + 1 : length;
+    }
+    return bAnyPart;
+}

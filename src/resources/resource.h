@@ -77,3 +77,15 @@
 #define CM_WEB_FIRST 6001
 #define CM_WEB_LAST 6013
 #define CM_ABOUT 6015
+// Posted by the setup file and the uninstaller to a running program, which
+// takes no action on it.
+#define CM_INSTALLER_STARTS 1048
+
+// The install wizard's pages "LLicenceTermsDlg" and "LProductsDlg".
+#define IDC_LICENCE_AGREE 101
+#define IDC_LICENCE_DISAGREE 102
+#define IDC_LICENCE_TEXT 103
+// Each related program's check box, then its description.
+#define IDC_RELATED_FIRST 101
+// The wizard sheet's own Finish button.
+#define IDC_WIZARD_FINISH_BUTTON 0x3025

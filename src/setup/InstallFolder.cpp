@@ -18,3 +18,22 @@ void GetInstallProgramFilesPath(char (&path)[TEXT_BUFFER_SIZE])
     FolderSecurity openToEveryone;
     CreateDirectoryA(path, openToEveryone.Attributes());
 }
+
+void CreateFolder(const char* name)
+{
+    char path[TEXT_BUFFER_SIZE];
+    GetInstallProgramFilesPath(path);
+    LFile::FilePathCat(path, name);
+    CreateDirectoryA(path, nullptr);
+    WriteSettingString("Folders", name, path);
+}
+
+bool GetMakerFolder(char (&path)[TEXT_BUFFER_SIZE])
+{
+    ReadRegistryString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "",
+                       path);
+    if (path[0] == '\0')
+        return false;
+    LFile::FilePathCat(path, "Talmarin");
+    return true;
+}

@@ -74,6 +74,8 @@ INT_PTR LWizardPage::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return NotifyResult(CmOk() ? 0 : -1);
         case PSN_WIZFINISH:
             return NotifyResult(CmOk() ? 0 : 1);
+        case PSN_QUERYCANCEL:
+            return NotifyResult(CmCancel() ? FALSE : TRUE);
         default:
             break;
         }

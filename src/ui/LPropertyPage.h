@@ -24,6 +24,8 @@ private:
     static INT_PTR CALLBACK PageDialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
+// Next and Finish ask CmOk, the sheet's Cancel asks CmCancel: false keeps
+// the wizard where it is.
 class LWizardPage : public LPropertyPage
 {
 public:

@@ -175,3 +175,32 @@ TEST(LFilePaths, MakeValidFileNameKeepsAtMost259Characters)
 }
 
 } // namespace
+
+namespace {
+
+TEST(LFilePaths, IsInFolderOnlyBelowTheFolderAndNeverBackOut)
+{
+    const struct
+    {
+        const char* path;
+        const char* folder;
+        bool bInside;
+    } cases[] = {
+        {"C:\\Program Files\\Talmarin\\Corvane", "C:\\Program Files\\Talmarin", true},
+        {"c:/program files/TALMARIN/Corvane/Output", "C:\\Program Files\\Talmarin", true},
+        {"C:\\Program Files\\Talmarin", "C:\\Program Files\\Talmarin", false},      // the folder itself
+        {"C:\\Program Files\\Talmarin\\", "C:\\Program Files\\Talmarin", false},    // still itself
+        {"C:\\Program Files\\TalmarinX\\Corvane", "C:\\Program Files\\Talmarin", false},
+        {"C:\\Program Files\\Talmarin\\..\\Windows", "C:\\Program Files\\Talmarin", false},
+        {"C:\\Program Files\\Talmarin\\Corvane\\..", "C:\\Program Files\\Talmarin", false},
+        {"C:\\Program Files\\Talmarin\\.\\Corvane", "C:\\Program Files\\Talmarin", false},
+        {"C:\\Program Files\\Talmarin\\..Corvane", "C:\\Program Files\\Talmarin", true},  // a name, not "up"
+        {"D:\\Music", "C:\\Program Files\\Talmarin", false},
+        {"C:\\Windows", "", false},
+        {"", "C:\\Program Files\\Talmarin", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.bInside, LFile::IsInFolder(c.path, c.folder)) << c.path << " in " << c.folder;
+}
+
+} // namespace

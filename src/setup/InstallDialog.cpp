@@ -1,0 +1,176 @@
+#include "setup/InstallDialog.h"
+
+#include <vector>
+
+#include "app/SettingsStore.h"
+#include "app/StartMode.h"
+#include "files/LFile.h"
+#include "setup/InstallFolder.h"
+#include "setup/InstallWizard.h"
+#include "setup/PayloadExtract.h"
+#include "setup/Shortcuts.h"
+
+InstallDialog::InstallDialog(const char* title, const char* setupPath) : LProgressDialog(title)
+{
+    CopyText(szSetupPath, setupPath);
+}
+
+bool InstallDialog::MainFunction()
+{
+    SetText(0, "Installing Corvane");
+    SetText(1, "Software Licence Terms");
+    // Start-up creates the install folder; without the rights to do so it is
+    // missing.
+    if (GetFileAttributesA(szInstallFolder) == INVALID_FILE_ATTRIBUTES)
+    {
+        MessageBoxA(nullptr,
+                    "To install software you must be logged on as this computer's Administrator. If you are not "
+                    "able to do this, ask your computer Administrator to log in and run the setup file again.",
+                    "Install Error", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    InstallChoices choices;
+    if (!RunInstallWizard(hWnd, choices))
+        return false;
+    CreateFolder("Output");
+
+    SetText(1, "Installing related programs");
+    if (ProcessExtractPayload(*this, hWnd, szSetupPath, szInstallFolder) != Done)
+        return false;
+    SetText(1, "Finalizing");
+    FinishInstall(szInstallFolder);
+    return true;
+}
+
+namespace {
+
+// The path of `name` in `folder`.
+void PathIn(char (&path)[TEXT_BUFFER_SIZE], const char* folder, const char* name)
+{
+    CopyText(path, folder);
+    LFile::FilePathCat(path, name);
+}
+
+void WriteUninstallEntry(const char* uninstallerPath)
+{
+    HKEY hCurrentVersion;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &hCurrentVersion)
+        != ERROR_SUCCESS)
+        return;
+    HKEY hEntry;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(hCurrentVersion, "Uninstall\\Corvane", 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &hEntry, &disposition)
+        == ERROR_SUCCESS)
+    {
+        // A second install leaves the first one's entry as it is.
+        if (disposition == REG_CREATED_NEW_KEY)
+        {
+            const char displayName[] = "Corvane Uninstall";
+            RegSetValueExA(hEntry, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(displayName),
+                           sizeof(displayName));
+            RegSetValueExA(hEntry, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(uninstallerPath),
+                           static_cast<DWORD>(lstrlenA(uninstallerPath) + 1));
+        }
+        RegCloseKey(hEntry);
+    }
+    RegCloseKey(hCurrentVersion);
+}
+
+// Moves the encoder from the install folder into its component folder and
+// registers it there when it was copied whole.
+void InstallEncoderComponent(const char* installFolder)
+{
+    char source[TEXT_BUFFER_SIZE];
+    PathIn(source, installFolder, "mp3enc.exe");
+    std::vector<char> bytes;
+    HANDLE file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+    {
+        const DWORD size = GetFileSize(file, nullptr);
+        DWORD read = 0;
+        if (size != INVALID_FILE_SIZE)
+        {
+            bytes.resize(size);
+            if (!ReadFile(file, bytes.data(), size, &read, nullptr))
+                read = 0;
+        }
+        bytes.resize(read);
+        CloseHandle(file);
+    }
+
+    // The maker folder holds the install folder and the components.
+    char target[TEXT_BUFFER_SIZE];
+    LFile::_GetFolderFromPath(target, installFolder);
+    CreateDirectoryA(target, nullptr);
+    LFile::FilePathCat(target, "Components");
+    CreateDirectoryA(target, nullptr);
+    LFile::FilePathCat(target, "mp3el");
+    CreateDirectoryA(target, nullptr);
+    LFile::FilePathCat(target, "mp3enc.exe");
+    file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+    {
+        DWORD written = 0;
+        const bool bWritten = (bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                                          &written, nullptr))
+                              && written == bytes.size();
+        if (CloseHandle(file) && bWritten)
+        {
+            HKEY hComponent;
+            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Components\\mp3el", 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hComponent, nullptr)
+                == ERROR_SUCCESS)
+            {
+                RegSetValueExA(hComponent, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(target),
+                               static_cast<DWORD>(lstrlenA(target) + 1));
+                RegCloseKey(hComponent);
+            }
+        }
+    }
+    DeleteFileA(source);
+}
+
+void StartProgram(const char* programPath, const char* folder)
+{
+    char commandLine[TEXT_BUFFER_SIZE + 2];
+    FormatText(commandLine, sizeof(commandLine), "\"%s\"", programPath);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process;
+    if (CreateProcessA(programPath, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
+    {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+} // namespace
+
+void FinishInstall(const char* installFolder)
+{
+    char program[TEXT_BUFFER_SIZE];
+    char uninstaller[TEXT_BUFFER_SIZE];
+    char helpFile[TEXT_BUFFER_SIZE];
+    PathIn(program, installFolder, "corvane.exe");
+    PathIn(uninstaller, installFolder, "uninst.exe");
+    PathIn(helpFile, installFolder, "corvane.hlp");
+
+    CopyFileA(program, uninstaller, FALSE);
+    AppendTrailer(program, 0);
+    AppendTrailer(uninstaller, TRAILER_UNINSTALL);
+    CreateStartMenuShortcut("Corvane", program);
+    char desktopLink[TEXT_BUFFER_SIZE];
+    GetDesktopShortcutPath(desktopLink);
+    CreateShortcut(desktopLink, program);
+    WriteUninstallEntry(uninstaller);
+    InstallEncoderComponent(installFolder);
+    CreateStartMenuShortcut("Corvane Help", helpFile);
+    char extractCommand[TEXT_BUFFER_SIZE];
+    FormatText(extractCommand, sizeof(extractCommand), "\"%s\" \"%%s\"", program);
+    WriteSettingString("Settings", "ExtractCD", extractCommand);
+    StartProgram(program, installFolder);
+}

@@ -1,0 +1,74 @@
+#include "setup/InstallPayload.h"
+
+#include <cstring>
+
+#include "app/StartMode.h"
+
+const InstallFile InstallFileTable[] = {
+    {nullptr, "corvane.exe"},
+    {nullptr, "corvane.hlp"},
+    {nullptr, "mp3enc.exe"},
+    {nullptr, nullptr},
+};
+
+int CountInstallFiles(const InstallFile* table)
+{
+    int n = 0;
+    while (n < MAX_INSTALL_FILES && table[n].szFileName)
+        ++n;
+    return n;
+}
+
+uint32_t AddPayloadBytes(uint32_t sum, const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        sum += bytes[i];
+    return sum;
+}
+
+namespace {
+
+uint32_t ReadDword(const unsigned char* bytes)
+{
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+void WriteDword(unsigned char* bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+} // namespace
+
+bool ReadPayloadTail(const unsigned char* tail, int nFiles, uint64_t fileLength, PayloadLayout& layout)
+{
+    if (nFiles < 0 || nFiles > MAX_INSTALL_FILES || fileLength < PayloadTailBytes(nFiles))
+        return false;
+    layout.nFiles = nFiles;
+    uint64_t total = 0;
+    for (int i = 0; i < nFiles; ++i)
+    {
+        layout.nSizes[i] = ReadDword(tail + 4 * i);
+        total += layout.nSizes[i];
+    }
+    layout.nChecksum = ReadDword(tail + 4 * nFiles);
+    return ReadDword(tail + 4 * nFiles + 4) == TRAILER_INSTALL && total == fileLength - PayloadTailBytes(nFiles);
+}
+
+void WritePayloadTail(const PayloadLayout& layout, unsigned char* tail)
+{
+    for (int i = 0; i < layout.nFiles; ++i)
+        WriteDword(tail + 4 * i, layout.nSizes[i]);
+    WriteDword(tail + 4 * layout.nFiles, layout.nChecksum);
+    WriteDword(tail + 4 * layout.nFiles + 4, TRAILER_INSTALL);
+}
+
+void InstallDestination(char (&path)[TEXT_BUFFER_SIZE], const char* installFolder, const InstallFile& file)
+{
+    const char* key = file.szFolderKey;
+    if (!key || !strcmp(key, "ProgramFiles") || !strcmp(key, "DataFiles"))
+        FormatText(path, sizeof(path), "%s\\%s", installFolder, file.szFileName);
+    else
+        FormatText(path, sizeof(path), "%s\\%s\\%s", installFolder, key, file.szFileName);
+}

@@ -1,0 +1,52 @@
+// The distributed setup file: the program's own image, the other files to
+// install back to back, one 32-bit size per file, the byte sum of those files
+// and the install trailer. All integers are little-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "files/TextBuffer.h"
+
+struct InstallFile
+{
+    // Where the file goes below the install folder; null (or "ProgramFiles",
+    // "DataFiles") is the install folder itself.
+    const char* szFolderKey;
+    // Null ends a table.
+    const char* szFileName;
+};
+
+constexpr int MAX_INSTALL_FILES = 128;
+
+// The files this program installs, in payload order; the first is the
+// program itself.
+extern const InstallFile InstallFileTable[];
+
+// The entries before the one without a name, at most MAX_INSTALL_FILES.
+int CountInstallFiles(const InstallFile* table);
+
+// The bytes after the payload: N sizes, the checksum and the trailer.
+constexpr std::size_t PayloadTailBytes(int nFiles) { return 4 * (static_cast<std::size_t>(nFiles) + 2); }
+
+// `sum` with every byte of `bytes` added, modulo 2^32.
+uint32_t AddPayloadBytes(uint32_t sum, const unsigned char* bytes, std::size_t count);
+
+struct PayloadLayout
+{
+    int nFiles;
+    uint32_t nSizes[MAX_INSTALL_FILES];
+    uint32_t nChecksum;
+};
+
+// Reads the sizes and the checksum from the last PayloadTailBytes(nFiles)
+// bytes `tail` of a file of `fileLength` bytes. False unless the trailer is
+// the install trailer and the files fill exactly the bytes before the tail,
+// so that no size can reach past the file or into its tail.
+bool ReadPayloadTail(const unsigned char* tail, int nFiles, uint64_t fileLength, PayloadLayout& layout);
+
+// Writes the tail of `layout` into `tail` (PayloadTailBytes bytes).
+void WritePayloadTail(const PayloadLayout& layout, unsigned char* tail);
+
+// The installed path of `file` in `installFolder` (no trailing separator).
+void InstallDestination(char (&path)[TEXT_BUFFER_SIZE], const char* installFolder, const InstallFile& file);

@@ -1,0 +1,61 @@
+// The install wizard: the licence agreement, then the related programs the
+// user may install with Corvane.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/LPropertyPage.h"
+
+// A program of the same maker that the wizard offers, with its controls.
+struct RelatedProgram
+{
+    int nCheckId;
+    int nTextId;
+    // Its settings key "Software\Talmarin\<szKey>\Settings" and the value
+    // whose presence means it is installed.
+    const char* szKey;
+    const char* szProbeValue;
+    const char* szSetupName;
+    const char* szProgressCaption;
+    const char* szFailureText;
+};
+
+constexpr int RELATED_PROGRAM_COUNT = 3;
+extern const RelatedProgram RelatedPrograms[RELATED_PROGRAM_COUNT];
+
+// True when the program's probe value can be read.
+bool IsRelatedProgramInstalled(const RelatedProgram& program);
+
+struct InstallChoices
+{
+    // Ticked on the related-programs page, in the table's order.
+    bool bInstall[RELATED_PROGRAM_COUNT];
+};
+
+class LLicenceTermsDlg : public LWizardPage
+{
+public:
+    LLicenceTermsDlg() { nWizardButtons = PSWIZB_NEXT; }
+    void InitDialog() override;
+    void EnableControls() override;
+    void CmCommand(WORD id, WORD notifyCode) override;
+    bool CmOk() override;
+    bool CmCancel() override;
+};
+
+class LProductsDlg : public LWizardPage
+{
+public:
+    explicit LProductsDlg(InstallChoices& choices) : choices(choices) { nWizardButtons = PSWIZB_BACK | PSWIZB_FINISH; }
+    void InitDialog() override;
+    void OnSetActive() override;
+    bool CmOk() override;
+    bool CmCancel() override;
+
+private:
+    InstallChoices& choices;
+};
+
+// Runs the wizard owned by `owner`; false when the user left it with Cancel
+// (and confirmed). The ticks are in `choices` otherwise.
+bool RunInstallWizard(HWND owner, InstallChoices& choices);

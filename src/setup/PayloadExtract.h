@@ -1,0 +1,24 @@
+// Unpacks the payload of a setup file into the install folder.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "jobs/LJobControl.h"
+
+// The corrupt-file message, shown by start-up and by the install job.
+extern const char* const CORRUPT_SETUP_FILE_TEXT;
+
+// Checks the whole payload of `setupPath` first (sizes that fill the file,
+// then the checksum) and writes nothing unless it holds; then writes each
+// file of the install table with a size into `installFolder`, replacing what
+// is there. Done when every file was written; Failed after a message owned by
+// `hOwner` (a damaged payload, a file that could not be written, which is
+// then removed) or silently when the setup file cannot be read; Stopped when
+// the job was stopped, leaving the files written so far.
+ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* setupPath, const char* installFolder);
+
+// Appends the 4-byte `trailer` to the existing file `path`; a file that
+// cannot be opened is left alone.
+void AppendTrailer(const char* path, uint32_t trailer);

@@ -1,0 +1,108 @@
+#include "setup/UninstallJob.h"
+
+#include <initializer_list>
+
+#include "app/SettingsStore.h"
+#include "files/LFile.h"
+#include "setup/InstallFolder.h"
+#include "setup/Shortcuts.h"
+
+UninstallJob::UninstallJob(const char* title, const char* programPath, bool bHasArgument)
+    : LProgressDialog(title), bHasArgument(bHasArgument)
+{
+    CopyText(szProgramPath, programPath);
+}
+
+bool UninstallJob::RunJob()
+{
+    if (!bHasArgument)
+    {
+        // The copy runs from the temporary folder, so that this file, in the
+        // install folder, is no longer in use when the copy removes it.
+        char copy[TEXT_BUFFER_SIZE];
+        GetTempPathA(sizeof(copy), copy);
+        LFile::FilePathCat(copy, "uninst.exe");
+        if (CopyFileA(szProgramPath, copy, FALSE))
+        {
+            char commandLine[TEXT_BUFFER_SIZE + 16];
+            FormatText(commandLine, sizeof(commandLine), "\"%s\" /uninstall", copy);
+            WinExec(commandLine, SW_SHOWNORMAL);
+            return true;
+        }
+    }
+    if (ProcessMessages() || Pause(250) != Done)
+        return false;
+    if (MessageBoxA(hWnd, "Are you sure you want to remove Corvane from this computer?", "Uninstall Corvane",
+                    MB_YESNO | MB_ICONERROR)
+        == IDYES)
+        RemoveInstallation();
+    return true;
+}
+
+namespace {
+
+// The files the installer puts into an installation's folders.
+const char* const INSTALLED_FILES[] = {"corvane.exe", "corvane.hlp", "uninst.exe", "WavCodec.wff"};
+
+// Deletes the installer's files in the folder recorded as "Folders"\`name`,
+// then the folder when that left it empty; only below `makerFolder`.
+void RemoveRecordedFolder(const char* name, const char* makerFolder)
+{
+    char folder[TEXT_BUFFER_SIZE];
+    ReadSettingString("Folders", "", name, folder);
+    if (folder[0] == '\0' || !LFile::IsInFolder(folder, makerFolder))
+        return;
+    for (const char* file : INSTALLED_FILES)
+    {
+        char path[TEXT_BUFFER_SIZE];
+        CopyText(path, folder);
+        LFile::FilePathCat(path, file);
+        DeleteFileA(path);
+    }
+    RemoveDirectoryA(folder);
+}
+
+} // namespace
+
+void RemoveInstallation()
+{
+    char desktopLink[TEXT_BUFFER_SIZE];
+    GetDesktopShortcutPath(desktopLink);
+    DeleteFileA(desktopLink);
+
+    HKEY hCurrentVersion;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_ALL_ACCESS,
+                      &hCurrentVersion)
+        == ERROR_SUCCESS)
+    {
+        RegDeleteKeyA(hCurrentVersion, "Uninstall\\Corvane");
+        RegCloseKey(hCurrentVersion);
+    }
+
+    DeleteStartMenuShortcut("Corvane");
+    DeleteStartMenuShortcut("Corvane Help");
+    char group[TEXT_BUFFER_SIZE];
+    if (GetStartMenuGroupFolder(group))
+        RemoveDirectoryA(group);
+
+    // The maker folder of the install folder start-up computed: the folders
+    // recorded may only lie below it.
+    char installFolder[TEXT_BUFFER_SIZE];
+    char makerFolder[TEXT_BUFFER_SIZE];
+    GetInstallProgramFilesPath(installFolder);
+    LFile::_GetFolderFromPath(makerFolder, installFolder);
+    for (const char* name : {"Output", "DataFiles", "ProgramFiles"})
+        RemoveRecordedFolder(name, makerFolder);
+
+    char systemMakerFolder[TEXT_BUFFER_SIZE];
+    if (GetMakerFolder(systemMakerFolder))
+        RemoveDirectoryA(systemMakerFolder);
+
+    HKEY hSettings;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\Settings", 0, KEY_SET_VALUE, &hSettings)
+        == ERROR_SUCCESS)
+    {
+        RegDeleteValueA(hSettings, "ExtractCD");
+        RegCloseKey(hSettings);
+    }
+}

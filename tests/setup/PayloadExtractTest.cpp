@@ -1,0 +1,171 @@
+// The payload of setup files made from the built files, unpacked by the
+// install job's step under the real progress window into a folder of the test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "TestJobs.h"
+#include "setup/PayloadExtract.h"
+#include "setup/SetupFiles.h"
+#include "ui/MessageBoxCapture.h"
+
+namespace {
+
+class PayloadExtractTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        folder = std::string(temp) + "corvane-payload-test";
+        setupPath = std::string(temp) + "corvane-payload-test-setup.exe";
+        RemoveTestFiles();
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        program = FileBytes(BuiltProgram());
+        encoder = FileBytes(BuiltEncoder());
+        ASSERT_FALSE(program.empty());
+        ASSERT_FALSE(encoder.empty());
+    }
+    void TearDown() override { RemoveTestFiles(); }
+
+    void RemoveTestFiles()
+    {
+        for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
+        {
+            DeleteFileA((folder + "\\" + name).c_str());
+            RemoveDirectoryA((folder + "\\" + name).c_str());
+        }
+        RemoveDirectoryA(folder.c_str());
+        DeleteFileA(setupPath.c_str());
+    }
+
+    // Unpacks `setup` as the install job does; the boxes it showed are kept.
+    ProcessResult Extract(const std::vector<unsigned char>& setup)
+    {
+        EXPECT_TRUE(WriteBytes(setupPath, setup));
+        ProcessResult result = Failed;
+        MessageBoxCapture capture;
+        WindowJob job([&](WindowJob& window) {
+            jobWindow = window.hWnd;
+            result = ProcessExtractPayload(window, window.hWnd, setupPath.c_str(), folder.c_str());
+            return result == Done;
+        });
+        job.Run(nullptr);
+        boxes = capture.boxes;
+        return result;
+    }
+
+    std::vector<unsigned char> Installed(const char* name) { return FileBytes(folder + "\\" + name); }
+    bool Exists(const char* name) { return FileExists(folder + "\\" + name); }
+
+    std::string folder;
+    std::string setupPath;
+    std::vector<unsigned char> program;
+    std::vector<unsigned char> encoder;
+    const std::vector<unsigned char> help = std::vector<unsigned char>(15824, 0x3F);
+    std::vector<CapturedMessageBox> boxes;
+    HWND jobWindow = nullptr;
+};
+
+TEST_F(PayloadExtractTest, EveryFileIsWrittenAsThePayloadHoldsIt)
+{
+    ASSERT_EQ(Done, Extract(MakeSetupFile({program, help, encoder})));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(program, Installed("corvane.exe"));
+    EXPECT_EQ(help, Installed("corvane.hlp"));
+    EXPECT_EQ(encoder, Installed("mp3enc.exe"));
+}
+
+TEST_F(PayloadExtractTest, OneChangedByteInstallsNothingAndTwoCompensatingChangesInstall)
+{
+    const struct
+    {
+        const char* what;
+        std::vector<std::pair<size_t, int>> changes;  // offset, added to the byte there
+        bool bInstalls;
+    } cases[] = {
+        {"the payload's last byte", {{0, 0}}, false},  // the offset is filled in below
+        {"a byte in the program", {{1000, 1}}, false},
+        {"one byte +1, another -1", {{1000, 1}, {program.size() + 7, -1}}, true},
+    };
+    for (auto c : cases)
+    {
+        std::vector<unsigned char> setup = MakeSetupFile({program, help, encoder});
+        if (c.changes[0].second == 0)
+            c.changes[0] = {program.size() + help.size() + encoder.size() - 1, 1};
+        // Bytes that would wrap are taken the other way, so the sum moves as asked.
+        for (auto [offset, delta] : c.changes)
+        {
+            ASSERT_TRUE(setup[offset] + delta >= 0 && setup[offset] + delta <= 255) << c.what;
+            setup[offset] = static_cast<unsigned char>(setup[offset] + delta);
+        }
+        const ProcessResult result = Extract(setup);
+        if (c.bInstalls)
+        {
+            EXPECT_EQ(Done, result) << c.what;
+            EXPECT_TRUE(boxes.empty()) << c.what;
+            EXPECT_TRUE(Exists("corvane.exe") && Exists("corvane.hlp") && Exists("mp3enc.exe")) << c.what;
+            continue;
+        }
+        EXPECT_EQ(Failed, result) << c.what;
+        ASSERT_EQ(1u, boxes.size()) << c.what;
+        EXPECT_EQ("Install Error", boxes[0].caption);
+        EXPECT_EQ(CORRUPT_SETUP_FILE_TEXT, boxes[0].text);
+        EXPECT_EQ(IDI_WARNING, boxes[0].icon);
+        EXPECT_EQ(jobWindow, boxes[0].hOwner);
+        EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe")) << c.what;
+    }
+}
+
+TEST_F(PayloadExtractTest, SizesThatDoNotFitTheFileInstallNothing)
+{
+    std::vector<unsigned char> setup = MakeSetupFile({program, help, encoder});
+    // The help file's size one larger: the sum of the files stays, the sizes
+    // now reach into the tail.
+    setup[setup.size() - PayloadTailBytes(3) + 4] += 1;
+    EXPECT_EQ(Failed, Extract(setup));
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(CORRUPT_SETUP_FILE_TEXT, boxes[0].text);
+    EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe"));
+}
+
+TEST_F(PayloadExtractTest, ASizeOfZeroCreatesNoFileForItsEntry)
+{
+    ASSERT_EQ(Done, Extract(MakeSetupFile({program, {}, encoder})));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(program, Installed("corvane.exe"));
+    EXPECT_FALSE(Exists("corvane.hlp"));
+    EXPECT_EQ(encoder, Installed("mp3enc.exe"));
+}
+
+TEST_F(PayloadExtractTest, AFileThatCannotBeCreatedFailsTheInstallWithItsName)
+{
+    // A folder in the way of the encoder's file.
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\mp3enc.exe").c_str(), nullptr));
+    EXPECT_EQ(Failed, Extract(MakeSetupFile({program, help, encoder})));
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Install Error", boxes[0].caption);
+    EXPECT_NE(std::string::npos, boxes[0].text.find(folder + "\\mp3enc.exe")) << boxes[0].text;
+    EXPECT_EQ(IDI_ERROR, boxes[0].icon);
+    EXPECT_EQ(jobWindow, boxes[0].hOwner);
+}
+
+TEST_F(PayloadExtractTest, AnUnreadableSetupFileFailsWithoutAMessage)
+{
+    DeleteFileA(setupPath.c_str());
+    ProcessResult result = Done;
+    MessageBoxCapture capture;
+    WindowJob job([&](WindowJob& window) {
+        result = ProcessExtractPayload(window, window.hWnd, setupPath.c_str(), folder.c_str());
+        return false;
+    });
+    job.Run(nullptr);
+    EXPECT_EQ(Failed, result);
+    EXPECT_TRUE(capture.boxes.empty());
+}
+
+} // namespace
