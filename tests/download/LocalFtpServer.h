@@ -14,14 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "FakeTessaro.h"
 #include "WaitFor.h"
 #include "WindowsPath.h"
-#include "cdrom/VirtualDiscFiles.h"
 #include "files/LFile.h"
-
-// Where a test program finds the stand-in editor and setup the build makes
-// beside it.
-inline std::string FakeTessaroPath() { return ProgramFolder() + "\\fake_tessaro.exe"; }
 
 class LocalFtpServer
 {

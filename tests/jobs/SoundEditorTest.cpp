@@ -24,7 +24,6 @@
 namespace {
 
 constexpr const char* SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
-constexpr const char* EDITOR_CLASS = "TessaroTestEditor";
 
 std::string TempFolder()
 {
@@ -71,7 +70,7 @@ protected:
     }
     void TearDown() override
     {
-        while (HWND editor = FindWindowA(EDITOR_CLASS, nullptr))
+        while (HWND editor = FindWindowA(FAKE_TESSARO_CLASS, nullptr))
             SendMessageA(editor, WM_CLOSE, 0, 0);
         DeleteValue(SETTINGS_KEY, "ComponentServers");
         CleanUp();
@@ -85,12 +84,9 @@ protected:
             LFile::DeleteFolderAndFiles(TessaroFolder().c_str());
             return !Exists(TessaroFolder());
         });
-        DeleteFileA(Record("edited.txt").c_str());
-        DeleteFileA(Record("edited.wav").c_str());
+        DeleteFileA(FakeTessaroRecord("edited.txt").c_str());
+        DeleteFileA(FakeTessaroRecord("edited.wav").c_str());
     }
-
-    // The stand-in editor in the test folder records there.
-    static std::string Record(const char* name) { return ProgramFolder() + "\\" + name; }
 
     // Runs the job under the progress window while `user` acts on another thread.
     ProcessResult Run(const std::function<void(WindowJob&)>& user)
@@ -112,7 +108,7 @@ protected:
     static HWND WaitForEditor(WindowJob& job, std::string (&texts)[2])
     {
         HWND editor = nullptr;
-        WaitFor([&] { return (editor = FindWindowA(EDITOR_CLASS, nullptr)) != nullptr; }, 20000);
+        WaitFor([&] { return (editor = FindWindowA(FAKE_TESSARO_CLASS, nullptr)) != nullptr; }, 20000);
         WaitFor([&] {
             HWND window = job.hWnd;
             texts[0] = window ? ControlText(window, IDC_PROGRESS_LINE0) : "";
@@ -133,7 +129,7 @@ TEST_F(SoundEditorTest, TheRegisteredEditorGetsThePathAndTheJobEndsWhenItCloses)
     const ProcessResult result = Run([&](WindowJob& job) {
         HWND editor = WaitForEditor(job, texts);
         bEditorShown = editor && IsWindowVisible(editor);
-        WaitFor([] { return Exists(Record("edited.txt")); });
+        WaitFor([] { return Exists(FakeTessaroRecord("edited.txt")); });
         PostMessageA(editor, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(result, Done);
@@ -141,11 +137,11 @@ TEST_F(SoundEditorTest, TheRegisteredEditorGetsThePathAndTheJobEndsWhenItCloses)
     EXPECT_EQ(texts[0], "Please exit Tessaro");
     EXPECT_EQ(texts[1], "to continue...");
     // The job returned because the editor had ended.
-    EXPECT_EQ(FindWindowA(EDITOR_CLASS, nullptr), nullptr);
-    const std::vector<std::string> record = Lines(Record("edited.txt"));
+    EXPECT_EQ(FindWindowA(FAKE_TESSARO_CLASS, nullptr), nullptr);
+    const std::vector<std::string> record = Lines(FakeTessaroRecord("edited.txt"));
     ASSERT_EQ(record.size(), 2u);
     EXPECT_EQ(record[1], data.szPath);
-    EXPECT_EQ(FileBytes(Record("edited.wav")), FileBytes(data.szPath));
+    EXPECT_EQ(FileBytes(FakeTessaroRecord("edited.wav")), FileBytes(data.szPath));
     // The file is the caller's.
     EXPECT_TRUE(Exists(data.szPath));
 }
@@ -195,7 +191,7 @@ TEST_F(SoundEditorTest, WithoutAnEditorTheUserIsAskedToDownloadIt)
         EXPECT_EQ(boxes.boxes[0].icon, IDI_QUESTION);
         EXPECT_EQ(boxes.boxes[0].hOwner, nullptr);
         EXPECT_EQ(!server.Log().empty(), c.bServerAsked);
-        EXPECT_EQ(FindWindowA(EDITOR_CLASS, nullptr), nullptr);
+        EXPECT_EQ(FindWindowA(FAKE_TESSARO_CLASS, nullptr), nullptr);
     }
 }
 
@@ -238,14 +234,14 @@ TEST_F(SoundEditorTest, TheCommandTakesThePathInItsFirstPlaceholderOnly)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.format);
-        DeleteFileA(Record("edited.txt").c_str());
+        DeleteFileA(FakeTessaroRecord("edited.txt").c_str());
         SetValue(TESSARO_SETTINGS_KEY, "RunEdit", c.format.c_str());
         const ProcessResult result = Run([&](WindowJob&) {
             if (c.command.empty())
                 return;
             HWND window = nullptr;
-            WaitFor([&] { return (window = FindWindowA(EDITOR_CLASS, nullptr)) != nullptr; }, 20000);
-            WaitFor([] { return Exists(Record("edited.txt")); });
+            WaitFor([&] { return (window = FindWindowA(FAKE_TESSARO_CLASS, nullptr)) != nullptr; }, 20000);
+            WaitFor([] { return Exists(FakeTessaroRecord("edited.txt")); });
             PostMessageA(window, WM_CLOSE, 0, 0);
         });
         if (c.command.empty())
@@ -254,7 +250,7 @@ TEST_F(SoundEditorTest, TheCommandTakesThePathInItsFirstPlaceholderOnly)
             continue;
         }
         EXPECT_EQ(result, Done);
-        const std::vector<std::string> record = Lines(Record("edited.txt"));
+        const std::vector<std::string> record = Lines(FakeTessaroRecord("edited.txt"));
         ASSERT_FALSE(record.empty());
         EXPECT_EQ(record[0], c.command);
     }
