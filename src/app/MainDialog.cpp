@@ -269,6 +269,9 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
                 LCDLoad(static_cast<BYTE>(SelectedDrive()));
         }
         break;
+    case CM_EDIT:
+        CmEdit();
+        break;
     case CM_RENAME:
         CmRename();
         break;
@@ -299,6 +302,7 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
 
 void MainDialog::DestroyDialog()
 {
+    CmDeleteTmpWavFiles();
     WindowSizeSettingsStore();
 }
 

@@ -20,6 +20,9 @@ struct LCommandState
     bool bEnabled;
 };
 constexpr int STATEFUL_COMMANDS = 7;
+// Temporary WAV files of the Edit command that an editor still held open
+// when they were to be deleted; past this many, the oldest is forgotten.
+constexpr int MAX_TMP_WAV_FILES = 16;
 
 class MainDialog : public LKeyDialog
 {
@@ -64,6 +67,12 @@ public:
 
     // Rips the checked rows into files in the output folder, one job each.
     void CmRipCD();
+    // Rips the selected row to a WAV file in the temporary folder, hands it
+    // to the sound editor, and deletes it once the editor is closed.
+    void CmEdit();
+    // Deletes the temporary files the Edit command wrote, and only those;
+    // a file still open stays remembered for the next try.
+    void CmDeleteTmpWavFiles();
 
 private:
     // Reads what a rip of the checked rows needs, asking for the folder when
@@ -78,6 +87,10 @@ private:
     // unless the user cancelled. `rowText` names the track in messages.
     bool RipTrack(int track, const char* rowText, const char* path, bool bMp3);
     void GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
+    // The row's text, or its generic name when it was renamed to nothing a
+    // file name may hold.
+    void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
+    void RememberTmpWavFile(const char* path);
     // The Settings dialog; the disc is loaded again when the database switch changed.
     void CmSettings();
     void CmBrowseOutput();
@@ -108,4 +121,7 @@ private:
     void InternetResourcesMenu() const;
     void EndLabelEdit(const NMLVDISPINFOA& edit) const;
     void EmptyDiscFields() const;
+
+    char szTmpWavFiles[MAX_TMP_WAV_FILES][TEXT_BUFFER_SIZE];
+    int nTmpWavFiles = 0;
 };

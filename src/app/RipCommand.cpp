@@ -174,10 +174,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
         if (!request.bChecked[i] || i >= CDDBInfo.nTracks || CDDBInfo.Tracks[i].bData)
             continue;
         char (&rowText)[TEXT_BUFFER_SIZE] = rowTexts[nFiles];
-        GetRowText(i, rowText);
-        // A row renamed to nothing a file name may hold keeps its generic name.
-        if (rowText[0] == '\0')
-            FormatText(rowText, sizeof(rowText), "Track %.2d", i + 1);
+        GetTrackName(i, rowText);
         char name[TEXT_BUFFER_SIZE];
         MakeTrackFileName(rowText, request.szArtist, request.szAlbum, request.Names, name);
         if (!MakeUniqueTrackPath(request.szFolder, name, extension, paths.get(), nFiles, paths[nFiles]))
@@ -194,6 +191,13 @@ bool MainDialog::RipRows(const LRipRequest& request)
         if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.bMp3))
             return false;
     return true;
+}
+
+void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
+{
+    GetRowText(row, text);
+    if (text[0] == '\0')
+        FormatText(text, sizeof(text), "Track %.2d", row + 1);
 }
 
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)

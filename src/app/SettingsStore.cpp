@@ -60,7 +60,7 @@ void FormatItemName(char (&itemName)[16], int i)
 
 } // namespace
 
-void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
+bool ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
                         char (&out)[TEXT_BUFFER_SIZE])
 {
     HKEY hKey;
@@ -79,11 +79,12 @@ void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const
             {
                 text[terminated ? size - 1 : size] = '\0';
                 CopyText(out, text);
-                return;
+                return true;
             }
         }
     }
     CopyText(out, defaultText);
+    return false;
 }
 
 void ReadSettingString(const char* subKey, const char* defaultText, const char* value,

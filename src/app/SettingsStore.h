@@ -12,8 +12,8 @@
 
 // Any registry string: `out` receives the value, or `defaultText` when the key
 // or the value cannot be read, the value is not a string, or it does not fit
-// in `out` with its terminating zero.
-void ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
+// in `out` with its terminating zero. True when the value was read.
+bool ReadRegistryString(HKEY root, const char* keyPath, const char* value, const char* defaultText,
                         char (&out)[TEXT_BUFFER_SIZE]);
 
 // The program's own values, read as ReadRegistryString does.

@@ -39,6 +39,9 @@ public:
     // Deletes the files directly in the folder, then the folder; true when the
     // folder itself was removed.
     static bool DeleteFolderAndFiles(const char* folderPath);
+    // The system's folder for temporary files; false (and `folder` empty)
+    // when the system names none or none that fits.
+    static bool GetTempFolder(char (&folder)[TEXT_BUFFER_SIZE]);
 };
 
 // Shows the shell's folder picker; true when the user chose a file-system folder,

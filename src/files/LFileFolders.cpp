@@ -28,6 +28,17 @@ bool LFile::DeleteFolderAndFiles(const char* folderPath)
     return RemoveDirectoryA(folderPath) != FALSE;
 }
 
+bool LFile::GetTempFolder(char (&folder)[TEXT_BUFFER_SIZE])
+{
+    const DWORD length = GetTempPathA(sizeof(folder), folder);
+    if (length == 0 || length >= sizeof(folder))
+    {
+        folder[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
 bool BrowseForFolder(char (&path)[TEXT_BUFFER_SIZE], const char* title)
 {
     CoInitialize(nullptr);

@@ -176,23 +176,30 @@ INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam,
     return 0;
 }
 
-ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs)
+HANDLE StartCommandLineProcess(const char* commandLine, WORD showState)
 {
     // CreateProcessA may write into its command line.
     std::string line(commandLine);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
+    startup.wShowWindow = showState;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                         &process))
-        return Failed;
+        return nullptr;
     CloseHandle(process.hThread);
+    return process.hProcess;
+}
 
+ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs)
+{
+    HANDLE hProcess = StartCommandLineProcess(commandLine, SW_HIDE);
+    if (!hProcess)
+        return Failed;
     ProcessResult result = Failed;
-    if (job.WaitForHandle(process.hProcess, timeoutMs) != Failed)
+    if (job.WaitForHandle(hProcess, timeoutMs) != Failed)
         result = job.IsStopped() ? Stopped : Done;
-    CloseHandle(process.hProcess);
+    CloseHandle(hProcess);
     return result;
 }

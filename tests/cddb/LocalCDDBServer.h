@@ -12,16 +12,7 @@
 #include <string>
 
 #include "WaitFor.h"
-
-// "/a/b" as Windows sees it: "Z:\a\b".
-inline std::string WindowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
+#include "WindowsPath.h"
 
 class LocalCDDBServer
 {

@@ -111,6 +111,29 @@ class RunCommandTest(unittest.TestCase):
             self.assertRegex(output, rf"Track {i + 1:02d}\.wav +0:00  2 ch, 44100 Hz, 16-bit, {frames} frames "
                                      "decoded from IMA ADPCM")
 
+    def test_edit_fetches_the_editor_rips_the_track_and_removes_the_file(self):
+        folder = os.path.join(WORK, self._testMethodName)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(os.path.join(folder, "home"))
+        config = os.path.join(folder, "vdrive.txt")
+        with open(config, "w") as f:
+            f.write(f"0 0 0 ../../discs/{DISC}.cue\n")
+        environment = dict(os.environ, HOME=os.path.join(folder, "home"))
+        result = subprocess.run([RUN, "--vdrive", config, "--edit", "2"], env=environment,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                                timeout=COMMAND_LIMIT_SECONDS)
+        output = result.stdout
+        self.assertEqual(0, result.returncode, output)
+        self.assertEqual(set(), prefix_processes("corvane.exe"), output)
+        # Fetched from the local server, set up, then started on the ripped track.
+        with open(os.path.join(BUILD, "run", "ftp-server.log")) as f:
+            self.assertIn("RETR tssetup.exe", f.read().splitlines(), output)
+        self.assertRegex(output, r'started as: "C:\\Program Files\\Talmarin\\Tessaro\\tessaro\.exe" '
+                                 r'"C:\\[^"]*\\Track 02\.wav"')
+        self.assertRegex(output, r"the temporary file C:\\.*\\Track 02\.wav is gone")
+        self.assertRegex(output, rf"edited\.wav +0:00  2 ch, 44100 Hz, 16-bit, "
+                                 rf"{TRACK_SECTORS[1] * FRAMES_PER_SECTOR} frames")
+
     def test_a_format_it_does_not_know_ends_it_at_once(self):
         result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)

@@ -6,6 +6,8 @@
 //     shot FILE.png        save a picture of the main window
 //     rip FOLDER           set the output folder, check every track, press Rip
 //                          and wait until the last track is written
+//     edit ROW             select row ROW (from 1), press Edit and wait until
+//                          the program asks the user to exit the sound editor
 //     close                cancel a running job, close the main window and
 //                          wait for it to go
 // While a command waits, every message box the program shows is printed and
@@ -29,6 +31,7 @@ namespace {
 const int TRACK_LIST_ID = 102;
 const int OUTPUT_FOLDER_ID = 103;
 const WPARAM CM_RIP = 1001;
+const WPARAM CM_EDIT = 1005;
 const WPARAM CM_SELECT_ALL = 2001;
 const int MESSAGE_TEXT_ID = 0xFFFF;
 const DWORD CLOSE_MS = 10000;
@@ -307,6 +310,88 @@ bool Rip(const char* folder)
     return bOk;
 }
 
+DWORD WINAPI PressEdit(void* window)
+{
+    SendMessageA(static_cast<HWND>(window), WM_COMMAND, CM_EDIT, 0);
+    return 0;
+}
+
+BOOL CALLBACK FindEditorPrompt(HWND control, LPARAM found)
+{
+    char text[64] = "";
+    GetWindowTextA(control, text, sizeof(text));
+    if (!lstrcmpA(text, "Please exit Tessaro"))
+    {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The job window of the Edit command, once it waits for the editor.
+bool IsWaitingForEditor(HWND owner)
+{
+    HWND job = JobWindow(owner);
+    bool bFound = false;
+    if (job)
+        EnumChildWindows(job, FindEditorPrompt, reinterpret_cast<LPARAM>(&bFound));
+    return bFound;
+}
+
+bool Edit(int row)
+{
+    HWND window = MainWindow();
+    HWND list = window ? GetDlgItem(window, TRACK_LIST_ID) : nullptr;
+    const int nRows = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    if (row < 1 || row > nRows)
+    {
+        fprintf(stderr, "corvane-remote: no row %d to edit (the list has %d)\n", row, nRows);
+        return false;
+    }
+    // What a user does: move to the row with the keys, then Edit.
+    SendMessageA(list, WM_KEYDOWN, VK_HOME, 0);
+    for (int i = 1; i < row; ++i)
+        SendMessageA(list, WM_KEYDOWN, VK_DOWN, 0);
+    if (SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) != row - 1)
+    {
+        fprintf(stderr, "corvane-remote: row %d could not be selected\n", row);
+        return false;
+    }
+    // The program handles Edit to its end (the rip, the editor, until the
+    // editor closes) before the message returns: a thread of its own sends it.
+    HANDLE edit = CreateThread(nullptr, 0, PressEdit, window, 0, nullptr);
+    if (!edit)
+    {
+        fprintf(stderr, "corvane-remote: could not start the thread that presses Edit\n");
+        return false;
+    }
+    bool bOk = true;
+    bool bWaiting = false;
+    while (bOk && !bWaiting)
+    {
+        const bool bEnded = WaitForSingleObject(edit, 50) == WAIT_OBJECT_0;
+        if (!IsWindow(window))
+        {
+            fprintf(stderr, "corvane-remote: the main window went away during Edit\n");
+            bOk = false;
+        }
+        else if (AnswerMessageBoxes().bFailure)
+            bOk = false;
+        else if (IsWaitingForEditor(window))
+            bWaiting = true;
+        else if (bEnded)
+        {
+            fprintf(stderr, "corvane-remote: Edit ended without starting the sound editor\n");
+            bOk = false;
+        }
+    }
+    if (bWaiting)
+        printf("corvane-remote: the program waits for the sound editor to be closed\n");
+    // A thread still waiting for the program ends with this program.
+    CloseHandle(edit);
+    return bOk;
+}
+
 // As a user closes the program: the message boxes answered, a running job
 // cancelled, then the main window closed once it takes input.
 bool CloseMain()
@@ -362,6 +447,8 @@ int main(int argc, char** argv)
             ok = Shot(argv[++i]);
         else if (!strcmp(command, "rip") && argument)
             ok = Rip(argv[++i]);
+        else if (!strcmp(command, "edit") && argument)
+            ok = Edit(atoi(argv[++i]));
         else if (!strcmp(command, "close"))
             ok = CloseMain();
         else

@@ -1,0 +1,59 @@
+// The Edit command: the selected track goes to the sound editor through a
+// temporary WAV file, which is deleted once the editor is closed.
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/MainDialog.h"
+#include "files/LFile.h"
+#include "jobs/LProgressDialog.h"
+#include "jobs/SoundEditor.h"
+
+void MainDialog::CmEdit()
+{
+    const int row = SelectedRow();
+    // Data tracks hold no audio to edit; the rip command skips them too.
+    if (row < 0 || row >= CDDBInfo.nTracks || CDDBInfo.Tracks[row].bData)
+        return;
+    char trackName[TEXT_BUFFER_SIZE];
+    GetTrackName(row, trackName);
+    LTessaroJobData edit = {};
+    LFile::GetTempFolder(edit.szPath);
+    LFile::FilePathCatExt(edit.szPath, trackName, ".wav");
+
+    // A failed or cancelled rip has removed its file and told the user why.
+    if (!RipTrack(row, trackName, edit.szPath, false))
+        return;
+    RememberTmpWavFile(edit.szPath);
+    LProgressJob<LTessaroJobData> job("Run Tessaro", ProcessTessaroRunCommandLine);
+    job.pJobData = &edit;
+    job.Run(hWnd);
+    CmDeleteTmpWavFiles();
+}
+
+void MainDialog::RememberTmpWavFile(const char* path)
+{
+    for (int i = 0; i < nTmpWavFiles; ++i)
+        if (lstrcmpiA(szTmpWavFiles[i], path) == 0)
+            return;
+    if (nTmpWavFiles == MAX_TMP_WAV_FILES)
+    {
+        std::memmove(szTmpWavFiles[0], szTmpWavFiles[1], sizeof(szTmpWavFiles[0]) * (MAX_TMP_WAV_FILES - 1));
+        --nTmpWavFiles;
+    }
+    CopyText(szTmpWavFiles[nTmpWavFiles++], path);
+}
+
+void MainDialog::CmDeleteTmpWavFiles()
+{
+    int nKept = 0;
+    for (int i = 0; i < nTmpWavFiles; ++i)
+    {
+        if (DeleteFileA(szTmpWavFiles[i]) || GetFileAttributesA(szTmpWavFiles[i]) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (nKept != i)
+            CopyText(szTmpWavFiles[nKept], szTmpWavFiles[i]);
+        ++nKept;
+    }
+    nTmpWavFiles = nKept;
+}
