@@ -71,6 +71,8 @@ bool WaitHelpViewerDrawn(HWND viewer, DWORD timeoutMs)
             },
             timeoutMs))
         return false;
+    // Painted again at once, buttons and all, as one picture.
+    RedrawWindow(viewer, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     DWORD processId = 0;
     GetWindowThreadProcessId(viewer, &processId);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
