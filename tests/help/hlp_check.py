@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Reads the built corvane.hlp by its internal directory, as a help viewer
-would, without the compiler or the build's own tools: the help's title, every
-topic title of the help source, and the context number the Settings dialog
-opens, which must lead to the Settings topic.
+would, without the compiler or the build's own tools: the help's title and
+the caption of the viewer's main window, every topic title of the help
+source, and the context number the Settings dialog opens, which must lead to
+the Settings topic.
 
     hlp_check.py CORVANE.hlp CORVANE.but
 
 The layout is the public one of WinHelp files (HELPFILE.TXT): a header
-pointing to a B+ tree that names the internal files; |SYSTEM holds the title,
-|TTLBTREE the topic titles by topic offset, |CTXOMAP context numbers with
-topic offsets.
+pointing to a B+ tree that names the internal files; |SYSTEM holds the title
+and the windows, |TTLBTREE the topic titles by topic offset, |CTXOMAP context
+numbers with topic offsets.
 """
 import struct
 import sys
@@ -60,15 +61,28 @@ class HelpFile:
                 yield entry
                 entry += entry_length(entry)
 
-    def title(self):
+    def _system_records(self):
+        """(type, data) of the records of |SYSTEM."""
         start, end = self._body("|SYSTEM")
         position = start + 12  # magic, versions, date, flags
         while position < end:
             kind, size = struct.unpack_from("<HH", self.data, position)
-            if kind == 1:
-                return self.data[position + 4:position + 4 + size].rstrip(b"\0").decode("latin-1")
+            yield kind, self.data[position + 4:position + 4 + size]
             position += 4 + size
-        return None
+
+    def title(self):
+        titles = [data.rstrip(b"\0").decode("latin-1") for kind, data in self._system_records() if kind == 1]
+        return titles[0] if titles else None
+
+    def window_captions(self):
+        """Window name to caption, of the windows the file defines (records
+        of 90 bytes: flags, type, name, caption, ...)."""
+        captions = {}
+        for kind, data in self._system_records():
+            if kind == 6:
+                _, _, name, caption = struct.unpack_from("<H10s9s51s", data)
+                captions[name.split(b"\0")[0].decode("latin-1")] = caption.split(b"\0")[0].decode("latin-1")
+        return captions
 
     def topic_titles(self):
         """Topic offset to title."""
@@ -106,6 +120,9 @@ class CompiledHelp(unittest.TestCase):
     def test_the_help_carries_its_title(self):
         self.assertEqual("Corvane Help", self.title)
         self.assertEqual(self.title, self.help.title())
+
+    def test_the_viewer_s_main_window_shows_the_title(self):
+        self.assertEqual({"main": "Corvane Help"}, self.help.window_captions())
 
     def test_every_topic_of_the_source_is_a_topic_of_the_file(self):
         self.assertIn("Settings", self.topics)
