@@ -31,7 +31,7 @@ def context_hash(name):
     """WinHelp's hash of a topic name, a signed 32-bit number."""
     value = 0
     for c in name:
-        if "A" <= c.upper() <= "Z":
+        if c.isascii() and c.isalpha():
             x = ord(c.upper()) - ord("A") + 17
         elif "1" <= c <= "9":
             x = ord(c) - ord("0")
