@@ -17,6 +17,7 @@
 #include "jobs/LProgressDialog.h"
 #include "TestJobs.h"
 #include "resources/resource.h"
+#include "Screenshots.h"
 #include "shot/WindowShot.h"
 #include "ui/MessageBoxCapture.h"
 
@@ -299,14 +300,6 @@ INSTANTIATE_TEST_SUITE_P(MainDialog, Placement,
 } // namespace
 
 namespace {
-
-// Pictures of the windows for a person to look at, in the build folder.
-std::string ScreenshotPath(const char* name)
-{
-    const std::string folder = ProgramFolder() + "\\screenshots";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + "\\" + name;
-}
 
 // Lets the windows paint and Wine put what they painted on the screen, which
 // is where the picture is copied from.

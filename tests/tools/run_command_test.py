@@ -3,7 +3,7 @@
 know: it answers the program's messages, always ends, closes the program and
 says how it went.
 
-    run_command_test.py BUILD_DIR
+    run_command_test.py BUILD_DIR [TEST...]
 
 BUILD_DIR is the Windows build the run command uses (build/win of this
 source tree), with its test discs made.
@@ -49,9 +49,10 @@ def prefix_processes(name):
 
 
 class RunCommandTest(unittest.TestCase):
-    def run_command(self, drive_settings, *options):
-        """Runs the command on the disc with those drive settings; its exit
-        code, its output and the folder it was told to rip to."""
+    def run_command(self, drive_settings, *options, rip=True):
+        """Runs the command on the disc with those drive settings, ripping
+        unless told not to; its exit code, its output and the folder it was
+        told to rip to."""
         folder = os.path.join(WORK, self._testMethodName)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(os.path.join(folder, "home"))
@@ -62,7 +63,8 @@ class RunCommandTest(unittest.TestCase):
         # Nothing is written into the machine's home.
         environment = dict(os.environ, HOME=os.path.join(folder, "home"))
         servers = prefix_processes("wineserver")
-        result = subprocess.run([RUN, "--vdrive", config, "--rip", ripped, *options], env=environment,
+        result = subprocess.run([RUN, "--vdrive", config, *(["--rip", ripped] if rip else []), *options],
+                                env=environment,
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                                 timeout=COMMAND_LIMIT_SECONDS)
         self.output = result.stdout
@@ -70,6 +72,7 @@ class RunCommandTest(unittest.TestCase):
         # one that was running (the test runner's) still runs, and one the
         # command started is stopped.
         self.assertEqual(set(), prefix_processes("corvane.exe"), self.output)
+        self.assertEqual(set(), prefix_processes("winhlp32.exe"), self.output)
         self.assertEqual(servers, prefix_processes("wineserver"), self.output)
         return result.returncode, self.output, ripped
 
@@ -134,6 +137,18 @@ class RunCommandTest(unittest.TestCase):
         self.assertRegex(output, rf"edited\.wav +0:00  2 ch, 44100 Hz, 16-bit, "
                                  rf"{TRACK_SECTORS[1] * FRAMES_PER_SECTOR} frames")
 
+    def test_the_help_viewer_is_pictured_beside_the_main_window_and_both_closed(self):
+        shots = os.path.join(BUILD, "run", "screenshots")
+        for name in ("main-window.png", "help-viewer.png"):
+            if os.path.exists(os.path.join(shots, name)):
+                os.remove(os.path.join(shots, name))
+        code, output, _ = self.run_command("", "--show-help", rip=False)
+        self.assertEqual(0, code, output)
+        self.assertIn('the help viewer shows "Corvane Help"', output)
+        for name in ("main-window.png", "help-viewer.png"):
+            with open(os.path.join(shots, name), "rb") as f:
+                self.assertEqual(b"\x89PNG", f.read(4), output)
+
     def test_a_format_it_does_not_know_ends_it_at_once(self):
         result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
@@ -150,4 +165,4 @@ class RunCommandTest(unittest.TestCase):
 if __name__ == "__main__":
     if os.path.realpath(BUILD) != os.path.realpath(os.path.join(ROOT, "build", "win")):
         sys.exit(f"run_command_test.py: the run command uses {ROOT}/build/win, not {BUILD or 'no build folder'}")
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)

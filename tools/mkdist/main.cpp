@@ -1,11 +1,9 @@
 // mkdist: builds the distributed setup file from the files it installs.
 //   mkdist OUT.exe FILE...
 // One FILE per entry of the install table, in its order, the program itself
-// first; "-" stands for a file left out, which gets the size 0 and is then not
-// installed. Behind the files come their sizes, the byte sum of the files and
-// the install trailer.
+// first. Behind the files come their sizes, the byte sum of the files and the
+// install trailer.
 #include <cstdio>
-#include <string_view>
 #include <vector>
 
 #include "setup/InstallPayload.h"
@@ -35,7 +33,7 @@ int main(int argc, char** argv)
     {
         fprintf(stderr, "usage: mkdist OUT.exe");
         for (int i = 0; i < nFiles; ++i)
-            fprintf(stderr, " %s|-", InstallFileTable[i].szFileName);
+            fprintf(stderr, " %s", InstallFileTable[i].szFileName);
         fprintf(stderr, "\n");
         return 2;
     }
@@ -47,7 +45,7 @@ int main(int argc, char** argv)
     {
         const char* path = argv[i + 2];
         const std::size_t before = payload.size();
-        if (std::string_view(path) != "-" && !ReadWhole(path, payload))
+        if (!ReadWhole(path, payload))
         {
             fprintf(stderr, "mkdist: cannot read %s\n", path);
             return 1;

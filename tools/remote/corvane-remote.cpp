@@ -1,9 +1,13 @@
-// Drives a running Corvane from outside, through window messages only, as a
-// user's actions would: for the run command on machines without a screen.
+// Drives a running Corvane from outside, through window messages (and F1,
+// which a program takes only from the keyboard, as a key of the system's
+// input), as a user's actions would: for the run command on machines without
+// a screen.
 //   corvane-remote COMMAND [ARG] [COMMAND [ARG]]...
 //     wait-ready SECONDS   wait for the main window, idle, with its tracks listed,
 //                          and click the splash away
 //     shot FILE.png        save a picture of the main window
+//     help FILE.png        press F1 in the main window, wait for the help
+//                          viewer, save a picture of it and close it
 //     rip FOLDER           set the output folder, check every track, press Rip
 //                          and wait until the last track is written
 //     edit ROW             select row ROW (from 1), press Edit and wait until
@@ -22,8 +26,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "shot/HelpViewer.h"
 #include "shot/WindowShot.h"
 
 namespace {
@@ -35,6 +41,8 @@ const WPARAM CM_EDIT = 1005;
 const WPARAM CM_SELECT_ALL = 2001;
 const int MESSAGE_TEXT_ID = 0xFFFF;
 const DWORD CLOSE_MS = 10000;
+const char* const HELP_TITLE = "Corvane Help";
+const DWORD HELP_MS = 60000;
 
 // How a careful user answers each message box of the program. The first rule
 // whose caption is the box's and whose text starts the box's text applies;
@@ -237,6 +245,51 @@ bool Shot(const char* path)
     }
     printf("corvane-remote: saved %s\n", path);
     return true;
+}
+
+// What a user does to read the help: F1 in the main window; the viewer
+// shows the help's contents.
+bool Help(const char* path)
+{
+    HWND window = MainWindow();
+    if (!window || !PressKey(window, VK_F1))
+    {
+        fprintf(stderr, "corvane-remote: could not press F1 in the main window\n");
+        return false;
+    }
+    HWND viewer = nullptr;
+    for (const DWORD start = GetTickCount(); !viewer && GetTickCount() - start < HELP_MS; Sleep(100))
+    {
+        if (AnswerMessageBoxes().bFailure)
+            return false;
+        viewer = FindHelpViewer(HELP_TITLE);
+    }
+    if (!viewer)
+    {
+        fprintf(stderr, "corvane-remote: no help viewer showing \"%s\" after F1\n", HELP_TITLE);
+        return false;
+    }
+    const bool bDrawn = WaitHelpViewerDrawn(viewer, HELP_MS);
+    // The contents page starts with the help's title.
+    const std::vector<std::string> lines = HelpViewerPageLines(viewer);
+    const bool bContents = !lines.empty() && lines[0] == HELP_TITLE;
+    printf("corvane-remote: the help viewer shows \"%s\"\n", lines.empty() ? "" : lines[0].c_str());
+    if (!bContents)
+        fprintf(stderr, "corvane-remote: the help viewer does not show the contents\n");
+    const bool bSaved = bDrawn && SaveWindowPng(viewer, path);
+    if (bSaved)
+        printf("corvane-remote: saved %s\n", path);
+    else
+        fprintf(stderr, "corvane-remote: could not save %s\n", path);
+    PostMessageA(viewer, WM_CLOSE, 0, 0);
+    for (const DWORD start = GetTickCount(); IsWindow(viewer) && GetTickCount() - start < CLOSE_MS;)
+        Sleep(100);
+    if (IsWindow(viewer))
+    {
+        fprintf(stderr, "corvane-remote: the help viewer did not close\n");
+        return false;
+    }
+    return bContents && bSaved;
 }
 
 struct OwnedSearch
@@ -445,6 +498,8 @@ int main(int argc, char** argv)
             ok = WaitReady(atoi(argv[++i]));
         else if (!strcmp(command, "shot") && argument)
             ok = Shot(argv[++i]);
+        else if (!strcmp(command, "help") && argument)
+            ok = Help(argv[++i]);
         else if (!strcmp(command, "rip") && argument)
             ok = Rip(argv[++i]);
         else if (!strcmp(command, "edit") && argument)
