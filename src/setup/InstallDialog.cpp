@@ -4,6 +4,7 @@
 
 #include "app/SettingsStore.h"
 #include "app/StartMode.h"
+#include "download/LFileTransferProtocol.h"
 #include "files/LFile.h"
 #include "setup/InstallFolder.h"
 #include "setup/InstallWizard.h"
@@ -14,6 +15,37 @@ InstallDialog::InstallDialog(const char* title, const char* setupPath) : LProgre
 {
     CopyText(szSetupPath, setupPath);
 }
+
+namespace {
+
+struct RelatedSetup
+{
+    const char* szSetupName;
+};
+
+ProcessResult ProcessInstallRelatedProgram(LJobControl& job, RelatedSetup& setup)
+{
+    return ProcessInstallProgram(job, setup.szSetupName);
+}
+
+// Each ticked program in a job of its own under the install's window; one
+// that fails is reported and the install goes on.
+void InstallRelatedPrograms(HWND hParent, const InstallChoices& choices)
+{
+    for (int i = 0; i < RELATED_PROGRAM_COUNT; ++i)
+    {
+        if (!choices.bInstall[i])
+            continue;
+        const RelatedProgram& program = RelatedPrograms[i];
+        RelatedSetup setup = {program.szSetupName};
+        LProgressJob<RelatedSetup> job(program.szProgressCaption, ProcessInstallRelatedProgram);
+        job.pJobData = &setup;
+        if (!job.Run(hParent))
+            MessageBoxA(nullptr, program.szFailureText, "Error", MB_OK | MB_ICONERROR);
+    }
+}
+
+} // namespace
 
 bool InstallDialog::MainFunction()
 {
@@ -35,6 +67,7 @@ bool InstallDialog::MainFunction()
     CreateFolder("Output");
 
     SetText(1, "Installing related programs");
+    InstallRelatedPrograms(hWnd, choices);
     if (ProcessExtractPayload(*this, hWnd, szSetupPath, szInstallFolder) != Done)
         return false;
     SetText(1, "Finalizing");

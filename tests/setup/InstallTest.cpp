@@ -8,10 +8,12 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "RegistryValues.h"
+#include "download/LocalFtpServer.h"
 #include "WaitFor.h"
 #include "setup/SetupFiles.h"
 
@@ -478,6 +480,53 @@ TEST_F(InstallTest, WithoutUserFilesTheUninstallLeavesOnlyTheComponent)
     Uninstall(IDYES);
     EXPECT_FALSE(FileExists(InstallFolder()));
     EXPECT_TRUE(FileExists(ComponentFile()));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(InstallTest, TickedRelatedProgramsAreFetchedAndSetUpAndAFailingOneIsReported)
+{
+    // The server holds Tessaro's setup, which registers Tessaro's probe value,
+    // and no setup of Morvex.
+    LocalFtpServer server("related-programs", {{"tssetup.exe", FakeTessaroPath()}});
+    ASSERT_NE(0, server.port);
+    SetValue("Software\\Talmarin\\Corvane\\Settings", "ComponentServers", server.Server().c_str());
+
+    Process setup = Start(BuiltSetupFile());
+    ASSERT_NE(nullptr, setup.hProcess);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = FindWizard()) != nullptr; }, WINDOW_WAIT_MS));
+    HWND licence = PropSheet_GetCurrentPageHwnd(sheet);
+    ASSERT_TRUE(WaitFor([&] { return GetDlgItem(licence, 101) != nullptr; }));
+    Click(licence, 101);
+    ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_NEXT); }));
+    PropSheet_PressButton(sheet, PSBTN_NEXT);
+    HWND products = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        products = PropSheet_GetCurrentPageHwnd(sheet);
+        return products != licence && GetDlgItem(products, 105) != nullptr;
+    }));
+    Click(products, 101);
+    Click(products, 105);
+    ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_FINISH); }));
+    PropSheet_PressButton(sheet, PSBTN_FINISH);
+
+    HWND failure = WaitForDialog("Error");
+    ASSERT_NE(nullptr, failure);
+    EXPECT_EQ("Cannot download and install Morvex Audio File Converter", Text(GetDlgItem(failure, 0xFFFF)));
+    EXPECT_EQ(nullptr, GetWindow(failure, GW_OWNER));
+    EXPECT_NE("", GetValue("Software\\Talmarin\\Tessaro\\Settings", "RunEdit")) << "Tessaro was not set up";
+    Click(failure, IDOK);
+
+    // The install goes on.
+    ASSERT_EQ(0u, ExitCodeAfter(setup));
+    CloseHandle(setup.hProcess);
+    ASSERT_TRUE(InstalledProgramShowsItsWindow());
+    EXPECT_TRUE(FileExists(InstallFolder() + "\\corvane.exe"));
+    const std::vector<std::string> log = server.Log();
+    EXPECT_NE(log.end(), std::find(log.begin(), log.end(), "RETR tssetup.exe"));
 }
 
 } // namespace
