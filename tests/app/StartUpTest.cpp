@@ -2,6 +2,10 @@
 // virtual drive's manager beside it.
 #include "app/RealProgram.h"
 
+#include <cstdio>
+
+#include "FileBytes.h"
+
 namespace {
 
 using StartUpTest = RealProgramTest;
@@ -28,33 +32,50 @@ TEST_F(StartUpTest, ASecondStartBringsTheFirstWindowBack)
     CloseHandle(first);
 }
 
-TEST_F(StartUpTest, ASetupNamedCopyWithoutItsTrailerReportsACorruptFile)
+// A setup file cut short, as a broken download leaves it, and a copy of the
+// program named like a setup file: neither has the install trailer at its end.
+TEST_F(StartUpTest, ASetupNamedFileWithoutTheInstallTrailerReportsACorruptFile)
 {
     char temp[MAX_PATH];
     GetTempPathA(sizeof(temp), temp);
-    const std::string copy = std::string(temp) + "Corvane-Setup.exe";
-    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), copy.c_str(), FALSE));
-    // Whatever the image ends with, these four bytes are no trailer.
-    FILE* file = fopen(copy.c_str(), "ab");
-    ASSERT_NE(nullptr, file);
-    fwrite("\0\0\0\0", 1, 4, file);
-    fclose(file);
+    std::vector<unsigned char> truncated = FileBytes(ProgramFolder() + "\\..\\Corvane-Setup.exe");
+    ASSERT_GT(truncated.size(), 4u);
+    truncated.resize(truncated.size() - 4);
+    std::vector<unsigned char> program = FileBytes(ProgramPath());
+    program.insert(program.end(), 4, 0);  // whatever the image ends with, these are no trailer
+    const struct
+    {
+        const char* name;
+        const std::vector<unsigned char>& bytes;
+    } files[] = {{"corvane_setup.exe", truncated}, {"Corvane-Setup.exe", program}};
 
-    HANDLE process = Start(copy, "");
-    ASSERT_NE(nullptr, process);
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "Install Error")) != nullptr; }, 30000));
-    char text[512] = "";
-    GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof(text));
-    EXPECT_STREQ("Installation file corrupt.\n\nA checksum error was detected in your install file, please "
-                 "redownload file and install again.",
-                 text);
-    EXPECT_TRUE(MainWindows().empty());
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(0u, ExitCodeAfter(process));
-    EXPECT_TRUE(MainWindows().empty());
-    CloseHandle(process);
-    DeleteFileA(copy.c_str());
+    for (const auto& file : files)
+    {
+        const std::string copy = std::string(temp) + file.name;
+        FILE* out = fopen(copy.c_str(), "wb");
+        ASSERT_NE(nullptr, out);
+        fwrite(file.bytes.data(), 1, file.bytes.size(), out);
+        fclose(out);
+
+        HANDLE process = Start(copy, "");
+        ASSERT_NE(nullptr, process);
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = FindWindowA("#32770", "Install Error")) != nullptr; }, 30000));
+        char text[512] = "";
+        GetWindowTextA(GetDlgItem(box, 0xFFFF), text, sizeof(text));
+        EXPECT_STREQ("Installation file corrupt.\n\nA checksum error was detected in your install file, please "
+                     "redownload file and install again.",
+                     text)
+            << file.name;
+        EXPECT_TRUE(MainWindows().empty());
+        EXPECT_EQ(nullptr, FindWindowA("#32770", "Installing Corvane v 1.32")) << file.name;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(0u, ExitCodeAfter(process));
+        EXPECT_TRUE(MainWindows().empty());
+        EXPECT_EQ(nullptr, FindWindowA("#32770", "Installing Corvane v 1.32")) << file.name;
+        CloseHandle(process);
+        DeleteFileA(copy.c_str());
+    }
 }
 
 } // namespace
