@@ -32,16 +32,22 @@ FRAMES_PER_SECTOR = 588
 COMMAND_LIMIT_SECONDS = 300
 
 
-def prefix_processes(name):
-    """The ids of the running processes called `name` that use the build's Wine prefix."""
+def prefix_processes_of(prefix):
+    """The ids of the running processes that use the Wine prefix `prefix`."""
+    return prefix_processes(None, prefix)
+
+
+def prefix_processes(name, prefix=PREFIX):
+    """The ids of the running processes called `name` (any, when None) that use
+    the Wine prefix, the build's unless told."""
     found = set()
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open(f"/proc/{pid}/comm") as f:
-                if f.read().strip() != name:
+                if name is not None and f.read().strip() != name:
                     continue
             with open(f"/proc/{pid}/environ", "rb") as f:
-                if b"WINEPREFIX=" + PREFIX.encode() in f.read().split(b"\0"):
+                if b"WINEPREFIX=" + prefix.encode() in f.read().split(b"\0"):
                     found.add(pid)
         except OSError:
             pass  # gone meanwhile
@@ -148,6 +154,26 @@ class RunCommandTest(unittest.TestCase):
         for name in ("main-window.png", "help-viewer.png"):
             with open(os.path.join(shots, name), "rb") as f:
                 self.assertEqual(b"\x89PNG", f.read(4), output)
+
+    def test_install_then_uninstall_in_a_fresh_prefix(self):
+        code, output, _ = self.run_command("", "--install", "--uninstall", rip=False)
+        self.assertEqual(0, code, output)
+        installed, rest = output.split("scripts/run: running the uninstaller")
+        uninstalling, remains = rest.split("scripts/run: what remains:")
+        folder = "C:\\Program Files\\Talmarin\\Corvane"
+        # The installed program showed the disc in the virtual drive.
+        self.assertIn("corvane-remote: the main window lists 2 tracks", installed)
+        for line in (f"Corvane.lnk -> {folder}\\corvane.exe",
+                     f"Corvane Help.lnk -> {folder}\\corvane.hlp",
+                     "Uninstall\\Corvane\\DisplayName = Corvane Uninstall",
+                     f"Folders\\Output = {folder}\\Output"):
+            self.assertIn(line, installed)
+        self.assertRegex(installed, r"Corvane\\corvane\.exe  \d+ bytes")
+        self.assertIn("answered Yes", uninstalling)
+        self.assertNotIn(folder + "\\corvane.exe", remains.split("Shortcuts:")[0])
+        self.assertIn("Uninstall\\Corvane\\DisplayName = (not set)", remains)
+        self.assertIn("mp3el\\mp3enc.exe", remains.split("Shortcuts:")[0])
+        self.assertEqual(set(), prefix_processes_of(os.path.join(BUILD, "run", "install-prefix")), output)
 
     def test_a_format_it_does_not_know_ends_it_at_once(self):
         result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
