@@ -52,7 +52,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
     const uint32_t trailer = ReadTrailer(programPath);
     if (IsSetupFileName(programPath) && trailer != TRAILER_INSTALL)
     {
-        MessageBoxA(nullptr, CORRUPT_SETUP_FILE_TEXT, "Install Error", MB_OK | MB_ICONWARNING);
+        ShowCorruptSetupFile(nullptr);
         return 0;
     }
 

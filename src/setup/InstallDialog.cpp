@@ -41,7 +41,11 @@ void InstallRelatedPrograms(HWND hParent, const InstallChoices& choices)
         LProgressJob<RelatedSetup> job(program.szProgressCaption, ProcessInstallRelatedProgram);
         job.pJobData = &setup;
         if (!job.Run(hParent))
-            MessageBoxA(nullptr, program.szFailureText, "Error", MB_OK | MB_ICONERROR);
+        {
+            char text[TEXT_BUFFER_SIZE];
+            FormatText(text, sizeof(text), "Cannot download and install %s", program.szName);
+            MessageBoxA(nullptr, text, "Error", MB_OK | MB_ICONERROR);
+        }
     }
 }
 

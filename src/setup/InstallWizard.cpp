@@ -6,12 +6,12 @@
 #include "resources/resource.h"
 
 const RelatedProgram RelatedPrograms[RELATED_PROGRAM_COUNT] = {
-    {IDC_RELATED_FIRST, IDC_RELATED_FIRST + 1, "Tessaro", "RunEdit", "tssetup", "Installing Tessaro Sound Editor",
-     "Cannot download and install Tessaro Sound Editor"},
-    {IDC_RELATED_FIRST + 2, IDC_RELATED_FIRST + 3, "Brennar", "CopyCD", "brsetup", "Installing Brennar CD Recorder",
-     "Cannot download and install Brennar CD Recorder"},
-    {IDC_RELATED_FIRST + 4, IDC_RELATED_FIRST + 5, "Morvex", "Convert", "mvsetup",
-     "Installing Morvex Audio File Converter", "Cannot download and install Morvex Audio File Converter"},
+    {IDC_RELATED_FIRST, IDC_RELATED_FIRST + 1, "Tessaro", "RunEdit", "Tessaro Sound Editor", "tssetup",
+     "Installing Tessaro Sound Editor"},
+    {IDC_RELATED_FIRST + 2, IDC_RELATED_FIRST + 3, "Brennar", "CopyCD", "Brennar CD Recorder", "brsetup",
+     "Installing Brennar CD Recorder"},
+    {IDC_RELATED_FIRST + 4, IDC_RELATED_FIRST + 5, "Morvex", "Convert", "Morvex Audio File Converter", "mvsetup",
+     "Installing Morvex Audio File Converter"},
 };
 
 bool IsRelatedProgramInstalled(const RelatedProgram& program)

@@ -15,9 +15,10 @@ struct RelatedProgram
     // whose presence means it is installed.
     const char* szKey;
     const char* szProbeValue;
+    // The product's name, which its failure message names.
+    const char* szName;
     const char* szSetupName;
     const char* szProgressCaption;
-    const char* szFailureText;
 };
 
 constexpr int RELATED_PROGRAM_COUNT = 3;

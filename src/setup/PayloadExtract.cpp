@@ -5,9 +5,13 @@
 #include "files/TextBuffer.h"
 #include "setup/InstallPayload.h"
 
-const char* const CORRUPT_SETUP_FILE_TEXT =
-    "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload file "
-    "and install again.";
+void ShowCorruptSetupFile(HWND hOwner)
+{
+    MessageBoxA(hOwner,
+                "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload "
+                "file and install again.",
+                "Install Error", MB_OK | MB_ICONWARNING);
+}
 
 namespace {
 
@@ -93,7 +97,7 @@ ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* s
     PayloadLayout layout = {};
     ProcessResult result = VerifyPayload(job, source, layout);
     if (result == Failed)
-        MessageBoxA(hOwner, CORRUPT_SETUP_FILE_TEXT, "Install Error", MB_OK | MB_ICONWARNING);
+        ShowCorruptSetupFile(hOwner);
 
     LARGE_INTEGER start = {};
     if (result == Done && !SetFilePointerEx(source, start, nullptr, FILE_BEGIN))

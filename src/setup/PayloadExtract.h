@@ -7,8 +7,8 @@
 
 #include "jobs/LJobControl.h"
 
-// The corrupt-file message, shown by start-up and by the install job.
-extern const char* const CORRUPT_SETUP_FILE_TEXT;
+// The corrupt-file message of start-up and of the install job.
+void ShowCorruptSetupFile(HWND hOwner);
 
 // Checks the whole payload of `setupPath` first (sizes that fill the file,
 // then the checksum) and writes nothing unless it holds; then writes each

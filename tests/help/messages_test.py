@@ -117,7 +117,7 @@ def listed_messages(root):
     topic = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(topic)
     messages = topic.read_messages(os.path.join(root, "help/messages.txt"))
-    return {(caption, text.replace("\\n", "\n")) for caption, text, _ in messages}
+    return {(caption, text.replace("\\r\\n", "\r\n").replace("\\n", "\n")) for caption, text, _ in messages}
 
 
 class MessagesOfTheHelp(unittest.TestCase):

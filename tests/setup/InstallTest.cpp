@@ -530,3 +530,26 @@ TEST_F(InstallTest, TickedRelatedProgramsAreFetchedAndSetUpAndAFailingOneIsRepor
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InstallTest, WithoutAnInstallFolderTheSetupAsksForTheAdministrator)
+{
+    // A program-files folder on a drive the machine does not have: start-up
+    // cannot make the install folder, as without the rights to.
+    SetValue(CURRENT_VERSION, "ProgramFilesDir", "Q:\\Program Files");
+    Process setup = Start(BuiltSetupFile());
+    ASSERT_NE(nullptr, setup.hProcess);
+    HWND box = WaitForDialog("Install Error");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("To install software you must be logged on as this computer's Administrator. If you are not able to do "
+              "this, ask your computer Administrator to log in and run the setup file again.",
+              Text(GetDlgItem(box, 0xFFFF)));
+    EXPECT_EQ(nullptr, FindWizard());
+    Click(box, IDOK);
+    EXPECT_EQ(0u, ExitCodeAfter(setup));
+    CloseHandle(setup.hProcess);
+    EXPECT_EQ(nullptr, FindWizard());
+}
+
+} // namespace

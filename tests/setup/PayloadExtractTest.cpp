@@ -14,6 +14,10 @@
 
 namespace {
 
+const char* const CORRUPT_SETUP_FILE_TEXT =
+    "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload file and "
+    "install again.";
+
 class PayloadExtractTest : public ::testing::Test
 {
 protected:

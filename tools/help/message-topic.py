@@ -30,8 +30,9 @@ def halibut_text(text):
 
 def shown(text):
     """The message as the help shows it: names the program puts in become
-    "...", and ended lines a space (a help paragraph has no line breaks)."""
-    return text.replace("\\n\\n", " ").replace("\\n", " ").replace("%s", "...")
+    "...", and ended lines a space (a help paragraph has no line breaks).
+    A line may end with "\\r\\n", as the system's own texts do."""
+    return text.replace("\\r\\n", "\\n").replace("\\n\\n", " ").replace("\\n", " ").replace("%s", "...")
 
 
 def main():
