@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "RegistryValues.h"
+#include "cdrom/VirtualDiscFiles.h"
 #include "download/LocalFtpServer.h"
 #include "WaitFor.h"
 #include "setup/SetupFiles.h"
@@ -231,8 +232,8 @@ protected:
 
     // Runs the setup file through the wizard as a user does: agree, Next,
     // tick nothing, Install; then waits for the installed program's window
-    // and closes it.
-    void InstallThroughWizard()
+    // and, unless told otherwise, closes it.
+    void InstallThroughWizard(bool bCloseProgram = true)
     {
         Process setup = Start(BuiltSetupFile());
         ASSERT_NE(nullptr, setup.hProcess);
@@ -248,6 +249,8 @@ protected:
         ASSERT_EQ(0u, ExitCodeAfter(setup));
         CloseHandle(setup.hProcess);
         ASSERT_TRUE(InstalledProgramShowsItsWindow());
+        if (!bCloseProgram)
+            return;
         PostMessageA(MainWindow(), WM_CLOSE, 0, 0);
         ASSERT_TRUE(WaitFor([] { return MainWindow() == nullptr; }, WINDOW_WAIT_MS));
     }
@@ -421,15 +424,88 @@ TEST_F(InstallTest, WithoutAProgramsFolderOnlyTheDesktopShortcutIsMade)
     EXPECT_TRUE(SamePath(InstallFolder() + "\\corvane.exe", ShortcutTarget(DesktopShortcut())));
 }
 
+// The WAV files in `folder`, by name, each with its bytes.
+std::vector<std::pair<std::string, std::vector<unsigned char>>> WavFiles(const std::string& folder)
+{
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*.wav").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do
+        files.emplace_back(found.cFileName, FileBytes(folder + "\\" + found.cFileName));
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The bytes of a WAV file's data chunk; empty when it has none.
+std::vector<unsigned char> WavData(const std::vector<unsigned char>& wav)
+{
+    for (size_t at = 12; at + 8 <= wav.size();)
+    {
+        const size_t size = wav[at + 4] | wav[at + 5] << 8 | wav[at + 6] << 16 | static_cast<size_t>(wav[at + 7]) << 24;
+        if (std::equal(wav.begin() + at, wav.begin() + at + 4, "data") && at + 8 + size <= wav.size())
+            return std::vector<unsigned char>(wav.begin() + at + 8, wav.begin() + at + 8 + size);
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+// The installed program reads the disc "three-tracks" from the virtual drive,
+// as on Windows 98 with the drive's ASPI manager in the system folder, and
+// asks a disc database where nobody answers.
+void PutDiscIntoTheInstalledProgramsDrive()
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof(system));
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "\\WNASPI32.dll").c_str(),
+                          (std::string(system) + "\\wnaspi32.dll").c_str(), FALSE));
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\corvane.exe", 0, nullptr,
+                                             0, KEY_WRITE, nullptr, &hKey, nullptr));
+    RegSetValueExA(hKey, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
+    RegCloseKey(hKey);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\corvane.exe\\DllOverrides",
+                                             0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr));
+    RegSetValueExA(hKey, "wnaspi32", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+    RegCloseKey(hKey);
+
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    const std::string config = std::string(temp) + "corvane-install-vdrive.txt";
+    const std::string line = "0 0 0 " + DiscCue("three-tracks") + "\n";
+    ASSERT_TRUE(WriteBytes(config, std::vector<unsigned char>(line.begin(), line.end())));
+    SetEnvironmentVariableA("VDRIVE_CONFIG", config.c_str());
+    SetValue("Software\\Talmarin\\Corvane\\Settings", "CDDBServer", "127.0.0.1:1");
+}
+
 TEST_F(InstallTest, TheUninstallerAsksThenRemovesWhatTheInstallerPutThere)
 {
-    InstallThroughWizard();
-    // A file the user ripped into the output folder, and one of the program's own.
-    const std::string ripped = InstallFolder() + "\\Output\\Track 01.wav";
-    std::vector<unsigned char> wav(44 + 2352 * 75, 0);
-    for (size_t i = 0; i < wav.size(); ++i)
-        wav[i] = static_cast<unsigned char>(i * 7 + 3);
-    ASSERT_TRUE(WriteBytes(ripped, wav));
+    PutDiscIntoTheInstalledProgramsDrive();
+    InstallThroughWizard(false);
+    // The user rips the disc into the output folder with the installed
+    // program, driven as the run command drives it.
+    const std::string output = InstallFolder() + "\\Output";
+    Process remote = Start(TestProgramFolder() + "\\..\\tools\\remote\\corvane-remote.exe",
+                           "wait-ready 60 rip \"" + output + "\" close");
+    ASSERT_NE(nullptr, remote.hProcess);
+    ASSERT_EQ(0u, ExitCodeAfter(remote, 120000));
+    CloseHandle(remote.hProcess);
+    const auto ripped = WavFiles(output);
+    ASSERT_EQ(3u, ripped.size());
+    // Each file's data chunk holds its track, bit for bit.
+    long sector = 0;
+    for (const auto& [name, bytes] : ripped)
+    {
+        const std::vector<unsigned char> data = WavData(bytes);
+        const int nSectors = static_cast<int>(data.size() / 2352);
+        EXPECT_GT(nSectors, 0) << name;
+        EXPECT_EQ(ImageSectors("three-tracks", sector, nSectors), data) << name;
+        sector += nSectors;
+    }
+    // And a file of the program's own there.
     ASSERT_TRUE(WriteBytes(InstallFolder() + "\\WavCodec.wff", std::vector<unsigned char>(1024, 1)));
     const std::string group = StartMenuGroup();
 
@@ -451,9 +527,9 @@ TEST_F(InstallTest, TheUninstallerAsksThenRemovesWhatTheInstallerPutThere)
     HKEY hKey;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY, 0, KEY_READ, &hKey));
     EXPECT_EQ("", GetValue("Software\\Talmarin\\Corvane\\Settings", "ExtractCD"));
-    // What stays: the user's file, the folders that hold it, the "Folders"
+    // What stays: the user's files, the folders that hold them, the "Folders"
     // values and the encoder component.
-    EXPECT_EQ(wav, FileBytes(ripped));
+    EXPECT_EQ(ripped, WavFiles(output));
     EXPECT_EQ(InstallFolder(), GetValue("Software\\Talmarin\\Corvane\\Folders", "ProgramFiles"));
     EXPECT_EQ(InstallFolder(), GetValue("Software\\Talmarin\\Corvane\\Folders", "DataFiles"));
     EXPECT_EQ(InstallFolder() + "\\Output", GetValue("Software\\Talmarin\\Corvane\\Folders", "Output"));
