@@ -1,6 +1,7 @@
 #include "sound/LSoundPlayer.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "sound/LSRCPeakLimit.h"
 #include "sound/LSoundTime.h"

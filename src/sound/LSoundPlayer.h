@@ -22,6 +22,7 @@
 class LSoundPlayerNotify
 {
 public:
+    virtual ~LSoundPlayerNotify() = default;
     // After a successful Start.
     virtual void spntfPlay(int value);
     // At the end of every Stop of an open player.
@@ -30,9 +31,6 @@ public:
     virtual void spntfPosition(int value, int64_t milliseconds);
     // The levels of that audio.
     virtual void spntfLevels(int value, const LSoundLevels& levels);
-
-protected:
-    ~LSoundPlayerNotify() = default;
 };
 
 // A buffer's user value when it holds no audio.
