@@ -9,6 +9,7 @@
 #include "app/RipRequest.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LCDROMInfo.h"
+#include "sound/LSoundPlayer.h"
 #include "ui/LKeyDialog.h"
 #include "ui/LSplashAbout.h"
 
@@ -21,11 +22,12 @@ struct LCommandState
 };
 constexpr int STATEFUL_COMMANDS = 7;
 
-class MainDialog : public LKeyDialog
+class MainDialog : public LKeyDialog, public LSoundPlayerNotify
 {
 public:
     MainDialog();
-    // Destroys the splash and the tooltip window if they still exist.
+    // Stops playback, then destroys the splash and the tooltip window if
+    // they still exist.
     ~MainDialog() override;
 
     void InitDialog() override;
@@ -38,6 +40,9 @@ public:
     void DestroyDialog() override;
     INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool KeyDown(uint32_t key) override;
+    // The player started or stopped: Stop follows.
+    void spntfPlay(int value) override;
+    void spntfStop(int value) override;
 
     // Reloads the selected drive's disc into the list. Check marks are kept
     // by row unless `bCheckAll`, which checks every row.
@@ -61,9 +66,12 @@ public:
     LCDROMInfo Drives;
     LSplashAboutBase Splash;
     LCDDBInfo CDDBInfo;
+    LSoundPlayer SoundPlayer;
 
     // Rips the checked rows into files in the output folder, one job each.
     void CmRipCD();
+    // Plays the selected row's track while a worker reads it from the disc.
+    void CmPlay();
 
 private:
     // Reads what a rip of the checked rows needs, asking for the folder when
