@@ -136,10 +136,12 @@ TEST_F(PlayCommandTest, AnotherRowWhileOnePlaysSwitchesTracks)
 
 TEST_F(PlayCommandTest, ASlowDrivePlaysWithoutGaps)
 {
-    // Each command of the drive takes 20 ms: the reading keeps ahead of the
-    // device only once the queue has filled.
+    // Each command of the drive takes 40 ms: the player waits for the first
+    // frames with nothing queued, then the reading keeps ahead of the device.
+    // (The capture device takes samples about four times as fast as they
+    // play; a drive slower than that leaves gaps the device fills with silence.)
     DriveConfig slow = Disc("long-tracks");
-    slow.delayMs = 20;
+    slow.delayMs = 40;
     OpenOn(slow);
     Play(1);
     ASSERT_TRUE(WaitForTheEnd());
