@@ -6,6 +6,8 @@
 //     shot FILE.png        save a picture of the main window
 //     rip FOLDER           set the output folder, check every track, press Rip
 //                          and wait until the last track is written
+//     play N               select track N (from 1), press Play, check that Stop
+//                          is enabled, and wait until it is greyed again
 //     close                cancel a running job, close the main window and
 //                          wait for it to go
 // While a command waits, every message box the program shows is printed and
@@ -30,6 +32,8 @@ const int TRACK_LIST_ID = 102;
 const int OUTPUT_FOLDER_ID = 103;
 const WPARAM CM_RIP = 1001;
 const WPARAM CM_SELECT_ALL = 2001;
+const WPARAM CM_PLAY = 1008;
+const WPARAM CM_STOP = 1009;
 const int MESSAGE_TEXT_ID = 0xFFFF;
 const DWORD CLOSE_MS = 10000;
 
@@ -53,6 +57,8 @@ const BoxRule BOX_RULES[] = {
     {"Component error", "", IDOK, true},
     {"Error", "", IDOK, true},
     {"Install Error", "", IDOK, true},
+    // "Cannot open the sound device for playback. ..."
+    {"Corvane", "Cannot open the sound device", IDOK, true},
 };
 
 struct Button
@@ -262,10 +268,47 @@ HWND JobWindow(HWND owner)
     return search.found;
 }
 
-DWORD WINAPI PressRip(void* window)
+struct Press
 {
-    SendMessageA(static_cast<HWND>(window), WM_COMMAND, CM_RIP, 0);
+    HWND window;
+    WPARAM command;
+};
+
+DWORD WINAPI PressCommand(void* press)
+{
+    const auto* p = static_cast<const Press*>(press);
+    SendMessageA(p->window, WM_COMMAND, p->command, 0);
     return 0;
+}
+
+// The program handles a command to its end (every track, every question)
+// before the message returns, and a short rip comes and goes between two
+// looks at its windows: a thread of its own sends it and waits, while the
+// message boxes are answered here. False when the window went away or a box
+// reported a failure.
+bool PressAndAnswer(const Press& press)
+{
+    HANDLE thread = CreateThread(nullptr, 0, PressCommand, const_cast<Press*>(&press), 0, nullptr);
+    if (!thread)
+    {
+        fprintf(stderr, "corvane-remote: could not start the thread that presses the button\n");
+        return false;
+    }
+    bool bOk = true;
+    while (bOk && WaitForSingleObject(thread, 50) == WAIT_TIMEOUT)
+    {
+        if (!IsWindow(press.window))
+        {
+            fprintf(stderr, "corvane-remote: the main window went away\n");
+            bOk = false;
+        }
+        else if (AnswerMessageBoxes().bFailure)
+            bOk = false;
+    }
+    // A thread still waiting for the program ends with this program; `press`
+    // outlives it, as the program's end ends this one.
+    CloseHandle(thread);
+    return bOk;
 }
 
 bool Rip(const char* folder)
@@ -279,32 +322,64 @@ bool Rip(const char* folder)
     // What a user does: type the folder, Select All from the menu, then Rip.
     SendMessageA(GetDlgItem(window, OUTPUT_FOLDER_ID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder));
     SendMessageA(window, WM_COMMAND, CM_SELECT_ALL, 0);
-    // The program handles Rip to its end (every track, every question) before
-    // the message returns, and a short rip comes and goes between two looks
-    // at its windows: a thread of its own sends it and waits.
     const DWORD start = GetTickCount();
-    HANDLE rip = CreateThread(nullptr, 0, PressRip, window, 0, nullptr);
-    if (!rip)
-    {
-        fprintf(stderr, "corvane-remote: could not start the thread that presses Rip\n");
-        return false;
-    }
-    bool bOk = true;
-    while (bOk && WaitForSingleObject(rip, 50) == WAIT_TIMEOUT)
-    {
-        if (!IsWindow(window))
-        {
-            fprintf(stderr, "corvane-remote: the main window went away during the rip\n");
-            bOk = false;
-        }
-        else if (AnswerMessageBoxes().bFailure)
-            bOk = false;
-    }
+    static Press press;
+    press = {window, CM_RIP};
+    const bool bOk = PressAndAnswer(press);
     if (bOk)
         printf("corvane-remote: the rip took %.2f s\n", (GetTickCount() - start) / 1000.0);
-    // A thread still waiting for the program ends with this program.
-    CloseHandle(rip);
     return bOk;
+}
+
+bool StopEnabled(HWND window)
+{
+    HWND toolBar = FindWindowExA(window, nullptr, TOOLBARCLASSNAMEA, nullptr);
+    return SendMessageA(toolBar, TB_ISBUTTONENABLED, CM_STOP, 0) != 0;
+}
+
+bool Play(int track)
+{
+    HWND window = MainWindow();
+    HWND list = window ? GetDlgItem(window, TRACK_LIST_ID) : nullptr;
+    const int nRows = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    if (track < 1 || track > nRows)
+    {
+        fprintf(stderr, "corvane-remote: there is no track %d to play (%d tracks)\n", track, nRows);
+        return false;
+    }
+    // What a user does with the keyboard: the first row, then down to the track.
+    SetForegroundWindow(window);
+    PostMessageA(list, WM_KEYDOWN, VK_HOME, 1);
+    for (int i = 1; i < track; ++i)
+        PostMessageA(list, WM_KEYDOWN, VK_DOWN, 1);
+    const DWORD start = GetTickCount();
+    while (SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) != track - 1)
+    {
+        if (GetTickCount() - start > 10000)
+        {
+            fprintf(stderr, "corvane-remote: track %d could not be selected\n", track);
+            return false;
+        }
+        Sleep(50);
+    }
+    static Press press;
+    press = {window, CM_PLAY};
+    if (!PressAndAnswer(press))
+        return false;
+    if (!StopEnabled(window))
+    {
+        fprintf(stderr, "corvane-remote: Stop is greyed after Play\n");
+        return false;
+    }
+    printf("corvane-remote: track %d plays, Stop is enabled\n", track);
+    while (IsWindow(window) && StopEnabled(window))
+    {
+        if (AnswerMessageBoxes().bFailure)
+            return false;
+        Sleep(100);
+    }
+    printf("corvane-remote: Stop is greyed again after %.2f s\n", (GetTickCount() - start) / 1000.0);
+    return true;
 }
 
 // As a user closes the program: the message boxes answered, a running job
@@ -362,6 +437,8 @@ int main(int argc, char** argv)
             ok = Shot(argv[++i]);
         else if (!strcmp(command, "rip") && argument)
             ok = Rip(argv[++i]);
+        else if (!strcmp(command, "play") && argument)
+            ok = Play(atoi(argv[++i]));
         else if (!strcmp(command, "close"))
             ok = CloseMain();
         else
