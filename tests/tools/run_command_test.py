@@ -49,9 +49,10 @@ def prefix_processes(name):
 
 
 class RunCommandTest(unittest.TestCase):
-    def run_command(self, drive_settings, *options):
+    def run_command(self, drive_settings, *options, mode=None):
         """Runs the command on the disc with those drive settings; its exit
-        code, its output and the folder it was told to rip to."""
+        code, its output and the folder it was told to rip to. `mode` stands
+        instead of the rip's options."""
         folder = os.path.join(WORK, self._testMethodName)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(os.path.join(folder, "home"))
@@ -62,7 +63,7 @@ class RunCommandTest(unittest.TestCase):
         # Nothing is written into the machine's home.
         environment = dict(os.environ, HOME=os.path.join(folder, "home"))
         servers = prefix_processes("wineserver")
-        result = subprocess.run([RUN, "--vdrive", config, "--rip", ripped, *options], env=environment,
+        result = subprocess.run([RUN, "--vdrive", config, *(mode or ["--rip", ripped]), *options], env=environment,
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                                 timeout=COMMAND_LIMIT_SECONDS)
         self.output = result.stdout
@@ -110,6 +111,27 @@ class RunCommandTest(unittest.TestCase):
             frames = -(-sectors * FRAMES_PER_SECTOR // 2041) * 2041
             self.assertRegex(output, rf"Track {i + 1:02d}\.wav +0:00  2 ch, 44100 Hz, 16-bit, {frames} frames "
                                      "decoded from IMA ADPCM")
+
+    def test_a_track_is_played_into_the_capture_and_the_command_ends(self):
+        code, output, _ = self.run_command("", mode=["--play", "2"])
+        self.assertEqual(0, code, output)
+        self.assertIn("corvane-remote: track 2 plays, Stop is enabled", output)
+        self.assertIn("corvane-remote: Stop is greyed again", output)
+        raw = os.path.join(BUILD, "run", "played", "track-02.raw")
+        self.assertIn(f"scripts/run: the captured audio: {raw}", output)
+        with open(os.path.join(BUILD, "tests", "discs", f"{DISC}.bin"), "rb") as f:
+            track = f.read()[TRACK_SECTORS[0] * 2352:sum(TRACK_SECTORS) * 2352]
+        with open(raw, "rb") as f:
+            captured = f.read()
+        self.assertEqual(track, captured[:len(track)], output)
+        self.assertEqual(len(captured) - len(track), captured[len(track):].count(0), output)
+        with wave.open(os.path.join(BUILD, "run", "played", "track-02.wav")) as w:
+            self.assertEqual(len(captured) // 4, w.getnframes(), output)
+
+    def test_a_track_the_disc_does_not_have_fails_the_command(self):
+        code, output, _ = self.run_command("", mode=["--play", "3"])
+        self.assertNotEqual(0, code, output)
+        self.assertIn("corvane-remote: there is no track 3 to play (2 tracks)", output)
 
     def test_a_format_it_does_not_know_ends_it_at_once(self):
         result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
