@@ -6,6 +6,12 @@
 
 #include "sound/PlayerLevels.h"
 
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+} // namespace
+
 TEST(PlayerLevels, BlockIsATenthOfASecondWithinItsBounds)
 {
     const struct
@@ -72,7 +78,7 @@ TEST(PlayerLevels, EachChannelOfABuffer)
     {
         square[2 * i] = 0;
         square[2 * i + 1] = i % 2 ? 32767 : -32768;
-        const auto s = static_cast<int16_t>(std::lround(16384 * std::sin(2 * M_PI * 1000 * i / 44100.0)));
+        const auto s = static_cast<int16_t>(std::lround(16384 * std::sin(2 * PI * 1000 * i / 44100.0)));
         sine[2 * i] = s;
         sine[2 * i + 1] = s;
     }
