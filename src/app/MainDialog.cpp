@@ -12,12 +12,14 @@
 #include "app/SettingsStore.h"
 #include "cddb/CDDBLookup.h"
 #include "cdrom/CDCommands.h"
+#include "cdrom/LCDROMRipSectors.h"
 #include "cdrom/LDeviceIo.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "jobs/WebPage.h"
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
+#include "sound/LProcessSinkToSource.h"
 #include "ui/LToolBar.h"
 
 namespace {
@@ -152,6 +154,9 @@ MainDialog::MainDialog() : Drives(), Splash(), CDDBInfo() {}
 
 MainDialog::~MainDialog()
 {
+    // The window is gone: playback ends without telling it.
+    SoundPlayer.SetNotifyTarget(nullptr, 0);
+    SoundPlayer.Stop();
     if (Splash.hWnd && IsWindow(Splash.hWnd))
         DestroyWindow(Splash.hWnd);
     if (hToolTip && IsWindow(hToolTip))
@@ -193,6 +198,7 @@ void MainDialog::InitDialog()
     CDDriveChanged(true);
     LayoutControls();
     EnableMenuItem(CM_RIP, false);
+    SoundPlayer.SetNotifyTarget(this, 0);
     SetTimer(hWnd, STATUS_TIMER, FIRST_STATUS_MS, nullptr);
 }
 
@@ -229,7 +235,7 @@ void MainDialog::CommandStates(LCommandState (&states)[STATEFUL_COMMANDS]) const
         {CM_EDIT, bRowSelected},
         {CM_RENAME, bRowSelected},
         {CM_PLAY, bRowSelected},
-        {CM_STOP, false},  // nothing plays yet, so Stop has nothing to stop
+        {CM_STOP, SoundPlayer.IsPlaying()},
         {CM_SELECT_ALL, nRows > 0},
         {CM_SELECT_NONE, nRows > 0},
     };
@@ -248,7 +254,11 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
     {
     case IDC_DRIVES:
         if (notifyCode == CBN_SELCHANGE)
+        {
+            // The track that plays is on the drive that was chosen before.
+            SoundPlayer.Stop();
             CDDriveChanged(false);
+        }
         break;
     case IDC_BROWSE:
         CmBrowseOutput();
@@ -263,6 +273,8 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
     case CM_LOAD:
         if (SelectedDrive() >= 0)
         {
+            // A tray that opens ends the reading of the track that plays.
+            SoundPlayer.Stop();
             if (id == CM_EJECT)
                 LCDEject(static_cast<BYTE>(SelectedDrive()));
             else
@@ -277,6 +289,12 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
         break;
     case CM_RESET:
         CDDriveChanged(false);
+        break;
+    case CM_PLAY:
+        CmPlay();
+        break;
+    case CM_STOP:
+        SoundPlayer.Stop();
         break;
     case CM_EXIT:
         Close(IDCANCEL);
@@ -294,14 +312,15 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
         CmHelpAbout();
         break;
     default:
-        // Play, stop and edit arrive with their own commands;
-        // anything else (1048 from an installer among them) does nothing.
+        // Anything else (1048 from an installer among them) does nothing.
         break;
     }
 }
 
 void MainDialog::DestroyDialog()
 {
+    // No rip thread, device or bridge outlives the window.
+    SoundPlayer.Stop();
     CmDeleteTmpWavFiles();
     WindowSizeSettingsStore();
 }
@@ -526,6 +545,34 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     // no audio: it starts unchecked.
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
         SetRowChecked(i, !CDDBInfo.Tracks[i].bData && (bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]));
+}
+
+void MainDialog::spntfPlay(int)
+{
+    EnableControls();
+}
+
+void MainDialog::spntfStop(int)
+{
+    EnableControls();
+}
+
+void MainDialog::CmPlay()
+{
+    SoundPlayer.Stop();
+    const int row = SelectedRow();
+    const int drive = SelectedDrive();
+    if (row < 0 || row >= CDDBInfo.nTracks || drive < 0 || CDDBInfo.Tracks[row].bData)
+        return;
+    const LCDTrack& track = CDDBInfo.Tracks[row];
+    LProcessSinkToSource<LCDROMRipSectors> bridge(44100, 2, SAMPLE_PEAK_16BIT, PLAYER_BUCKET_BYTES);
+    auto* rip = new LCDROMRipSectors{static_cast<uint8_t>(drive), track.nStartSector, track.nEndSector,
+                                     OpenConverters(bridge.OpenSink())};
+    if (!SoundPlayer.Start(bridge.OpenSource(rip)))
+        MessageBoxA(hWnd,
+                    "Cannot open the sound device for playback. Check you have selected the correct device in the "
+                    "pull downlist in Settings.",
+                    PRODUCT_CAPTION, MB_OK | MB_ICONERROR);
 }
 
 void MainDialog::UpdateDrive()

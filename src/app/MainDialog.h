@@ -9,6 +9,7 @@
 #include "app/RipRequest.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LCDROMInfo.h"
+#include "sound/LSoundPlayer.h"
 #include "ui/LKeyDialog.h"
 #include "ui/LSplashAbout.h"
 
@@ -24,11 +25,12 @@ constexpr int STATEFUL_COMMANDS = 7;
 // when they were to be deleted; past this many, the oldest is forgotten.
 constexpr int MAX_TMP_WAV_FILES = 16;
 
-class MainDialog : public LKeyDialog
+class MainDialog : public LKeyDialog, public LSoundPlayerNotify
 {
 public:
     MainDialog();
-    // Destroys the splash and the tooltip window if they still exist.
+    // Stops playback, then destroys the splash and the tooltip window if
+    // they still exist.
     ~MainDialog() override;
 
     void InitDialog() override;
@@ -41,6 +43,9 @@ public:
     void DestroyDialog() override;
     INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool KeyDown(uint32_t key) override;
+    // The player started or stopped: Stop follows.
+    void spntfPlay(int value) override;
+    void spntfStop(int value) override;
 
     // Reloads the selected drive's disc into the list. Check marks are kept
     // by row unless `bCheckAll`, which checks every row.
@@ -64,6 +69,7 @@ public:
     LCDROMInfo Drives;
     LSplashAboutBase Splash;
     LCDDBInfo CDDBInfo;
+    LSoundPlayer SoundPlayer;
 
     // Rips the checked rows into files in the output folder, one job each.
     void CmRipCD();
@@ -73,6 +79,8 @@ public:
     // Deletes the temporary files the Edit command wrote, and only those;
     // a file still open stays remembered for the next try.
     void CmDeleteTmpWavFiles();
+    // Plays the selected row's track while a worker reads it from the disc.
+    void CmPlay();
 
 private:
     // Reads what a rip of the checked rows needs, asking for the folder when

@@ -38,15 +38,6 @@ public:
     void Write(const int32_t*, int count) override { nWritten += count; }
 };
 
-// The job always writes 44100 Hz stereo; converters give the file its own.
-LSoundSinkPtr OpenConverters(const LSoundSinkPtr& fileSink)
-{
-    if (!fileSink || fileSink->bError)
-        return LSoundSinkPtr();
-    LSoundSinkPtr chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, fileSink));
-    return chain && !chain->bError ? chain : LSoundSinkPtr();
-}
-
 // The encoder is a component of its own, registered by its installer.
 bool IsMp3EncoderInstalled()
 {
@@ -89,6 +80,15 @@ ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
 }
 
 } // namespace
+
+// The job always writes 44100 Hz stereo; converters give the file its own.
+LSoundSinkPtr OpenConverters(const LSoundSinkPtr& fileSink)
+{
+    if (!fileSink || fileSink->bError)
+        return LSoundSinkPtr();
+    LSoundSinkPtr chain = LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, fileSink));
+    return chain && !chain->bError ? chain : LSoundSinkPtr();
+}
 
 void MainDialog::CmRipCD()
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/RipNames.h"
+#include "sound/LSoundStream.h"
 
 // Rows past this many are never ripped.
 constexpr int MAX_RIP_ROWS = 100;
@@ -17,3 +18,8 @@ struct LRipRequest
     char szArtist[TEXT_BUFFER_SIZE];
     char szAlbum[TEXT_BUFFER_SIZE];
 };
+
+// The sector-rip job writes 44100 Hz stereo: the channel and rate converters
+// in front of `sink` give it its own. Empty when `sink` is empty or unusable,
+// or the converters cannot be built for it.
+LSoundSinkPtr OpenConverters(const LSoundSinkPtr& sink);

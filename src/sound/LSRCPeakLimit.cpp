@@ -55,6 +55,10 @@ int32_t LSRCPeakLimit::ApplyGain(int32_t x, int32_t gain)
 int32_t LSRCPeakLimit::Fill(int32_t* block)
 {
     const int samples = nBlock * nChannels;
+    // Zeros read past a finished source's end count towards the position, so
+    // that it reaches the end once every real frame has been delivered.
+    if (!inner->IsStreaming())
+        nPastEnd += nBlock - std::clamp(inner->GetEndSample() - inner->GetPosition(), 0, nBlock);
     inner->Read(block, nBlock);
     int64_t peak = 0;
     for (int i = 0; i < samples; ++i)
@@ -125,7 +129,7 @@ void LSRCPeakLimit::Read(int32_t* buffer, int frames)
     }
 }
 
-int LSRCPeakLimit::GetPosition() { return inner->GetPosition() + iBlock - nDelay; }
+int LSRCPeakLimit::GetPosition() { return inner->GetPosition() + nPastEnd + iBlock - nDelay; }
 
 int LSRCPeakLimit::GetEndSample()
 {
@@ -136,6 +140,7 @@ int LSRCPeakLimit::GetEndSample()
 void LSRCPeakLimit::Seek(int frame)
 {
     inner->Seek(frame);
+    nPastEnd = 0;
     Prime();
 }
 

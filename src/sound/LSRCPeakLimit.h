@@ -53,6 +53,8 @@ private:
     int32_t nGainStep = 0;
     // Frame within the current block; nDelay until the first block is read.
     int iBlock;
+    // Frames read ahead past the end of a source that no longer grows.
+    int nPastEnd = 0;
 };
 
 // Puts a limiter in front of a source only where it is needed.

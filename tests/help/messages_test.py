@@ -6,7 +6,9 @@ source shows.
 
     messages_test.py SOURCE_ROOT
 
-A box's text is the string written in the call (MessageBoxA, ShowError), or,
+A box's caption is written in the call or is a named text of its file
+(const char* const NAME = "..."). Its text is the string written in the
+call (MessageBoxA, ShowError), or,
 when the call passes a variable, the format text last given to FormatText
 for that variable before the call. A call whose text is a parameter of the
 function around it forwards someone else's message and is not a message of
@@ -82,6 +84,10 @@ def program_messages(root):
             with open(path, encoding="utf-8") as f:
                 toks = tokens(f.read())
             formatted = {}  # variable -> the format text last given to it
+            # Named texts of the file: const char* const NAME = "text";
+            constants = {toks[i][1]: toks[i + 2][1] for i in range(1, len(toks) - 2)
+                         if toks[i][0] == "name" and toks[i + 1][1] == "=" and toks[i + 2][0] == "string"
+                         and toks[i - 1][1] == "const"}
             for i, (kind, value, line) in enumerate(toks):
                 if kind != "name" or i + 1 >= len(toks) or toks[i + 1][1] != "(":
                     continue
@@ -97,6 +103,8 @@ def program_messages(root):
                 arguments = call_arguments(toks, i + 1)
                 text_argument = arguments[1] if value == "MessageBoxA" else arguments[-1]
                 caption_argument = arguments[2] if value == "MessageBoxA" else [("string", "Error", line)]
+                if len(caption_argument) == 1 and caption_argument[0][1] in constants:
+                    caption_argument = [("string", constants[caption_argument[0][1]], line)]
                 if len(caption_argument) != 1 or caption_argument[0][0] != "string":
                     raise ValueError(f"{where}: the caption of this message is not a written text")
                 if len(text_argument) == 1 and text_argument[0][0] == "string":

@@ -221,3 +221,25 @@ TEST(LSRCPeakLimit, PositionEndAndSeekCountTheLookAhead)
 }
 
 } // namespace
+
+TEST(LSRCPeakLimit, PositionReachesTheEndOfAFiniteSource)
+{
+    // Whatever the source's length against the blocks, a reader that stops
+    // when the position reaches the end stops after the last real frame.
+    for (int frames : {1, 227, 228, 684, 685, 1000, 8000})
+    {
+        std::vector<int32_t> data(frames, 1000);
+        LCountedPtr<BufferSource> inner(new BufferSource(8000, 1, 0x200000, data));
+        LSRCPeakLimit limiter(SAMPLE_PEAK_16BIT, LSoundSourcePtr(inner));
+        std::vector<int32_t> out(100);
+        int delivered = 0;
+        while (limiter.GetEndSample() - limiter.GetPosition() > 0 && delivered <= frames)
+        {
+            const int n = std::min(100, limiter.GetEndSample() - limiter.GetPosition());
+            limiter.Read(out.data(), n);
+            delivered += n;
+        }
+        EXPECT_EQ(frames, delivered) << frames << " frames";
+        EXPECT_EQ(frames, limiter.GetPosition()) << frames << " frames";
+    }
+}

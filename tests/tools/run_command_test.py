@@ -175,6 +175,27 @@ class RunCommandTest(unittest.TestCase):
         self.assertIn("mp3el\\mp3enc.exe", remains.split("Shortcuts:")[0])
         self.assertEqual(set(), prefix_processes_of(os.path.join(BUILD, "run", "install-prefix")), output)
 
+    def test_a_track_is_played_into_the_capture_and_the_command_ends(self):
+        code, output, _ = self.run_command("", "--play", "2", rip=False)
+        self.assertEqual(0, code, output)
+        self.assertIn("corvane-remote: track 2 plays, Stop is enabled", output)
+        self.assertIn("corvane-remote: Stop is greyed again", output)
+        raw = os.path.join(BUILD, "run", "played", "track-02.raw")
+        self.assertIn(f"scripts/run: the captured audio: {raw}", output)
+        with open(os.path.join(BUILD, "tests", "discs", f"{DISC}.bin"), "rb") as f:
+            track = f.read()[TRACK_SECTORS[0] * 2352:sum(TRACK_SECTORS) * 2352]
+        with open(raw, "rb") as f:
+            captured = f.read()
+        self.assertEqual(track, captured[:len(track)], output)
+        self.assertEqual(len(captured) - len(track), captured[len(track):].count(0), output)
+        with wave.open(os.path.join(BUILD, "run", "played", "track-02.wav")) as w:
+            self.assertEqual(len(captured) // 4, w.getnframes(), output)
+
+    def test_a_track_the_disc_does_not_have_fails_the_command(self):
+        code, output, _ = self.run_command("", "--play", "3", rip=False)
+        self.assertNotEqual(0, code, output)
+        self.assertIn("corvane-remote: there is no track 3 to play (2 tracks)", output)
+
     def test_a_format_it_does_not_know_ends_it_at_once(self):
         result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)

@@ -12,6 +12,8 @@
 //                          and wait until the last track is written
 //     edit ROW             select row ROW (from 1), press Edit and wait until
 //                          the program asks the user to exit the sound editor
+//     play N               select track N (from 1), press Play, check that Stop
+//                          is enabled, and wait until it is greyed again
 //     close                cancel a running job, close the main window and
 //                          wait for it to go
 //     install SECONDS      go through the setup file's wizard: agree, Next,
@@ -48,6 +50,8 @@ const int OUTPUT_FOLDER_ID = 103;
 const WPARAM CM_RIP = 1001;
 const WPARAM CM_EDIT = 1005;
 const WPARAM CM_SELECT_ALL = 2001;
+const WPARAM CM_PLAY = 1008;
+const WPARAM CM_STOP = 1009;
 const int MESSAGE_TEXT_ID = 0xFFFF;
 const DWORD CLOSE_MS = 10000;
 const char* const HELP_TITLE = "Corvane Help";
@@ -75,6 +79,8 @@ const BoxRule BOX_RULES[] = {
     {"Install Error", "", IDOK, true},
     // The uninstaller's question: the run command removes the installation.
     {"Uninstall Corvane", "Are you sure you want to remove Corvane", IDYES, false},
+    // "Cannot open the sound device for playback. ..."
+    {"Corvane", "Cannot open the sound device", IDOK, true},
 };
 
 struct Button
@@ -341,10 +347,47 @@ HWND JobWindow(HWND owner)
     return search.found;
 }
 
-DWORD WINAPI PressRip(void* window)
+struct Press
 {
-    SendMessageA(static_cast<HWND>(window), WM_COMMAND, CM_RIP, 0);
+    HWND window;
+    WPARAM command;
+};
+
+DWORD WINAPI PressCommand(void* press)
+{
+    const auto* p = static_cast<const Press*>(press);
+    SendMessageA(p->window, WM_COMMAND, p->command, 0);
     return 0;
+}
+
+// The program handles a command to its end (every track, every question)
+// before the message returns, and a short rip comes and goes between two
+// looks at its windows: a thread of its own sends it and waits, while the
+// message boxes are answered here. False when the window went away or a box
+// reported a failure.
+bool PressAndAnswer(const Press& press)
+{
+    HANDLE thread = CreateThread(nullptr, 0, PressCommand, const_cast<Press*>(&press), 0, nullptr);
+    if (!thread)
+    {
+        fprintf(stderr, "corvane-remote: could not start the thread that presses the button\n");
+        return false;
+    }
+    bool bOk = true;
+    while (bOk && WaitForSingleObject(thread, 50) == WAIT_TIMEOUT)
+    {
+        if (!IsWindow(press.window))
+        {
+            fprintf(stderr, "corvane-remote: the main window went away\n");
+            bOk = false;
+        }
+        else if (AnswerMessageBoxes().bFailure)
+            bOk = false;
+    }
+    // A thread still waiting for the program ends with this program; `press`
+    // outlives it, as the program's end ends this one.
+    CloseHandle(thread);
+    return bOk;
 }
 
 bool Rip(const char* folder)
@@ -358,31 +401,12 @@ bool Rip(const char* folder)
     // What a user does: type the folder, Select All from the menu, then Rip.
     SendMessageA(GetDlgItem(window, OUTPUT_FOLDER_ID), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder));
     SendMessageA(window, WM_COMMAND, CM_SELECT_ALL, 0);
-    // The program handles Rip to its end (every track, every question) before
-    // the message returns, and a short rip comes and goes between two looks
-    // at its windows: a thread of its own sends it and waits.
     const DWORD start = GetTickCount();
-    HANDLE rip = CreateThread(nullptr, 0, PressRip, window, 0, nullptr);
-    if (!rip)
-    {
-        fprintf(stderr, "corvane-remote: could not start the thread that presses Rip\n");
-        return false;
-    }
-    bool bOk = true;
-    while (bOk && WaitForSingleObject(rip, 50) == WAIT_TIMEOUT)
-    {
-        if (!IsWindow(window))
-        {
-            fprintf(stderr, "corvane-remote: the main window went away during the rip\n");
-            bOk = false;
-        }
-        else if (AnswerMessageBoxes().bFailure)
-            bOk = false;
-    }
+    static Press press;
+    press = {window, CM_RIP};
+    const bool bOk = PressAndAnswer(press);
     if (bOk)
         printf("corvane-remote: the rip took %.2f s\n", (GetTickCount() - start) / 1000.0);
-    // A thread still waiting for the program ends with this program.
-    CloseHandle(rip);
     return bOk;
 }
 
@@ -414,25 +438,39 @@ bool IsWaitingForEditor(HWND owner)
     return bFound;
 }
 
-bool Edit(int row)
+// Moves to row ROW (from 1) of the track list with the keys, as a user does:
+// the first row, then down to it. WHAT names the command in the messages.
+HWND SelectRow(HWND window, int row, const char* what)
 {
-    HWND window = MainWindow();
     HWND list = window ? GetDlgItem(window, TRACK_LIST_ID) : nullptr;
     const int nRows = list ? static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
     if (row < 1 || row > nRows)
     {
-        fprintf(stderr, "corvane-remote: no row %d to edit (the list has %d)\n", row, nRows);
-        return false;
+        fprintf(stderr, "corvane-remote: there is no track %d to %s (%d tracks)\n", row, what, nRows);
+        return nullptr;
     }
-    // What a user does: move to the row with the keys, then Edit.
-    SendMessageA(list, WM_KEYDOWN, VK_HOME, 0);
+    SetForegroundWindow(window);
+    PostMessageA(list, WM_KEYDOWN, VK_HOME, 1);
     for (int i = 1; i < row; ++i)
-        SendMessageA(list, WM_KEYDOWN, VK_DOWN, 0);
-    if (SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) != row - 1)
+        PostMessageA(list, WM_KEYDOWN, VK_DOWN, 1);
+    const DWORD start = GetTickCount();
+    while (SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) != row - 1)
     {
-        fprintf(stderr, "corvane-remote: row %d could not be selected\n", row);
-        return false;
+        if (GetTickCount() - start > 10000)
+        {
+            fprintf(stderr, "corvane-remote: track %d could not be selected\n", row);
+            return nullptr;
+        }
+        Sleep(50);
     }
+    return list;
+}
+
+bool Edit(int row)
+{
+    HWND window = MainWindow();
+    if (!SelectRow(window, row, "edit"))
+        return false;
     // The program handles Edit to its end (the rip, the editor, until the
     // editor closes) before the message returns: a thread of its own sends it.
     HANDLE edit = CreateThread(nullptr, 0, PressEdit, window, 0, nullptr);
@@ -466,6 +504,38 @@ bool Edit(int row)
     // A thread still waiting for the program ends with this program.
     CloseHandle(edit);
     return bOk;
+}
+
+bool StopEnabled(HWND window)
+{
+    HWND toolBar = FindWindowExA(window, nullptr, TOOLBARCLASSNAMEA, nullptr);
+    return SendMessageA(toolBar, TB_ISBUTTONENABLED, CM_STOP, 0) != 0;
+}
+
+bool Play(int track)
+{
+    HWND window = MainWindow();
+    const DWORD start = GetTickCount();
+    if (!SelectRow(window, track, "play"))
+        return false;
+    static Press press;
+    press = {window, CM_PLAY};
+    if (!PressAndAnswer(press))
+        return false;
+    if (!StopEnabled(window))
+    {
+        fprintf(stderr, "corvane-remote: Stop is greyed after Play\n");
+        return false;
+    }
+    printf("corvane-remote: track %d plays, Stop is enabled\n", track);
+    while (IsWindow(window) && StopEnabled(window))
+    {
+        if (AnswerMessageBoxes().bFailure)
+            return false;
+        Sleep(100);
+    }
+    printf("corvane-remote: Stop is greyed again after %.2f s\n", (GetTickCount() - start) / 1000.0);
+    return true;
 }
 
 // As a user closes the program: the message boxes answered, a running job
@@ -732,6 +802,8 @@ int main(int argc, char** argv)
             ok = Rip(argv[++i]);
         else if (!strcmp(command, "edit") && argument)
             ok = Edit(atoi(argv[++i]));
+        else if (!strcmp(command, "play") && argument)
+            ok = Play(atoi(argv[++i]));
         else if (!strcmp(command, "close"))
             ok = CloseMain();
         else if (!strcmp(command, "install") && argument)
