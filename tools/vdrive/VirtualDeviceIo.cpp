@@ -120,7 +120,8 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
                              memcpy(reinterpret_cast<uint8_t*>(sptd) + sptd->SenseInfoOffset, result.sense, n);
                          }
                      }
-                     overlapped->Internal = STATUS_SUCCESS_VALUE;
+                     // Last, and ordered after the data, as a driver completes a request.
+                     __atomic_store_n(&overlapped->Internal, STATUS_SUCCESS_VALUE, __ATOMIC_RELEASE);
                      ++nCompleted;
                      SetEvent(overlapped->hEvent);
                  },
@@ -139,7 +140,7 @@ BOOL VirtualDeviceIo::Cancel(HANDLE hDevice)
     auto request = inFlight.find(hDevice);
     if (bCancelIgnored || request == inFlight.end() || !queue.Abort(hDevice))
         return TRUE;
-    request->second->Internal = STATUS_CANCELLED_VALUE;
+    __atomic_store_n(&request->second->Internal, STATUS_CANCELLED_VALUE, __ATOMIC_RELEASE);
     SetEvent(request->second->hEvent);
     return TRUE;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cdrom/LDeviceIo.h"
+#include "vdrive/CommandQueue.h"
 #include "vdrive/VirtualDrive.h"
 
 class VirtualDeviceIo : public LDeviceIo
