@@ -104,6 +104,7 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
 
     ResetEvent(overlapped->hEvent);
     overlapped->Internal = STATUS_PENDING_VALUE;
+    OVERLAPPED* previous = inFlight.count(hDevice) ? inFlight[hDevice] : nullptr;
     inFlight[hDevice] = overlapped;
     const int iCommand = ++nIssued;
     const bool dataIn = sptd && sptd->DataIn == SCSI_IOCTL_DATA_IN;
@@ -126,6 +127,8 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
                      SetEvent(overlapped->hEvent);
                  },
                  heldCommands.count(iCommand) != 0);
+    if (bSignalsLate && previous)
+        SetEvent(previous->hEvent);
     if (onIssue)
         onIssue(iCommand);
     SetLastError(ERROR_IO_PENDING);
