@@ -9,8 +9,20 @@
 
 namespace {
 
-// Milliseconds on a clock that does not go back.
-uint64_t NowMs() { return GetTickCount64(); }
+// Microseconds on a clock that does not go back; the tick count moves in
+// steps of many milliseconds, coarser than a drive's delay.
+uint64_t NowUs()
+{
+    static const uint64_t frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<uint64_t>(f.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const uint64_t ticks = static_cast<uint64_t>(now.QuadPart);
+    return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
+}
 
 // The queue's lock for one scope.
 class Locked
@@ -36,7 +48,7 @@ struct CommandQueue::Pending
     uint8_t* data;
     uint32_t dataLength;
     Completion complete;
-    uint64_t dueMs;
+    uint64_t dueUs;
     bool bHung;
 };
 
@@ -72,7 +84,7 @@ void CommandQueue::Submit(const void* key, VirtualDrive& drive, const uint8_t* c
     command->data = data;
     command->dataLength = dataLength;
     command->complete = std::move(complete);
-    command->dueMs = NowMs() + static_cast<uint64_t>(drive.Config().delayMs);
+    command->dueUs = NowUs() + static_cast<uint64_t>(drive.Config().delayMs) * 1000;
     command->bHung = bHold;
     {
         Locked locked(lock);
@@ -101,7 +113,7 @@ void CommandQueue::ReleaseHeld()
             if (command->bHung)
             {
                 command->bHung = false;
-                command->dueMs = NowMs();
+                command->dueUs = NowUs();
             }
     }
     WakeConditionVariable(&wake);
@@ -127,17 +139,19 @@ void CommandQueue::Run()
         // The earliest command that is due and not hung.
         auto next = pending.end();
         for (auto it = pending.begin(); it != pending.end(); ++it)
-            if (!(*it)->bHung && (next == pending.end() || (*it)->dueMs < (*next)->dueMs))
+            if (!(*it)->bHung && (next == pending.end() || (*it)->dueUs < (*next)->dueUs))
                 next = it;
         if (next == pending.end())
         {
             SleepConditionVariableSRW(&wake, &lock, INFINITE, 0);
             continue;
         }
-        const uint64_t now = NowMs();
-        if ((*next)->dueMs > now)
+        const uint64_t now = NowUs();
+        if ((*next)->dueUs > now)
         {
-            SleepConditionVariableSRW(&wake, &lock, static_cast<DWORD>((*next)->dueMs - now), 0);
+            // Rounded up: waking early would only wait again.
+            const uint64_t ms = ((*next)->dueUs - now + 999) / 1000;
+            SleepConditionVariableSRW(&wake, &lock, static_cast<DWORD>(ms), 0);
             continue;
         }
         Pending& command = **next;
