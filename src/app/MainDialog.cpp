@@ -370,7 +370,7 @@ bool MainDialog::OnNotify(const NMHDR& header)
 {
     if (header.idFrom == IDC_TRACKS)
     {
-        if (header.code == LVN_ITEMCHANGED)
+        if (header.code == LVN_ITEMCHANGED && !bFillingList)
             EnableControls();
         else if (header.code == LVN_ENDLABELEDITA)
             EndLabelEdit(reinterpret_cast<const NMLVDISPINFOA&>(header));
@@ -510,6 +510,7 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     CDDBInfo = *loaded;
 
     HWND list = GetDlgItem(hWnd, IDC_TRACKS);
+    bFillingList = true;
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
     {
@@ -545,6 +546,8 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     // no audio: it starts unchecked.
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
         SetRowChecked(i, !CDDBInfo.Tracks[i].bData && (bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]));
+    bFillingList = false;
+    EnableControls();
 }
 
 void MainDialog::spntfPlay(int)

@@ -83,6 +83,10 @@ public:
     void CmPlay();
 
 private:
+    // While the track list is filled its changes do not each recompute the
+    // command states (dozens of menu and toolbar updates); the fill does it once.
+    bool bFillingList = false;
+
     // Reads what a rip of the checked rows needs, asking for the folder when
     // it is missing; false when there is nothing to rip (the user was told
     // why, where there is something to tell).

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "sound/SampleFormat.h"
+#include "sound/SampleBlocks.h"
 
 void MakeReadTOCCdb(uint8_t cdb[10])
 {
@@ -114,6 +114,5 @@ int32_t TrackEndSector(const CDTableOfContents& toc, int track)
 
 void CDFramesToSamples(const uint8_t* bytes, int nFrames, int32_t* samples)
 {
-    for (int i = 0; i < nFrames * 2; ++i, bytes += 2)
-        samples[i] = SampleFrom16(static_cast<int16_t>(bytes[0] | (bytes[1] << 8)));
+    SamplesFrom16LE(bytes, nFrames * 2, samples);
 }

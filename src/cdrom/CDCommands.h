@@ -13,7 +13,7 @@ ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, CDTableOfConten
 
 // Issues a read of `nSectors` (1-27) whole sectors from `startSector` into
 // `buffer` (nSectors x 2352 bytes, 16-byte aligned) without waiting: the
-// caller waits for scsi.CompletionEvent() and owns the buffer until then.
+// caller waits with ProcessSCSIWaitForCommand and owns the buffer until then.
 ProcessResult ProcessSCSICDReadDASectors(LJobControl& job, LSCSI& scsi, void* buffer, BYTE nSectors,
                                          LONG startSector);
 

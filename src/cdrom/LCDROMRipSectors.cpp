@@ -12,6 +12,9 @@ const DWORD READ_TIMEOUT_MS = 40000;
 const int FIRST_READ_SECTORS = 13;  // a short first read starts the delivery sooner
 // The bar moves this many sectors' worth per two reads.
 const double PROGRESS_SECTORS_PER_STEP = 54.0;
+// A repaint of the bar costs more than a fast drive's read; this often is
+// enough for the eye.
+const DWORD PROGRESS_INTERVAL_MS = 100;
 
 // One read buffer and the converted frames of what it holds.
 struct ReadBuffer
@@ -39,7 +42,7 @@ void Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
 // failed must not be delivered as audio.
 ProcessResult WaitForRead(LJobControl& job, LSCSI& scsi)
 {
-    const ProcessResult r = job.WaitForHandle(scsi.CompletionEvent(), READ_TIMEOUT_MS);
+    const ProcessResult r = ProcessSCSIWaitForCommand(job, scsi, READ_TIMEOUT_MS);
     if (r != Done)
         return r;
     return ProcessSCSIExecuteCommandAsyncWait(job, scsi);
@@ -55,6 +58,7 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
     int32_t sector = rip.nStartSector;
     const double step = end > sector ? PROGRESS_SECTORS_PER_STEP / (end - sector) : 0.0;
     double progress = 0.0;
+    DWORD lastShown = GetTickCount() - PROGRESS_INTERVAL_MS;
     int nA = std::min<int32_t>(std::max<int32_t>(end - sector, 0), FIRST_READ_SECTORS);
     int nB = 0;
     for (;;)
@@ -87,7 +91,12 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
         if (nB == 0)
             return job.IsStopped() ? Stopped : Done;
         progress += step;
-        job.SetProgress(progress);
+        const DWORD now = GetTickCount();
+        if (now - lastShown >= PROGRESS_INTERVAL_MS)
+        {
+            job.SetProgress(progress);
+            lastShown = now;
+        }
         nA = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
         if (job.IsStopped())
             nA = 0;

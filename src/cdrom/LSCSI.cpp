@@ -32,6 +32,9 @@ Function LookUp(HMODULE hModule, const char* name)
 LSCSI::LSCSI() : pRequest(new LSCSIRequest())
 {
     pRequest->Overlapped.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    // SS_PENDING is 0: a request block that never carried a command must not
+    // look as if one were in flight.
+    pRequest->Srb.SRB_Status = SS_COMP;
 }
 
 LSCSI::~LSCSI()
@@ -159,10 +162,18 @@ void LSCSI::Close()
     hDevice = INVALID_HANDLE_VALUE;
 }
 
+bool LSCSI::CommandPending() const
+{
+    // The manager or the driver writes the status last, on its own thread,
+    // after the data: read with acquire order, it tells that the data is there.
+    if (UseASPI32 == 1)
+        return __atomic_load_n(&pRequest->Srb.SRB_Status, __ATOMIC_ACQUIRE) == SS_PENDING;
+    return __atomic_load_n(&pRequest->Overlapped.Internal, __ATOMIC_ACQUIRE) == STATUS_PENDING;
+}
+
 bool LSCSI::CancelOutstanding(LJobControl& job)
 {
-    HANDLE hEvent = CompletionEvent();
-    if (!hEvent || WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0)
+    if (!CompletionEvent() || !CommandPending())
         return true;
     if (bGivenUp)
         return false;
@@ -180,12 +191,14 @@ bool LSCSI::CancelOutstanding(LJobControl& job)
     // before or during this one), but the drive may still write into the
     // buffers: the rest of the time is waited for all the same.
     const DWORD start = GetTickCount();
-    ProcessResult r = job.WaitForHandle(hEvent, CANCEL_WAIT_MS);
+    ProcessResult r = ProcessSCSIWaitForCommand(job, *this, CANCEL_WAIT_MS);
     if (r == Stopped)
     {
         const DWORD elapsed = GetTickCount() - start;
         const DWORD remaining = elapsed < CANCEL_WAIT_MS ? CANCEL_WAIT_MS - elapsed : 0;
-        r = WaitForSingleObject(hEvent, remaining) == WAIT_OBJECT_0 ? Done : Failed;
+        const LSignalObject neverStopped;
+        LWorkerJobControl plainWait(neverStopped);
+        r = ProcessSCSIWaitForCommand(plainWait, *this, remaining);
     }
     bGivenUp = r != Done;
     return !bGivenUp;
@@ -214,7 +227,6 @@ ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl&, LSCSI& scsi, const BY
         srb.SRB_CDBLen = nCdbLen;
         srb.SRB_PostProc = hEvent;
         memcpy(srb.CDBByte, cdb, nCdbLen);
-        ResetEvent(hEvent);
         const DWORD r = SendASPI32Command(&srb);
         // A pending command belongs to the manager's thread from here on: its
         // status is read only after the event. One the manager finished at once
@@ -250,6 +262,30 @@ ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl&, LSCSI& scsi, const BY
     return Failed;
 }
 
+ProcessResult ProcessSCSIWaitForCommand(LJobControl& job, LSCSI& scsi, DWORD timeoutMs)
+{
+    HANDLE hEvent = scsi.CompletionEvent();
+    const DWORD start = GetTickCount();
+    for (;;)
+    {
+        // Most reads have completed by the time they are waited for.
+        if (!scsi.CommandPending())
+            return Done;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return Failed;
+        const ProcessResult r = job.WaitForHandle(hEvent, timeoutMs - elapsed);
+        if (r != Done)
+            return r;
+        if (!scsi.CommandPending())
+            return Done;
+        // Woken by a signal an earlier command left: reset, and the status is
+        // looked at again before sleeping, since the completion writes it
+        // before it sets the event.
+        ResetEvent(hEvent);
+    }
+}
+
 ProcessResult ProcessSCSIExecuteCommandAsyncWait(LJobControl&, LSCSI& scsi)
 {
     const LSCSIRequest& request = *scsi.pRequest;
@@ -269,7 +305,7 @@ ProcessResult ProcessSCSIExecuteCommand(LJobControl& job, LSCSI& scsi, const BYT
         ProcessResult r = ProcessSCSIExecuteCommandAsync(job, scsi, cdb, bDataOut, nBufLen, pBuf, nCdbLen);
         if (r != Done)
             return r;
-        r = job.WaitForHandle(scsi.CompletionEvent(), nTimeOutMs);
+        r = ProcessSCSIWaitForCommand(job, scsi, nTimeOutMs);
         if (r != Done)
             return r;
         r = ProcessSCSIExecuteCommandAsyncWait(job, scsi);

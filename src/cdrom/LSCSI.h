@@ -51,8 +51,13 @@ public:
     bool OpenSPTD(const char* root);
     void Close();
 
-    // The completion event of every command: signalled when none is in flight.
+    // The completion event of every command. It is not reset when a command
+    // is issued (a round trip to the system per command), so it may still be
+    // set by an earlier one: whether a command is in flight is its request's
+    // status (CommandPending), and ProcessSCSIWaitForCommand waits for it.
     HANDLE CompletionEvent() const { return pRequest->Overlapped.hEvent; }
+    // True while the command last issued has not completed.
+    bool CommandPending() const;
 
     // Makes sure no command is in flight any more: a command that did not
     // complete (a time-out, a stop) is aborted and waited for, up to 5 s,
@@ -80,10 +85,17 @@ private:
 };
 
 // Issues one command without waiting: Done when it is pending or complete,
-// Failed when it was refused (the completion event is then signalled).
+// Failed when it was refused (the completion event is then signalled and the
+// command is not pending).
 ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl& job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
                                              DWORD nBufLen, void* pBuf, BYTE nCdbLen);
-// After the completion event: Done when the command succeeded, else Failed.
+// Waits up to `timeoutMs` for the command in flight to complete: Done when it
+// has (whether it succeeded, ProcessSCSIExecuteCommandAsyncWait tells),
+// Stopped when the job was stopped meanwhile, Failed on time-out. Its status
+// is looked at before the event and again after each wake-up, so a signal an
+// earlier command left, or sets late, never ends this command's wait.
+ProcessResult ProcessSCSIWaitForCommand(LJobControl& job, LSCSI& scsi, DWORD timeoutMs);
+// After the command completed: Done when it succeeded, else Failed.
 ProcessResult ProcessSCSIExecuteCommandAsyncWait(LJobControl& job, LSCSI& scsi);
 // Issues one command and waits up to `nTimeOutMs` for it, reissuing it every
 // 500 ms while an ASPI drive reports BUSY, until that budget is spent.

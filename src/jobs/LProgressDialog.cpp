@@ -32,6 +32,7 @@ bool LProgressDialog::Run(HWND parent)
     if (parent)
         EnableWindow(parent, FALSE);
 
+    bDrained = false;
     const bool bSucceeded = RunJob();
 
     // The owner is enabled before the progress window goes, so that the
@@ -70,8 +71,17 @@ void LProgressDialog::SetProgress(double fraction)
     SendDlgItemMessageA(hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, percent, 0);
 }
 
+bool LProgressDialog::IsStopped()
+{
+    if (hWnd && bDrained && GetTickCount() - nLastDrainTick < DRAIN_INTERVAL_MS)
+        return false;
+    return ProcessMessages();
+}
+
 bool LProgressDialog::ProcessMessages()
 {
+    bDrained = true;
+    nLastDrainTick = GetTickCount();
     // Messages sent by other threads are handled inside PeekMessage itself,
     // so a Cancel clicked that way can end the window while it finds nothing.
     MSG msg;

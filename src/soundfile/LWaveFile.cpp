@@ -1,5 +1,6 @@
 #include "soundfile/LWaveFile.h"
 
+#include "sound/SampleBlocks.h"
 #include "sound/SampleFormat.h"
 #include "soundfile/LSNKACMFile.h"
 #include "soundfile/WaveHeader.h"
@@ -94,12 +95,7 @@ void LSNKPCMFileBase::WriteHeader(uint32_t dataSize)
 
 void LSNKPCMFile16::ConvertSamples(const int32_t* samples, int count, uint8_t* out) const
 {
-    for (int i = 0; i < count; ++i, out += 2)
-    {
-        const uint16_t v = static_cast<uint16_t>(SampleTo16(samples[i]));
-        out[0] = static_cast<uint8_t>(v);
-        out[1] = static_cast<uint8_t>(v >> 8);
-    }
+    SamplesTo16LE(samples, count, out);
 }
 
 void LSNKPCMFile8::ConvertSamples(const int32_t* samples, int count, uint8_t* out) const

@@ -271,6 +271,58 @@ TEST_F(CDJobsTest, AReadThatHangsTimesOut)
     EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
 }
 
+// A drive whose requests signal again after the next one is issued, while
+// that one is still on its way (each takes 5 ms): the stale signal must not
+// end the new request's wait, or a buffer would be delivered before the drive
+// filled it.
+TEST_F(CDJobsTest, ASignalThatArrivesLateEndsNoLaterReadsWait)
+{
+    DriveConfig slow = Disc("three-tracks");
+    slow.delayMs = 5;
+    io->AddDrive('D', DRIVE_CDROM, slow);
+    io->bSignalsLate = true;
+    for (RunForm form : {RunForm::UnderWindow, RunForm::OnWorker})
+    {
+        SCOPED_TRACE(form == RunForm::UnderWindow ? "under the window" : "on a worker");
+        sink = new RecordingSink;
+        LCDROMRipSectors rip = Request(0, 135);
+        TestJobControl worker;
+        EXPECT_EQ(Done, form == RunForm::UnderWindow ? RipUnderWindow(rip) : Process(worker, rip));
+        EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, 135));
+    }
+}
+
+// Cancel clicked while a read is in flight that the drive never completes:
+// the wait ends at the click, the read is aborted, and when the drive ignores
+// the abort too the job returns with the read still the drive's, its buffers
+// kept.
+TEST_F(CDJobsTest, CancelDuringAReadThatNeverCompletesAbortsIt)
+{
+    for (bool bCancelIgnored : {false, true})
+    {
+        SCOPED_TRACE(bCancelIgnored ? "the drive ignores the abort" : "the drive aborts the read");
+        auto fresh = std::make_unique<VirtualDeviceIo>();
+        SetDeviceIo(fresh.get());
+        io = std::move(fresh);
+        DriveConfig hanging = Disc("three-tracks");
+        hanging.hangLba = 20;  // in the second read, [13, 40)
+        io->AddDrive('D', DRIVE_CDROM, hanging);
+        io->bCancelIgnored = bCancelIgnored;
+        io->onIssue = [&](int iCommand) {
+            if (iCommand == 2)
+                PostMessageA(runner->hWnd, WM_COMMAND, IDCANCEL, 0);
+        };
+        sink = new RecordingSink;
+        LCDROMRipSectors rip = Request(0, 40);
+        EXPECT_EQ(Stopped, RipUnderWindow(rip));
+        EXPECT_EQ(1, io->nCancels);
+        EXPECT_EQ(2, io->nControlCalls);
+        EXPECT_EQ(std::vector<int>({7644}), sink->writeSizes);
+        EXPECT_TRUE(sink->samples == ImageSamples("three-tracks", 0, 13));
+        EXPECT_EQ(bCancelIgnored ? 1 : 0, io->PendingCommands());
+    }
+}
+
 TEST_F(CDJobsTest, TheDriveListReadsEveryDriveUpToEight)
 {
     const char letters[] = "DEFGHIJKLM";

@@ -132,7 +132,7 @@ TEST_F(AspiTest, ReadOf27SectorsDeliversTheImagesBytes)
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     AlignedSectors buffer(27);
     ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 30));  // across tracks 1 and 2
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    ASSERT_EQ(Done, ProcessSCSIWaitForCommand(job, scsi, 5000));
     EXPECT_EQ(Done, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
     const std::vector<BYTE> expected = ImageSectors("three-tracks", 30, 27);
     ASSERT_EQ(63504u, expected.size());
@@ -141,7 +141,7 @@ TEST_F(AspiTest, ReadOf27SectorsDeliversTheImagesBytes)
     // Past the lead-out the drive refuses.
     buffer.Fill();
     ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 120));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    ASSERT_EQ(Done, ProcessSCSIWaitForCommand(job, scsi, 5000));
     EXPECT_EQ(Failed, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
 }
 
@@ -152,7 +152,7 @@ TEST_F(AspiTest, AFailedReadIsReportedAsFailed)
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     AlignedSectors buffer(27);
     ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 40));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    ASSERT_EQ(Done, ProcessSCSIWaitForCommand(job, scsi, 5000));
     EXPECT_EQ(Failed, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
     EXPECT_EQ(2, scsi.pRequest->Srb.SRB_TargStat);        // CHECK CONDITION
     EXPECT_EQ(0x03, scsi.pRequest->Srb.SenseArea[2]);     // medium error
@@ -242,6 +242,7 @@ TEST_F(AspiTest, ACommandRefusedAtIssueFailsWithTheEventSignalled)
     AlignedSectors buffer(1);
     EXPECT_EQ(Failed, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 1, 0));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 0));
+    EXPECT_FALSE(scsi.CommandPending());
     CDTableOfContents toc;
     toc.nTracks = 9;
     EXPECT_EQ(Failed, ProcessSCSICDGetTOC(job, scsi, toc));

@@ -81,7 +81,7 @@ TEST_F(PassThroughTest, ReadDeliversTheImagesBytes)
     ASSERT_TRUE(scsi.OpenCDROMDrive(0));
     AlignedSectors buffer(27);
     ASSERT_EQ(Done, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 70));  // across tracks 2 and 3
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 5000));
+    ASSERT_EQ(Done, ProcessSCSIWaitForCommand(job, scsi, 5000));
     EXPECT_EQ(Done, ProcessSCSIExecuteCommandAsyncWait(job, scsi));
     EXPECT_TRUE(buffer.Bytes() == ImageSectors("three-tracks", 70, 27));
 }
@@ -114,6 +114,7 @@ TEST_F(PassThroughTest, ARefusedOrTimedOutRequestEndsCleanly)
         ASSERT_TRUE(scsi.OpenCDROMDrive(0));
         EXPECT_EQ(Failed, ProcessSCSICDReadDASectors(job, scsi, buffer.data, 27, 0));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(scsi.CompletionEvent(), 0));
+        EXPECT_FALSE(scsi.CommandPending());
     }
     {
         LSCSI scsi;

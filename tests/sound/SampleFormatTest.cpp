@@ -8,6 +8,7 @@
 #include "sound/LSinkConvertRate.h"
 #include "sound/LoudSignals.h"
 #include "sound/RecordingSink.h"
+#include "sound/SampleBlocks.h"
 #include "sound/SampleFormat.h"
 
 namespace {
@@ -54,6 +55,51 @@ TEST(SampleFormat, NarrowingRoundsAndSaturatesAtBothEnds)
     // Every 16-bit value comes back from the pipeline unchanged.
     for (int s = -32768; s <= 32767; ++s)
         ASSERT_EQ(s, SampleTo16(SampleFrom16(static_cast<int16_t>(s))));
+}
+
+// The block conversions against the per-sample ones, over every 16-bit value,
+// the narrowing table's edges and a sweep of wide samples, at every length
+// from 0 to 17 and an unaligned start, so that the SSE2 part and the tail
+// both meet every kind of input.
+TEST(SampleFormat, BlockConversionsEqualThePerSampleOnes)
+{
+    std::vector<uint8_t> bytes;
+    for (int s = -32768; s <= 32767; ++s)
+    {
+        bytes.push_back(static_cast<uint8_t>(s));
+        bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
+    }
+    std::vector<int32_t> wide;
+    for (const NarrowCase& c : narrowCases)
+        for (int32_t d = -9; d <= 9; ++d)
+            wide.push_back(c.sample > 0 && d > INT32_MAX - c.sample   ? INT32_MAX
+                           : c.sample < 0 && d < INT32_MIN - c.sample ? INT32_MIN
+                                                                      : c.sample + d);
+    for (int64_t v = INT32_MIN; v <= INT32_MAX; v += 65521 * 17)
+        wide.push_back(static_cast<int32_t>(v));
+
+    for (int count = 0; count <= 17; ++count)
+        for (int start = 0; start + count <= static_cast<int>(wide.size()); start += 13)
+        {
+            std::vector<uint8_t> out(2 * count + 1, 0xA5);
+            SamplesTo16LE(wide.data() + start, count, out.data() + 1);  // odd address
+            for (int i = 0; i < count; ++i)
+            {
+                const int16_t expected = SampleTo16(wide[start + i]);
+                ASSERT_EQ(expected, static_cast<int16_t>(out[1 + 2 * i] | (out[2 + 2 * i] << 8)))
+                    << wide[start + i];
+            }
+        }
+
+    std::vector<int32_t> samples(65536 + 1);
+    for (int count : {0, 1, 7, 8, 9, 15, 16, 17, 65535, 65536})
+    {
+        std::fill(samples.begin(), samples.end(), 0x5A5A5A5A);
+        SamplesFrom16LE(bytes.data(), count, samples.data());
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(SampleFrom16(static_cast<int16_t>(i - 32768)), samples[i]) << i;
+        ASSERT_EQ(0x5A5A5A5A, samples[count]) << "written past the block";
+    }
 }
 
 // Each sink format a rip can write, fed full-scale CD data through the chain a

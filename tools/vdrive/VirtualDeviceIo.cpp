@@ -104,6 +104,7 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
 
     ResetEvent(overlapped->hEvent);
     overlapped->Internal = STATUS_PENDING_VALUE;
+    OVERLAPPED* previous = inFlight.count(hDevice) ? inFlight[hDevice] : nullptr;
     inFlight[hDevice] = overlapped;
     const int iCommand = ++nIssued;
     const bool dataIn = sptd && sptd->DataIn == SCSI_IOCTL_DATA_IN;
@@ -120,11 +121,14 @@ BOOL VirtualDeviceIo::Control(HANDLE hDevice, DWORD code, void* in, DWORD inSize
                              memcpy(reinterpret_cast<uint8_t*>(sptd) + sptd->SenseInfoOffset, result.sense, n);
                          }
                      }
-                     overlapped->Internal = STATUS_SUCCESS_VALUE;
+                     // Last, and ordered after the data, as a driver completes a request.
+                     __atomic_store_n(&overlapped->Internal, STATUS_SUCCESS_VALUE, __ATOMIC_RELEASE);
                      ++nCompleted;
                      SetEvent(overlapped->hEvent);
                  },
                  heldCommands.count(iCommand) != 0);
+    if (bSignalsLate && previous)
+        SetEvent(previous->hEvent);
     if (onIssue)
         onIssue(iCommand);
     SetLastError(ERROR_IO_PENDING);
@@ -139,7 +143,7 @@ BOOL VirtualDeviceIo::Cancel(HANDLE hDevice)
     auto request = inFlight.find(hDevice);
     if (bCancelIgnored || request == inFlight.end() || !queue.Abort(hDevice))
         return TRUE;
-    request->second->Internal = STATUS_CANCELLED_VALUE;
+    __atomic_store_n(&request->second->Internal, STATUS_CANCELLED_VALUE, __ATOMIC_RELEASE);
     SetEvent(request->second->hEvent);
     return TRUE;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cdrom/LDeviceIo.h"
+#include "vdrive/CommandQueue.h"
 #include "vdrive/VirtualDrive.h"
 
 class VirtualDeviceIo : public LDeviceIo
@@ -52,6 +53,10 @@ public:
     // The drive ignores cancels, as one that lost track of its requests: a
     // held command then stays in flight until it is released.
     bool bCancelIgnored = false;
+    // Each command's completion signals again, late: as the handle's next
+    // command is issued, the event of the one before is set once more while
+    // the new one is still in flight.
+    bool bSignalsLate = false;
     // The held commands run now and complete, as when the drive answers again.
     void ReleaseHeldCommands() { queue.ReleaseHeld(); }
 

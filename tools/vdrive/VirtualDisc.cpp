@@ -100,7 +100,7 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
                 error = where + "only BINARY files are served";
                 return false;
             }
-            Segment segment{ResolveBesideFile(cuePath, name), 0, leadOut, 0};
+            Segment segment{ResolveBesideFile(cuePath, name), 0, leadOut, 0, nullptr};
             long long size = FileSize(segment.path);
             if (size < 0)
             {
@@ -147,7 +147,7 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
                 // The file's sectors from this index on lie beyond the gap.
                 const int32_t nBefore = offset - segment.fileSector;
                 const Segment later{segment.path, offset, segment.firstSector + nBefore + kSessionGap,
-                                    segment.nSectors - nBefore};
+                                    segment.nSectors - nBefore, nullptr};
                 segment.nSectors = nBefore;
                 segments.push_back(later);
                 leadOut += kSessionGap;
@@ -196,29 +196,34 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
     return true;
 }
 
-bool VirtualDisc::ReadSectors(int32_t lba, int nSectors, uint8_t* out) const
+bool VirtualDisc::ReadSectors(int32_t lba, int nSectors, uint8_t* out)
 {
     if (lba < 0 || nSectors < 0 || lba + nSectors > leadOut)
         return false;
     while (nSectors > 0)
     {
         // None holds a sector of a gap between sessions.
-        const Segment* segment = nullptr;
-        for (const Segment& s : segments)
+        Segment* segment = nullptr;
+        for (Segment& s : segments)
             if (lba >= s.firstSector && lba < s.firstSector + s.nSectors)
                 segment = &s;
         if (!segment)
             return false;
         const int32_t end = segment->firstSector + segment->nSectors;
         const int nHere = static_cast<int>(lba + nSectors <= end ? nSectors : end - lba);
-        FILE* file = fopen(segment->path.c_str(), "rb");
-        if (!file)
-            return false;
+        if (!segment->file)
+        {
+            FILE* file = fopen(segment->path.c_str(), "rb");
+            if (!file)
+                return false;
+            // Whole sectors go straight into the caller's memory.
+            setvbuf(file, nullptr, _IONBF, 0);
+            segment->file.reset(file, fclose);
+        }
         const size_t nBytes = static_cast<size_t>(nHere) * kSectorSize;
         const long place = static_cast<long>(lba - segment->firstSector + segment->fileSector) * kSectorSize;
-        bool ok = fseek(file, place, SEEK_SET) == 0 && fread(out, 1, nBytes, file) == nBytes;
-        fclose(file);
-        if (!ok)
+        FILE* file = segment->file.get();
+        if (fseek(file, place, SEEK_SET) != 0 || fread(out, 1, nBytes, file) != nBytes)
             return false;
         lba += nHere;
         nSectors -= nHere;

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,8 +34,10 @@ public:
     int32_t LeadOut() const { return leadOut; }
 
     // Copies `nSectors` sectors from `lba` on into `out`; false when they are
-    // not all on the disc or a file cannot be read.
-    bool ReadSectors(int32_t lba, int nSectors, uint8_t* out) const;
+    // not all on the disc or a file cannot be read. Each file is opened at its
+    // first read and stays open with the disc: an open costs a drive far more
+    // than its read. Not for reads from two threads at once.
+    bool ReadSectors(int32_t lba, int nSectors, uint8_t* out);
 
 private:
     // Sectors of a file that lie together on the disc.
@@ -43,6 +47,7 @@ private:
         int32_t fileSector;   // the first one's place in the file
         int32_t firstSector;  // and on the disc
         int32_t nSectors;
+        std::shared_ptr<FILE> file;  // open once read, unbuffered
     };
     std::vector<Segment> segments;
     std::vector<VirtualTrack> tracks;

@@ -1,17 +1,11 @@
-// A CD drive that serves a disc image: its configuration, the SCSI commands it
-// answers (READ TOC, READ CD, START STOP UNIT) and a worker that completes
-// commands later, as a drive does. Platform-free; the ASPI manager DLL and the
-// pass-through seam of the tests are thin adapters around it.
+// A CD drive that serves a disc image: its configuration and the SCSI commands
+// it answers (READ TOC, READ CD, START STOP UNIT). Platform-free; the ASPI
+// manager DLL and the pass-through seam of the tests are thin adapters around
+// it, with the worker that completes commands later (CommandQueue.h).
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <list>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "vdrive/VirtualDisc.h"
@@ -73,42 +67,4 @@ private:
     bool bImageLoaded = false;
     bool bDiscIn = false;
     int nBusyLeft = 0;
-};
-
-// Completes commands on a worker thread, each at its due time. A command that
-// hangs stays pending until it is aborted.
-class CommandQueue
-{
-public:
-    using Completion = std::function<void(const CommandResult&)>;
-
-    CommandQueue();
-    ~CommandQueue();
-
-    // Queues a command for `drive`; `complete` runs on the worker, with the
-    // queue locked, once the command has run. The command block is copied;
-    // `data` must stay valid until completion or a successful Abort. A held
-    // command does not run until ReleaseHeld; otherwise only Abort ends it.
-    void Submit(const void* key, VirtualDrive& drive, const uint8_t* cdb, int cdbLength, uint8_t* data,
-                uint32_t dataLength, Completion complete, bool bHold = false);
-
-    // Takes the pending command with `key` out of the queue: true when there
-    // was one. After Abort returns, no completion runs for it.
-    bool Abort(const void* key);
-
-    // Held commands, and those that hung, run now (a read that hangs hangs again).
-    void ReleaseHeld();
-
-    // Commands queued that have neither completed nor been aborted.
-    int PendingCount();
-
-private:
-    struct Pending;
-    void Run();
-
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::list<std::unique_ptr<Pending>> pending;
-    bool bStopping = false;
-    std::thread worker;
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cdrom/AspiRecords.h"
+#include "vdrive/CommandQueue.h"
 #include "vdrive/VirtualDrive.h"
 
 namespace {
@@ -102,7 +103,10 @@ DWORD ExecuteCommand(Manager& m, SRB_ExecSCSICmd* srb)
                                                                                  : sizeof(srb->SenseArea);
                            memcpy(srb->SenseArea, result.sense, n < SENSE_SIZE ? n : SENSE_SIZE);
                        }
-                       srb->SRB_Status = result.status == SCSI_STATUS_GOOD ? SS_COMP : SS_ERR;
+                       // Last, and ordered after the data: a caller may poll the status
+                       // rather than wait for the event.
+                       __atomic_store_n(&srb->SRB_Status, result.status == SCSI_STATUS_GOOD ? SS_COMP : SS_ERR,
+                                        __ATOMIC_RELEASE);
                        if ((srb->SRB_Flags & SRB_EVENT_NOTIFY) && srb->SRB_PostProc)
                            SetEvent(static_cast<HANDLE>(srb->SRB_PostProc));
                    });
@@ -151,7 +155,7 @@ __declspec(dllexport) DWORD __cdecl SendASPI32Command(void* request)
         auto* target = static_cast<SRB_ExecSCSICmd*>(abort->SRB_ToAbort);
         if (m.queue.Abort(target))
         {
-            target->SRB_Status = SS_ABORTED;
+            __atomic_store_n(&target->SRB_Status, SS_ABORTED, __ATOMIC_RELEASE);
             if ((target->SRB_Flags & SRB_EVENT_NOTIFY) && target->SRB_PostProc)
                 SetEvent(static_cast<HANDLE>(target->SRB_PostProc));
         }
