@@ -511,6 +511,8 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
 
     HWND list = GetDlgItem(hWnd, IDC_TRACKS);
     bFillingList = true;
+    // Drawn once when filled, not once per row.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
     {
@@ -547,6 +549,8 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
         SetRowChecked(i, !CDDBInfo.Tracks[i].bData && (bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]));
     bFillingList = false;
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     EnableControls();
 }
 

@@ -246,15 +246,18 @@ double UnixSeconds()
     return static_cast<double>(ticks - UNIX_EPOCH_TICKS) / 1e7;
 }
 
-// Ready: the window exists, takes input (no job is running) and lists tracks.
+// Ready: the window is shown, takes input (no job is running) and lists tracks.
 bool IsReady(HWND window)
 {
-    return window && IsWindowEnabled(window)
+    return window && IsWindowVisible(window) && IsWindowEnabled(window)
            && SendMessageA(GetDlgItem(window, TRACK_LIST_ID), LVM_GETITEMCOUNT, 0, 0) > 0;
 }
 
 bool WaitReady(int seconds)
 {
+    // Tells the benchmark that the waiting has begun: the program it then
+    // starts does not share the machine with this one's start.
+    printf("corvane-remote: waiting for the main window\n");
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < static_cast<DWORD>(seconds) * 1000)
     {
