@@ -108,7 +108,9 @@ protected:
     static HWND WaitForEditor(WindowJob& job, std::string (&texts)[2])
     {
         HWND editor = nullptr;
-        WaitFor([&] { return (editor = FindWindowA(FAKE_TESSARO_CLASS, nullptr)) != nullptr; }, 20000);
+        // The window exists a moment before the editor shows it.
+        WaitFor([&] { return (editor = FindWindowA(FAKE_TESSARO_CLASS, nullptr)) != nullptr && IsWindowVisible(editor); },
+                20000);
         WaitFor([&] {
             HWND window = job.hWnd;
             texts[0] = window ? ControlText(window, IDC_PROGRESS_LINE0) : "";
