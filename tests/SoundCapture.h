@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FileBytes.h"
+#include "WindowsPath.h"
 
 // The capture file as this Windows program sees it: the Unix path on drive Z:.
 inline std::string SoundCapturePath()
@@ -20,11 +21,7 @@ inline std::string SoundCapturePath()
     const char* unixPath = getenv("CORVANE_SOUND_CAPTURE");
     if (!unixPath || unixPath[0] != '/')
         return "";
-    std::string path = std::string("Z:") + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return WindowsPath(unixPath);
 }
 
 inline std::vector<int16_t> SoundCaptureSamples()

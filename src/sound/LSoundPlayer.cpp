@@ -5,6 +5,7 @@
 
 #include "sound/LSRCPeakLimit.h"
 #include "sound/LSoundTime.h"
+#include "sound/SampleBlocks.h"
 
 namespace {
 
@@ -230,9 +231,9 @@ bool LSoundPlayer::Refill(LSoundPlayerWaveHeader& buffer)
         const int frames = std::min(available, nBlock);
         const int samples = frames * nChannels;
         lssSource->Read(pConversion, frames);
-        auto* data = reinterpret_cast<int16_t*>(header.lpData);
-        for (int i = 0; i < samples; ++i)
-            data[i] = SampleTo16(pConversion[i]);
+        // The device takes the machine's 16-bit samples, which on x86 are little-endian.
+        SamplesTo16LE(pConversion, samples, reinterpret_cast<uint8_t*>(header.lpData));
+        const auto* data = reinterpret_cast<const int16_t*>(header.lpData);
         header.dwBufferLength = static_cast<DWORD>(samples) * 2;
         header.dwUser = static_cast<DWORD_PTR>(position + frames);
         header.dwFlags &= ~(WHDR_DONE | WHDR_BEGINLOOP | WHDR_ENDLOOP);

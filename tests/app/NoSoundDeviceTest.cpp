@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "MainDialogFixture.h"
+#include "sound/BufferSource.h"
 #include "ui/MessageBoxCapture.h"
 #include "sound/LSoundPlayer.h"
 
@@ -50,21 +51,9 @@ TEST(NoSoundDevice, StartIsRefusedAndNothingIsTold)
     } receiver;
     LSoundPlayer player;
     player.SetNotifyTarget(&receiver, 0);
-    struct Tone : LSoundSourceBase
-    {
-        Tone() : LSoundSourceBase(44100, 2, SAMPLE_PEAK_16BIT) {}
-        void Read(int32_t* buffer, int frames) override
-        {
-            for (int i = 0; i < frames * 2; ++i)
-                buffer[i] = 1600;
-            position += frames;
-        }
-        int GetPosition() override { return position; }
-        int GetEndSample() override { return 44100; }
-        int position = 0;
-    };
     EXPECT_EQ(0u, waveOutGetNumDevs());
-    EXPECT_FALSE(player.Start(LSoundSourcePtr(new Tone())));
+    const std::vector<int32_t> tone(44100 * 2, 1600);
+    EXPECT_FALSE(player.Start(LSoundSourcePtr(new BufferSource(44100, 2, SAMPLE_PEAK_16BIT, tone))));
     EXPECT_FALSE(player.IsPlaying());
     EXPECT_EQ(0, receiver.nCalls);
 }

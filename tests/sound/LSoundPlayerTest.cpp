@@ -4,38 +4,16 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "SoundCapture.h"
 #include "WaitFor.h"
+#include "sound/BufferSource.h"
 #include "sound/LSRCPeakLimit.h"
 #include "sound/LSoundPlayer.h"
 
 namespace {
-
-// Frames from memory, zeros after them; its position stops at the end.
-class MemorySource : public LSoundSourceBase
-{
-public:
-    MemorySource(int32_t rate, uint8_t channels, int32_t peak, std::vector<int32_t> data)
-        : LSoundSourceBase(rate, channels, peak), data(std::move(data))
-    {
-    }
-    void Read(int32_t* buffer, int frames) override
-    {
-        const int n = std::max(0, std::min(frames, GetEndSample() - position));
-        memcpy(buffer, data.data() + static_cast<size_t>(position) * nChannels, n * nChannels * sizeof(int32_t));
-        std::fill(buffer + n * nChannels, buffer + frames * nChannels, 0);
-        position += n;
-    }
-    int GetPosition() override { return position; }
-    int GetEndSample() override { return static_cast<int>(data.size()) / nChannels; }
-
-    std::vector<int32_t> data;
-    int position = 0;
-};
 
 // Noise over the whole 16-bit range, in the pipeline's scale.
 std::vector<int32_t> Noise(int frames, int channels, unsigned seed)
@@ -126,7 +104,7 @@ TEST_F(LSoundPlayerTest, WhatPlaysReachesTheDeviceBitForBit)
         RemoveSoundCapture();
         receiver = Receiver();
         const std::vector<int32_t> data = Noise(c.frames, c.channels, c.rate);
-        ASSERT_TRUE(player.Start(LSoundSourcePtr(new MemorySource(c.rate, c.channels, SAMPLE_PEAK_16BIT, data))));
+        ASSERT_TRUE(player.Start(LSoundSourcePtr(new BufferSource(c.rate, c.channels, SAMPLE_PEAK_16BIT, data))));
         EXPECT_TRUE(player.IsPlaying());
         EXPECT_EQ(1, receiver.nPlays);
         ASSERT_TRUE(WaitForStop());
@@ -151,7 +129,7 @@ TEST_F(LSoundPlayerTest, ABufferAndAHalfIsTwoBuffersThenTheStop)
     std::vector<int32_t> data(frames);
     for (int i = 0; i < frames; ++i)
         data[i] = SampleFrom16(i < 2205 ? 16384 : -32768);
-    ASSERT_TRUE(player.Start(LSoundSourcePtr(new MemorySource(22050, 1, SAMPLE_PEAK_16BIT, data))));
+    ASSERT_TRUE(player.Start(LSoundSourcePtr(new BufferSource(22050, 1, SAMPLE_PEAK_16BIT, data))));
     ASSERT_TRUE(WaitForStop());
     EXPECT_TRUE(CaptureIs(As16(data)));
     EXPECT_EQ(1, receiver.nStops);
@@ -178,7 +156,7 @@ TEST_F(LSoundPlayerTest, TheLimiterStandsInFrontOfSourcesThatCanExceedSixteenBit
     for (int i = 0; i < frames * 2; ++i)
         loud[i] = (i / 2) % 100 < 50 ? 1000000 : -1000000;
     const auto limited = [frames](const std::vector<int32_t>& data) {
-        LSRCPeakLimit limiter(SAMPLE_PEAK_16BIT, LSoundSourcePtr(new MemorySource(44100, 2, 4 * SAMPLE_PEAK_16BIT, data)));
+        LSRCPeakLimit limiter(SAMPLE_PEAK_16BIT, LSoundSourcePtr(new BufferSource(44100, 2, 4 * SAMPLE_PEAK_16BIT, data)));
         std::vector<int32_t> out(data.size());
         limiter.Read(out.data(), frames);
         return out;
@@ -203,7 +181,7 @@ TEST_F(LSoundPlayerTest, TheLimiterStandsInFrontOfSourcesThatCanExceedSixteenBit
         SCOPED_TRACE(c.peak);
         RemoveSoundCapture();
         receiver = Receiver();
-        ASSERT_TRUE(player.Start(LSoundSourcePtr(new MemorySource(44100, 2, c.peak, c.data))));
+        ASSERT_TRUE(player.Start(LSoundSourcePtr(new BufferSource(44100, 2, c.peak, c.data))));
         ASSERT_TRUE(WaitForStop());
         EXPECT_TRUE(CaptureIs(As16(c.played)));
     }
@@ -217,7 +195,7 @@ TEST_F(LSoundPlayerTest, StopEndsPlaybackOnceAndAClosedPlayerTellsNothing)
     EXPECT_TRUE(receiver.positions.empty());
 
     const std::vector<int32_t> data = Noise(44100 * 20, 2, 5);
-    ASSERT_TRUE(player.Start(LSoundSourcePtr(new MemorySource(44100, 2, SAMPLE_PEAK_16BIT, data))));
+    ASSERT_TRUE(player.Start(LSoundSourcePtr(new BufferSource(44100, 2, SAMPLE_PEAK_16BIT, data))));
     ASSERT_TRUE(WaitFor([&] {
         Pump();
         return receiver.levels.size() >= 3;
@@ -242,7 +220,7 @@ TEST_F(LSoundPlayerTest, StopEndsPlaybackOnceAndAClosedPlayerTellsNothing)
 TEST_F(LSoundPlayerTest, APlayerWhoseDeviceStallsStopsItself)
 {
     const std::vector<int32_t> data = Noise(44100 * 30, 2, 9);
-    ASSERT_TRUE(player.Start(LSoundSourcePtr(new MemorySource(44100, 2, SAMPLE_PEAK_16BIT, data))));
+    ASSERT_TRUE(player.Start(LSoundSourcePtr(new BufferSource(44100, 2, SAMPLE_PEAK_16BIT, data))));
     ASSERT_TRUE(WaitFor([&] {
         Pump();
         return !receiver.levels.empty();
