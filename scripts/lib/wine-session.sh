@@ -5,8 +5,24 @@
 wine_session_started_server=
 wine_session_xvfb_pid=
 
+# Whether this machine can run Wine's 32-bit programs at all: some kernels
+# run 64-bit user code only (IA-32 emulation off), and then every 32-bit
+# program, Wine's loader included, fails with "Exec format error" (126). A
+# missing loader (127) is a missing package, which the caller must not take
+# for this.
+wine_machine_runs_32bit() {
+  local rc=0
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 || rc=$?
+  [ "$rc" -ne 126 ]
+}
+
 wine_session_start() {  # BUILD_DIR
   local build root
+  if ! wine_machine_runs_32bit; then
+    echo "wine-session: this machine runs 64-bit programs only (its kernel's IA-32 emulation is off):" \
+      "Wine's 32-bit loader cannot start here" >&2
+    return 1
+  fi
   build=$(readlink -f "$1")
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
   export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
