@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "app/MainDialog.h"
+#include "components/SoundEditor.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
-#include "jobs/SoundEditor.h"
 
 void MainDialog::CmEdit()
 {

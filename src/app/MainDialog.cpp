@@ -7,20 +7,23 @@
 #include <initializer_list>
 #include <memory>
 
+#include "app/ComboHistory.h"
 #include "app/LSettingsDlg.h"
 #include "app/RipNames.h"
-#include "app/SettingsStore.h"
 #include "cddb/CDDBLookup.h"
 #include "cdrom/CDCommands.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "cdrom/LDeviceIo.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
-#include "jobs/WebPage.h"
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
+#include "settings/ProgramFolders.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
 #include "sound/LProcessSinkToSource.h"
 #include "ui/LToolBar.h"
+#include "ui/WebPage.h"
 
 namespace {
 
@@ -180,13 +183,13 @@ void MainDialog::InitDialog()
     AddTools(hToolTip, CONTROL_TIPS, sizeof(CONTROL_TIPS) / sizeof(CONTROL_TIPS[0]));
 
     HWND folderBox = GetDlgItem(hWnd, IDC_OUTPUT_FOLDER);
-    LoadComboHistory(folderBox, "OutputFolder");
+    LoadComboHistory(folderBox, OUTPUT_FOLDER_LIST);
     if (GetWindowTextLengthA(folderBox) == 0)
     {
         char defaultFolder[TEXT_BUFFER_SIZE];
         char folder[TEXT_BUFFER_SIZE];
         GetDataFolder("Output", defaultFolder);
-        ReadSettingString("Settings", defaultFolder, "OutputFolder", folder);
+        ReadSettingString(SETTINGS_SECTION, defaultFolder, "OutputFolder", folder);
         SetWindowTextA(folderBox, folder);
     }
 
@@ -209,7 +212,7 @@ void MainDialog::CmHelp()
 
 void MainDialog::EnableControls()
 {
-    const bool bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     for (int id : {IDC_LABEL_ARTIST, IDC_LABEL_ALBUM, IDC_ARTIST, IDC_ALBUM})
         EnableControl(id, bUseCDDB);
 
@@ -498,8 +501,8 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     // one drive's sectors into another disc's names.
     auto loaded = std::make_unique<LCDDBInfo>();
     loaded->iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
-    loaded->bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
-    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
+    loaded->bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
+    ReadSettingString(SETTINGS_SECTION, CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
     job.pJobData = loaded.get();
     if (!job.Run(hWnd))
@@ -647,11 +650,11 @@ void MainDialog::LayoutControls()
 
 void MainDialog::WindowSizeSettingsRestore()
 {
-    int x = ReadSettingInt("MainDialog", "X", 160);
-    int y = ReadSettingInt("MainDialog", "Y", 80);
-    int width = ReadSettingInt("MainDialog", "Width", 560);
-    int height = ReadSettingInt("MainDialog", "Height", 500);
-    if (ReadSettingBool("MainDialog", "Maximized", false))
+    int x = ReadSettingInt(MAIN_DIALOG_SECTION, "X", 160);
+    int y = ReadSettingInt(MAIN_DIALOG_SECTION, "Y", 80);
+    int width = ReadSettingInt(MAIN_DIALOG_SECTION, "Width", 560);
+    int height = ReadSettingInt(MAIN_DIALOG_SECTION, "Height", 500);
+    if (ReadSettingBool(MAIN_DIALOG_SECTION, "Maximized", false))
     {
         WINDOWPLACEMENT placement = {};
         placement.length = sizeof(placement);
@@ -679,22 +682,22 @@ void MainDialog::WindowSizeSettingsStore()
 {
     if (IsZoomed(hWnd))
     {
-        WriteSettingBool("MainDialog", "Maximized", true);
+        WriteSettingBool(MAIN_DIALOG_SECTION, "Maximized", true);
         return;
     }
     if (IsIconic(hWnd))
         return;
-    WriteSettingBool("MainDialog", "Maximized", false);
+    WriteSettingBool(MAIN_DIALOG_SECTION, "Maximized", false);
     RECT window;
     RECT desktop;
     GetWindowRect(hWnd, &window);
     GetWindowRect(GetDesktopWindow(), &desktop);
     if (window.right > desktop.right)
         window.right = desktop.right;
-    WriteSettingInt("MainDialog", "X", window.left);
-    WriteSettingInt("MainDialog", "Y", window.top);
-    WriteSettingInt("MainDialog", "Width", window.right - window.left);
-    WriteSettingInt("MainDialog", "Height", window.bottom - window.top);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "X", window.left);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "Y", window.top);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "Width", window.right - window.left);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "Height", window.bottom - window.top);
 }
 
 bool MainDialog::IsRowChecked(int row) const
@@ -739,10 +742,10 @@ void MainDialog::GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 
 void MainDialog::CmSettings()
 {
-    const bool bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     LSettingsDlg settings;
     settings.DoModal(MAKEINTRESOURCEA(IDD_SETTINGS), hWnd);
-    if (ReadSettingBool("Settings", "UseCDDB", true) != bUseCDDB)
+    if (ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) != bUseCDDB)
         CDDriveChanged(false);
 }
 

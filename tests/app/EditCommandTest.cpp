@@ -13,9 +13,9 @@
 #include "FileBytes.h"
 #include "app/MainDialogFixture.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "components/SoundEditor.h"
 #include "files/LFile.h"
-#include "jobs/SoundEditor.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "ui/MessageBoxCapture.h"
 #include "WaitFor.h"
 

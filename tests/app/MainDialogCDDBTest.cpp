@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/MainDialogFixture.h"
-#include "app/SettingsStore.h"
 #include "cddb/LocalCDDBServer.h"
 #include "files/LFile.h"
+#include "settings/SettingsStore.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {

@@ -16,13 +16,13 @@
 #include "FileBytes.h"
 #include "Mp3Encoder.h"
 #include "app/MainDialogFixture.h"
+#include "cdrom/VirtualDiscFiles.h"
 #include "files/LFile.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "soundfile/CodecRecords.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/StallingCodec.h"
 #include "soundfile/WaveFormatFile.h"
-#include "cdrom/VirtualDiscFiles.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {
@@ -134,8 +134,9 @@ protected:
 
     static std::string FormatFile()
     {
+        // The folder start-up creates; these tests bring no start-up of their own.
         char formatFile[TEXT_BUFFER_SIZE];
-        GetInstallProgramFilesPath(formatFile);
+        CreateInstallFolder(formatFile);
         LFile::FilePathCat(formatFile, "WavCodec.wff");
         return formatFile;
     }

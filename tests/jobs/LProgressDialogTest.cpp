@@ -11,6 +11,7 @@
 
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
+#include "jobs/ChildProcess.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
 #include "ui/MessageBoxCapture.h"

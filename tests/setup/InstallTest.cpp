@@ -14,7 +14,7 @@
 
 #include "RegistryValues.h"
 #include "cdrom/VirtualDiscFiles.h"
-#include "download/LocalFtpServer.h"
+#include "components/LocalFtpServer.h"
 #include "WaitFor.h"
 #include "setup/SetupFiles.h"
 

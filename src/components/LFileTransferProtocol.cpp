@@ -1,0 +1,223 @@
+#include "components/LFileTransferProtocol.h"
+
+#include "components/ComponentServers.h"
+#include "files/TextBuffer.h"
+
+namespace {
+
+// Shared by every instance, loaded once.
+HMODULE hlibWinInet = nullptr;
+
+constexpr const char* USER_AGENT = "LLIBFTP";
+constexpr const char* COMPONENTS_FOLDER = "components";
+constexpr DWORD READ_BLOCK = 256;
+// InternetGetConnectedState's flag for a machine set to work offline.
+constexpr DWORD CONNECTION_OFFLINE = 0x20;
+// InternetAutodial: force online, unattended.
+constexpr DWORD AUTODIAL_FLAGS = 3;
+
+using InternetOpenFn = HINTERNET(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
+using InternetConnectFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD,
+                                             DWORD_PTR);
+using InternetCloseHandleFn = BOOL(WINAPI*)(HINTERNET);
+using InternetGetConnectedStateFn = BOOL(WINAPI*)(LPDWORD, DWORD);
+using InternetAutodialFn = BOOL(WINAPI*)(DWORD, HWND);
+using InternetAutodialHangupFn = BOOL(WINAPI*)(DWORD);
+using FtpSetCurrentDirectoryFn = BOOL(WINAPI*)(HINTERNET, LPCSTR);
+using FtpFindFirstFileFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPWIN32_FIND_DATAA, DWORD, DWORD_PTR);
+using FtpOpenFileFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, DWORD, DWORD, DWORD_PTR);
+using InternetReadFileFn = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
+
+template <typename Function>
+Function LookUp(const char* name)
+{
+    // Through the generic function type, which any function pointer converts to.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(LFileTransferProtocol::GetFunction(name)));
+}
+
+void CloseInternetHandle(HINTERNET handle)
+{
+    if (auto close = LookUp<InternetCloseHandleFn>("InternetCloseHandle"))
+        close(handle);
+}
+
+// The listed size of `szRemoteName`; 0 when it is not listed or the listing
+// cannot be asked for.
+DWORD ListedSize(HINTERNET hService, const char* szRemoteName)
+{
+    auto findFirst = LookUp<FtpFindFirstFileFn>("FtpFindFirstFileA");
+    if (!findFirst)
+        return 0;
+    WIN32_FIND_DATAA found = {};
+    HINTERNET hFind = findFirst(hService, szRemoteName, &found, INTERNET_FLAG_RELOAD, 0);
+    if (!hFind)
+        return 0;
+    CloseInternetHandle(hFind);
+    return found.nFileSizeLow;
+}
+
+} // namespace
+
+LFileTransferProtocol::~LFileTransferProtocol()
+{
+    Disconnect();
+}
+
+FARPROC LFileTransferProtocol::GetFunction(const char* name)
+{
+    if (!hlibWinInet)
+        hlibWinInet = LoadLibraryA("WinINet.DLL");
+    return hlibWinInet ? GetProcAddress(hlibWinInet, name) : nullptr;
+}
+
+bool LFileTransferProtocol::Connect()
+{
+    if (hInternet)
+        return true;
+    auto open = LookUp<InternetOpenFn>("InternetOpenA");
+    if (!open)
+        return false;
+    hInternet = open(USER_AGENT, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (!hInternet)
+        return false;
+    bAutodialled = false;
+
+    auto connectedState = LookUp<InternetGetConnectedStateFn>("InternetGetConnectedState");
+    if (!connectedState)
+        return true;
+    DWORD flags = 0;
+    if (connectedState(&flags, 0) && !(flags & CONNECTION_OFFLINE))
+        return true;
+    if (auto autodial = LookUp<InternetAutodialFn>("InternetAutodial"))
+    {
+        autodial(AUTODIAL_FLAGS, GetDesktopWindow());
+        // Hung up on Disconnect even when the dial reported a failure: a line
+        // may be open all the same.
+        bAutodialled = true;
+    }
+    return true;
+}
+
+void LFileTransferProtocol::Disconnect()
+{
+    if (!hInternet)
+        return;
+    CloseService();
+    CloseInternetHandle(hInternet);
+    hInternet = nullptr;
+    if (bAutodialled)
+    {
+        if (auto hangUp = LookUp<InternetAutodialHangupFn>("InternetAutodialHangup"))
+            hangUp(0);
+        bAutodialled = false;
+    }
+}
+
+bool LFileTransferProtocol::LogOnServer(const char* server)
+{
+    if (!hInternet && !Connect())
+        return false;
+    CloseService();
+    char host[TEXT_BUFFER_SIZE];
+    INTERNET_PORT port = FTP_PORT;
+    auto connect = LookUp<InternetConnectFn>("InternetConnectA");
+    if (!connect || !SplitServerAddress(server, FTP_PORT, host, port))
+        return false;
+    hService = connect(hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
+    return hService != nullptr;
+}
+
+bool LFileTransferProtocol::SetCurrentDirectory(const char* path)
+{
+    if (path[0] == '\0')
+        return true;
+    if (!hService)
+        return false;
+    auto setDirectory = LookUp<FtpSetCurrentDirectoryFn>("FtpSetCurrentDirectoryA");
+    return setDirectory && setDirectory(hService, path);
+}
+
+void LFileTransferProtocol::CloseService()
+{
+    if (!hService)
+        return;
+    CloseInternetHandle(hService);
+    hService = nullptr;
+}
+
+ProcessResult ProcessFtpDownload(LJobControl& job, const char* szRemoteName, LFileTransferProtocol& ftp,
+                                 const char* szLocalPath)
+{
+    char text[TEXT_BUFFER_SIZE];
+    FormatText(text, sizeof(text), "Downloading %s", szRemoteName);
+    job.SetText(0, text);
+    job.SetText(1, "Please wait...");
+    if (!ftp.hService)
+        return Failed;
+    auto readFile = LookUp<InternetReadFileFn>("InternetReadFile");
+    auto openFile = LookUp<FtpOpenFileFn>("FtpOpenFileA");
+    if (!readFile || !LookUp<InternetCloseHandleFn>("InternetCloseHandle") || !openFile)
+        return Failed;
+    job.SetProgress(0.05);
+
+    // The bar runs from 10 % to 100 % over the file; a file listed without
+    // a size fills it with its first block.
+    const DWORD nListed = ListedSize(ftp.hService, szRemoteName);
+    double position = 0.1;
+    const double step = 0.9 * READ_BLOCK / (nListed ? nListed : 1);
+
+    HINTERNET hRemote =
+        openFile(ftp.hService, szRemoteName, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
+    if (!hRemote)
+        return Failed;
+    ProcessResult result = Failed;
+    HANDLE hLocal =
+        CreateFileA(szLocalPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hLocal != INVALID_HANDLE_VALUE)
+    {
+        DWORD nTotal = 0;
+        for (;;)
+        {
+            if (job.IsStopped())
+            {
+                result = Stopped;
+                break;
+            }
+            job.SetProgress(position);
+            position += step;
+            BYTE block[READ_BLOCK];
+            DWORD nRead = 0;
+            if (!readFile(hRemote, block, sizeof(block), &nRead))
+                break;
+            if (nRead == 0)
+            {
+                // A transfer that ends short of the listed size, or runs past
+                // it, delivered some other file than the one listed.
+                if (nListed == 0 || nTotal == nListed)
+                    result = Done;
+                break;
+            }
+            DWORD nWritten = 0;
+            if (!WriteFile(hLocal, block, nRead, &nWritten, nullptr) || nWritten != nRead)
+                break;
+            nTotal += nRead;
+        }
+        CloseHandle(hLocal);
+    }
+    CloseInternetHandle(hRemote);
+    // Nothing half-downloaded stays behind, to be run as a setup later.
+    if (hLocal != INVALID_HANDLE_VALUE && result != Done)
+        DeleteFileA(szLocalPath);
+    return result;
+}
+
+ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
+                                       const char* szLocalPath)
+{
+    LFileTransferProtocol ftp;
+    ProcessResult result = Failed;
+    if (ftp.LogOnServer(szServer) && ftp.SetCurrentDirectory(COMPONENTS_FOLDER))
+        result = ProcessFtpDownload(job, szRemoteName, ftp, szLocalPath);
+    ftp.Disconnect();
+    return result;
+}
