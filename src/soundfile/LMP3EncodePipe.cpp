@@ -1,6 +1,7 @@
 #include "soundfile/LMP3EncodePipe.h"
 
 #include "settings/SettingsStore.h"
+#include "sound/SampleBlocks.h"
 #include "sound/SampleFormat.h"
 
 namespace {
@@ -36,7 +37,7 @@ LCountedPtr<LMP3EncodePipe> LMP3EncodePipe::OpenMp3Sink(const Mp3EncoderSettings
 
 LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels,
                                int32_t rate, const Mp3Tags* tags)
-    : LSoundSinkBase(rate, channels), pBuffer(new int16_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels])
+    : LSoundSinkBase(rate, channels), pBuffer(new uint8_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels * 2])
 {
     szCommandLine[0] = '\0';
     // No channels: the base has flagged the sink, and no encoder may start.
@@ -91,11 +92,10 @@ void LMP3EncodePipe::Write(const int32_t* frames, int count)
 {
     nWritten += count;
     const int nSamples = count * nChannels;
-    for (int i = 0; i < nSamples; ++i)
-        pBuffer[i] = SampleTo16(frames[i]);
+    SamplesTo16LE(frames, nSamples, pBuffer);
     // An encoder that has gone cannot take the rest: the track is lost.
     DWORD written = 0;
-    const DWORD size = static_cast<DWORD>(nSamples) * sizeof(int16_t);
+    const DWORD size = static_cast<DWORD>(nSamples) * 2;
     if (!hInput || !WriteFile(hInput, pBuffer, size, &written, nullptr) || written != size)
         bError = 1;
 }

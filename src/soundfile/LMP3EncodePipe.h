@@ -52,5 +52,5 @@ private:
 
     ChildProcess encoder;
     HANDLE hInput = nullptr;
-    int16_t* pBuffer;
+    uint8_t* pBuffer;  // 16-bit little-endian samples, as the encoder reads them
 };
