@@ -5,9 +5,6 @@
 
 namespace {
 
-// Shared by every instance, loaded once.
-HMODULE hlibWinInet = nullptr;
-
 constexpr const char* USER_AGENT = "LLIBFTP";
 constexpr const char* COMPONENTS_FOLDER = "components";
 constexpr DWORD READ_BLOCK = 256;
@@ -16,36 +13,11 @@ constexpr DWORD CONNECTION_OFFLINE = 0x20;
 // InternetAutodial: force online, unattended.
 constexpr DWORD AUTODIAL_FLAGS = 3;
 
-using InternetOpenFn = HINTERNET(WINAPI*)(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD);
-using InternetConnectFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, INTERNET_PORT, LPCSTR, LPCSTR, DWORD, DWORD,
-                                             DWORD_PTR);
-using InternetCloseHandleFn = BOOL(WINAPI*)(HINTERNET);
-using InternetGetConnectedStateFn = BOOL(WINAPI*)(LPDWORD, DWORD);
-using InternetAutodialFn = BOOL(WINAPI*)(DWORD, HWND);
-using InternetAutodialHangupFn = BOOL(WINAPI*)(DWORD);
-using FtpSetCurrentDirectoryFn = BOOL(WINAPI*)(HINTERNET, LPCSTR);
-using FtpFindFirstFileFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, LPWIN32_FIND_DATAA, DWORD, DWORD_PTR);
-using FtpOpenFileFn = HINTERNET(WINAPI*)(HINTERNET, LPCSTR, DWORD, DWORD, DWORD_PTR);
-using InternetReadFileFn = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
-
-template <typename Function>
-Function LookUp(const char* name)
-{
-    // Through the generic function type, which any function pointer converts to.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(LFileTransferProtocol::GetFunction(name)));
-}
-
-void CloseInternetHandle(HINTERNET handle)
-{
-    if (auto close = LookUp<InternetCloseHandleFn>("InternetCloseHandle"))
-        close(handle);
-}
-
 // The listed size of `szRemoteName`; 0 when it is not listed or the listing
 // cannot be asked for.
 DWORD ListedSize(HINTERNET hService, const char* szRemoteName)
 {
-    auto findFirst = LookUp<FtpFindFirstFileFn>("FtpFindFirstFileA");
+    auto findFirst = WinInet().FtpFindFirstFileA;
     if (!findFirst)
         return 0;
     WIN32_FIND_DATAA found = {};
@@ -63,18 +35,11 @@ LFileTransferProtocol::~LFileTransferProtocol()
     Disconnect();
 }
 
-FARPROC LFileTransferProtocol::GetFunction(const char* name)
-{
-    if (!hlibWinInet)
-        hlibWinInet = LoadLibraryA("WinINet.DLL");
-    return hlibWinInet ? GetProcAddress(hlibWinInet, name) : nullptr;
-}
-
 bool LFileTransferProtocol::Connect()
 {
     if (hInternet)
         return true;
-    auto open = LookUp<InternetOpenFn>("InternetOpenA");
+    auto open = WinInet().InternetOpenA;
     if (!open)
         return false;
     hInternet = open(USER_AGENT, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
@@ -82,13 +47,13 @@ bool LFileTransferProtocol::Connect()
         return false;
     bAutodialled = false;
 
-    auto connectedState = LookUp<InternetGetConnectedStateFn>("InternetGetConnectedState");
+    auto connectedState = WinInet().InternetGetConnectedState;
     if (!connectedState)
         return true;
     DWORD flags = 0;
     if (connectedState(&flags, 0) && !(flags & CONNECTION_OFFLINE))
         return true;
-    if (auto autodial = LookUp<InternetAutodialFn>("InternetAutodial"))
+    if (auto autodial = WinInet().InternetAutodial)
     {
         autodial(AUTODIAL_FLAGS, GetDesktopWindow());
         // Hung up on Disconnect even when the dial reported a failure: a line
@@ -107,7 +72,7 @@ void LFileTransferProtocol::Disconnect()
     hInternet = nullptr;
     if (bAutodialled)
     {
-        if (auto hangUp = LookUp<InternetAutodialHangupFn>("InternetAutodialHangup"))
+        if (auto hangUp = WinInet().InternetAutodialHangup)
             hangUp(0);
         bAutodialled = false;
     }
@@ -120,7 +85,7 @@ bool LFileTransferProtocol::LogOnServer(const char* server)
     CloseService();
     char host[TEXT_BUFFER_SIZE];
     INTERNET_PORT port = FTP_PORT;
-    auto connect = LookUp<InternetConnectFn>("InternetConnectA");
+    auto connect = WinInet().InternetConnectA;
     if (!connect || !SplitServerAddress(server, FTP_PORT, host, port))
         return false;
     hService = connect(hInternet, host, port, nullptr, nullptr, INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
@@ -133,7 +98,7 @@ bool LFileTransferProtocol::SetCurrentDirectory(const char* path)
         return true;
     if (!hService)
         return false;
-    auto setDirectory = LookUp<FtpSetCurrentDirectoryFn>("FtpSetCurrentDirectoryA");
+    auto setDirectory = WinInet().FtpSetCurrentDirectoryA;
     return setDirectory && setDirectory(hService, path);
 }
 
@@ -145,29 +110,25 @@ void LFileTransferProtocol::CloseService()
     hService = nullptr;
 }
 
-ProcessResult ProcessFtpDownload(LJobControl& job, const char* szRemoteName, LFileTransferProtocol& ftp,
-                                 const char* szLocalPath)
+ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRemoteName, const char* szLocalPath)
 {
     char text[TEXT_BUFFER_SIZE];
     FormatText(text, sizeof(text), "Downloading %s", szRemoteName);
     job.SetText(0, text);
     job.SetText(1, "Please wait...");
-    if (!ftp.hService)
+    if (!hService)
         return Failed;
-    auto readFile = LookUp<InternetReadFileFn>("InternetReadFile");
-    auto openFile = LookUp<FtpOpenFileFn>("FtpOpenFileA");
-    if (!readFile || !LookUp<InternetCloseHandleFn>("InternetCloseHandle") || !openFile)
+    auto readFile = WinInet().InternetReadFile;
+    auto openFile = WinInet().FtpOpenFileA;
+    if (!readFile || !WinInet().InternetCloseHandle || !openFile)
         return Failed;
     job.SetProgress(0.05);
 
-    // The bar runs from 10 % to 100 % over the file; a file listed without
-    // a size fills it with its first block.
-    const DWORD nListed = ListedSize(ftp.hService, szRemoteName);
-    double position = 0.1;
-    const double step = 0.9 * READ_BLOCK / (nListed ? nListed : 1);
+    // The bar runs from 10 % to 100 % over the file.
+    const DWORD nListed = ListedSize(hService, szRemoteName);
 
     HINTERNET hRemote =
-        openFile(ftp.hService, szRemoteName, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
+        openFile(hService, szRemoteName, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
     if (!hRemote)
         return Failed;
     ProcessResult result = Failed;
@@ -183,8 +144,10 @@ ProcessResult ProcessFtpDownload(LJobControl& job, const char* szRemoteName, LFi
                 result = Stopped;
                 break;
             }
-            job.SetProgress(position);
-            position += step;
+            // The bar follows the bytes received; without a listed size the
+            // first block fills it.
+            const double received = nListed ? static_cast<double>(nTotal) / nListed : (nTotal > 0 ? 1.0 : 0.0);
+            job.SetProgress(0.1 + 0.9 * received);
             BYTE block[READ_BLOCK];
             DWORD nRead = 0;
             if (!readFile(hRemote, block, sizeof(block), &nRead))
@@ -217,7 +180,7 @@ ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteNam
     LFileTransferProtocol ftp;
     ProcessResult result = Failed;
     if (ftp.LogOnServer(szServer) && ftp.SetCurrentDirectory(COMPONENTS_FOLDER))
-        result = ProcessFtpDownload(job, szRemoteName, ftp, szLocalPath);
+        result = ftp.Download(job, szRemoteName, szLocalPath);
     ftp.Disconnect();
     return result;
 }

@@ -1,13 +1,11 @@
 // Programs a feature needs and that are missing are fetched on demand: their
 // setups lie on the maker's anonymous FTP servers in "components". The FTP
-// client talks to WinINet, which it loads on first use and never links to:
-// every function is looked up by name just before use, and an operation
-// whose function is missing fails.
+// client talks to WinINet through the table of its functions (WinInet.h).
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>  // types and constants only
 
+#include "components/WinInet.h"
 #include "jobs/LJobControl.h"
 
 class LFileTransferProtocol
@@ -30,21 +28,18 @@ public:
     bool SetCurrentDirectory(const char* path);
     void CloseService();
 
-    // The WinINet function `name`, loading the library on first use; null when
-    // either is missing. The library stays loaded for the program's life.
-    static FARPROC GetFunction(const char* name);
+    // Downloads `szRemoteName` from the current directory into `szLocalPath`,
+    // showing its progress. Done when the whole file arrived (as many bytes
+    // as the server listed, when it listed a size); otherwise nothing of it
+    // is left at `szLocalPath`.
+    ProcessResult Download(LJobControl& job, const char* szRemoteName, const char* szLocalPath);
 
+private:
     bool bAutodialled = false;     // Connect dialled a line that Disconnect hangs up
     HINTERNET hInternet = nullptr; // the session; null when not connected
     HINTERNET hService = nullptr;  // the FTP connection; null when not logged on
 };
 
-// Downloads `szRemoteName` from the current directory of `ftp` into
-// `szLocalPath`, showing its progress. Done when the whole file arrived (as
-// many bytes as the server listed, when it listed a size); otherwise nothing
-// of it is left at `szLocalPath`.
-ProcessResult ProcessFtpDownload(LJobControl& job, const char* szRemoteName, LFileTransferProtocol& ftp,
-                                 const char* szLocalPath);
 // Logs on to `szServer`, goes to "components" and downloads `szRemoteName`
 // from there, with a session of its own.
 ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
