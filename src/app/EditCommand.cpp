@@ -11,7 +11,7 @@
 
 void MainDialog::CmEdit()
 {
-    const int row = SelectedRow();
+    const int row = Tracks.SelectedRow();
     // Data tracks hold no audio to edit; the rip command skips them too.
     if (row < 0 || row >= CDDBInfo.nTracks || CDDBInfo.Tracks[row].bData)
         return;

@@ -105,14 +105,14 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
     const int drive = SelectedDrive();
     if (drive < 0 || drive >= LCDROMINFO_MAXDRIVES)
         return false;
-    request.nRows = RowCount();
+    request.nRows = Tracks.RowCount();
     if (request.nRows > MAX_RIP_ROWS)
         request.nRows = MAX_RIP_ROWS;
     if (request.nRows == 0)
         return false;
     bool bAnyChecked = false;
     for (int i = 0; i < request.nRows; ++i)
-        bAnyChecked |= request.bChecked[i] = IsRowChecked(i);
+        bAnyChecked |= request.bChecked[i] = Tracks.IsRowChecked(i);
     if (!bAnyChecked)
     {
         MessageBoxA(hWnd, "There is nothing to rip - no tracks have been selected.", "No Tracks Selected",
@@ -198,7 +198,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
 
 void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 {
-    GetRowText(row, text);
+    Tracks.GetRowText(row, text);
     if (text[0] == '\0')
         FormatText(text, sizeof(text), "Track %.2d", row + 1);
 }

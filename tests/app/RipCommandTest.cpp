@@ -81,8 +81,8 @@ protected:
 
     void CheckOnly(std::initializer_list<int> rows)
     {
-        for (int i = 0; i < dialog.RowCount(); ++i)
-            dialog.SetRowChecked(i, std::find(rows.begin(), rows.end(), i) != rows.end());
+        for (int i = 0; i < dialog.Tracks.RowCount(); ++i)
+            dialog.Tracks.SetRowChecked(i, std::find(rows.begin(), rows.end(), i) != rows.end());
     }
 
     std::vector<std::string> FilesInFolder() const { return FilesIn(folder); }
@@ -428,7 +428,7 @@ TEST_F(RipCommandTest, ACancelledLoadKeepsTheDiscThatIsShown)
     io->onIssue = [](int) { PostMessageA(FindWindowA("#32770", "Loading CD Information"), WM_COMMAND, IDCANCEL, 0); };
     ChooseDrive(1);
     io->onIssue = nullptr;
-    ASSERT_EQ(5, dialog.RowCount());
+    ASSERT_EQ(5, dialog.Tracks.RowCount());
     CheckOnly({0, 1, 2, 3, 4});
     MessageBoxCapture boxes;
     Rip();
@@ -471,7 +471,7 @@ TEST_F(RipCommandTest, NoTwoTracksOfOneRipShareAFileAndEveryFileKeepsItsExtensio
         }
         CheckOnly({});
         for (int row : rows)
-            dialog.SetRowChecked(row, true);
+            dialog.Tracks.SetRowChecked(row, true);
         MessageBoxCapture boxes;
         Rip();
         EXPECT_TRUE(boxes.boxes.empty());
@@ -646,7 +646,7 @@ TEST_F(RipCommandTest, DataTracksAreListedUncheckedAndNeverRipped)
         if (&c != cases)
             ChooseDrive(1);
         std::vector<std::string> durations;
-        for (int i = 0; i < dialog.RowCount(); ++i)
+        for (int i = 0; i < dialog.Tracks.RowCount(); ++i)
             durations.push_back(Cell(i, 1));
         EXPECT_EQ(c.durations, durations);
         EXPECT_EQ(c.checks, Checks());
