@@ -498,6 +498,7 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     loaded->iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
     loaded->bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     ReadSettingString(SETTINGS_SECTION, CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
+    loaded->nCDDBTimeoutMs = CDDB_TIMEOUT_MS;
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
     job.pJobData = loaded.get();
     if (!job.Run(hWnd))

@@ -24,12 +24,11 @@
 #include "soundfile/StallingCodec.h"
 #include "soundfile/WaveFormatFile.h"
 #include "ui/MessageBoxCapture.h"
+#include "TestFiles.h"
 
 namespace {
 
 const char* const COMPONENT_KEY = "Software\\Talmarin\\Components\\mp3el";
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class RipCommandTest : public MainDialogTest
 {

@@ -18,37 +18,12 @@
 #include "components/InstallProgram.h"
 #include "components/LFileTransferProtocol.h"
 #include "files/LFile.h"
+#include "TestFiles.h"
 
 namespace {
 
 constexpr const char* SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
 constexpr const char* TESSARO_KEY = "Software\\Talmarin\\Tessaro\\Settings";
-
-std::string TempFolder()
-{
-    char folder[TEXT_BUFFER_SIZE];
-    LFile::GetTempFolder(folder);
-    return folder;
-}
-
-std::string TempPath(const std::string& name) { return TempFolder() + name; }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-DWORD FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
-}
-
-std::vector<std::string> Lines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 bool Received(const LocalFtpServer& server, const std::string& command)
 {

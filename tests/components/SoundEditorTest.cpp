@@ -20,17 +20,11 @@
 #include "files/LFile.h"
 #include "resources/resource.h"
 #include "ui/MessageBoxCapture.h"
+#include "TestFiles.h"
 
 namespace {
 
 constexpr const char* SETTINGS_KEY = "Software\\Talmarin\\Corvane\\Settings";
-
-std::string TempFolder()
-{
-    char folder[TEXT_BUFFER_SIZE];
-    LFile::GetTempFolder(folder);
-    return folder;
-}
 
 std::string TessaroFolder()
 {
@@ -38,17 +32,6 @@ std::string TessaroFolder()
     GetEnvironmentVariableA("ProgramFiles", programFiles, sizeof(programFiles));
     return std::string(programFiles) + "\\Talmarin\\Tessaro";
 }
-
-std::vector<std::string> Lines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ControlText(HWND window, int id)
 {

@@ -16,6 +16,7 @@
 #include "resources/resource.h"
 #include "ui/MessageBoxCapture.h"
 #include "WaitFor.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -342,8 +343,6 @@ std::string TempMarker(const char* name)
     return marker;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 TEST(ProcessRunCommandLineProcess, AProgramThatEndsGivesDone)
 {
     const std::string marker = TempMarker("corvane-run-done.mark");
@@ -355,7 +354,7 @@ TEST(ProcessRunCommandLineProcess, AProgramThatEndsGivesDone)
     });
     EXPECT_TRUE(job.Run(nullptr));
     EXPECT_EQ(Done, result);
-    EXPECT_TRUE(FileExists(marker));
+    EXPECT_TRUE(Exists(marker));
     DeleteFileA(marker.c_str());
 }
 
@@ -385,9 +384,9 @@ TEST(ProcessRunCommandLineProcess, AProgramThatOutlivesItsTimeOutFailsAndKeepsRu
     });
     EXPECT_TRUE(job.Run(nullptr));
     EXPECT_EQ(Failed, result);
-    EXPECT_FALSE(FileExists(marker));
+    EXPECT_FALSE(Exists(marker));
     // Not stopped by the time-out: it still gets to write its file.
-    EXPECT_TRUE(WaitFor([&] { return FileExists(marker); }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return Exists(marker); }, 20000));
     DeleteFileA(marker.c_str());
 }
 
@@ -406,7 +405,7 @@ TEST(ProcessRunCommandLineProcess, CancelWhileTheProgramRunsGivesStopped)
     presser.join();
     EXPECT_EQ(Stopped, result);
     // Cancel leaves the program running; its file can go once it is written.
-    WaitFor([&] { return FileExists(marker); }, 20000);
+    WaitFor([&] { return Exists(marker); }, 20000);
     DeleteFileA(marker.c_str());
 }
 
