@@ -17,6 +17,7 @@
 #include "components/LocalFtpServer.h"
 #include "WaitFor.h"
 #include "setup/SetupFiles.h"
+#include "remote/ShortcutTarget.h"
 
 namespace {
 
@@ -143,32 +144,6 @@ std::string ShellFolder(HKEY root, const char* name)
 }
 std::string StartMenuGroup() { return ShellFolder(HKEY_LOCAL_MACHINE, "Common Programs") + "\\Corvane"; }
 std::string DesktopShortcut() { return ShellFolder(HKEY_LOCAL_MACHINE, "Common Desktop") + "\\Corvane.lnk"; }
-
-// The target of the shell link `linkPath`, read through the shell's link
-// object; empty when it cannot be loaded.
-std::string ShortcutTarget(const std::string& linkPath)
-{
-    CoInitialize(nullptr);
-    std::string target;
-    IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))))
-    {
-        IPersistFile* file = nullptr;
-        WCHAR widePath[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
-        {
-            char path[MAX_PATH] = "";
-            if (SUCCEEDED(file->Load(widePath, STGM_READ)) && SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
-                target = path;
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return target;
-}
 
 // Compares paths as Windows does, letters in any case.
 ::testing::AssertionResult SamePath(const std::string& expected, const std::string& actual)

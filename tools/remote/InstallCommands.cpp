@@ -10,6 +10,7 @@
 
 #include "Commands.h"
 #include "MessageBoxes.h"
+#include "ShortcutTarget.h"
 #include "resources/resource.h"
 
 namespace {
@@ -125,28 +126,6 @@ void ListFiles(const std::string& folder)
             printf("  %s  %lu bytes\n", path.c_str(), static_cast<unsigned long>(found.nFileSizeLow));
     } while (FindNextFileA(search, &found));
     FindClose(search);
-}
-
-// The target of a shell link, read through the shell's link object.
-std::string ShortcutTarget(const std::string& linkPath)
-{
-    std::string target;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
-        return target;
-    IPersistFile* file = nullptr;
-    WCHAR widePath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
-    {
-        char path[MAX_PATH] = "";
-        if (SUCCEEDED(file->Load(widePath, STGM_READ)) && SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
-            target = path;
-        file->Release();
-    }
-    link->Release();
-    return target;
 }
 
 void ListShortcut(const std::string& linkPath)
