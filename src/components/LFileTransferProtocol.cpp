@@ -1,13 +1,15 @@
 #include "components/LFileTransferProtocol.h"
 
+#include <vector>
+
 #include "components/ComponentServers.h"
+#include "components/ReadSize.h"
 #include "files/TextBuffer.h"
 
 namespace {
 
 constexpr const char* USER_AGENT = "LLIBFTP";
 constexpr const char* COMPONENTS_FOLDER = "components";
-constexpr DWORD READ_BLOCK = 256;
 // InternetGetConnectedState's flag for a machine set to work offline.
 constexpr DWORD CONNECTION_OFFLINE = 0x20;
 // InternetAutodial: force online, unattended.
@@ -137,6 +139,8 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
     if (hLocal != INVALID_HANDLE_VALUE)
     {
         DWORD nTotal = 0;
+        std::vector<BYTE> block(READ_SIZE_MAX);
+        DWORD size = READ_SIZE_MIN;
         for (;;)
         {
             if (job.IsStopped())
@@ -148,10 +152,11 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
             // first block fills it.
             const double received = nListed ? static_cast<double>(nTotal) / nListed : (nTotal > 0 ? 1.0 : 0.0);
             job.SetProgress(0.1 + 0.9 * received);
-            BYTE block[READ_BLOCK];
             DWORD nRead = 0;
-            if (!readFile(hRemote, block, sizeof(block), &nRead))
+            const DWORD start = GetTickCount();
+            if (!readFile(hRemote, block.data(), size, &nRead))
                 break;
+            size = NextReadSize(size, nRead, GetTickCount() - start);
             if (nRead == 0)
             {
                 // A transfer that ends short of the listed size, or runs past
@@ -161,7 +166,7 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
                 break;
             }
             DWORD nWritten = 0;
-            if (!WriteFile(hLocal, block, nRead, &nWritten, nullptr) || nWritten != nRead)
+            if (!WriteFile(hLocal, block.data(), nRead, &nWritten, nullptr) || nWritten != nRead)
                 break;
             nTotal += nRead;
         }
