@@ -220,10 +220,9 @@ TEST_F(RipCommandTest, AMissingFolderIsCreatedWhenTheUserAgrees)
     {
         MessageBoxCapture boxes(IDNO);
         Rip();
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("Corvane", boxes.boxes[0].caption);
-        EXPECT_EQ(IDI_QUESTION, boxes.boxes[0].icon);
-        EXPECT_EQ("The folder \"" + created + "\" does not exist. Do you want to create it now?", boxes.boxes[0].text);
+        ASSERT_NO_FATAL_FAILURE(ExpectOneBox(
+            boxes.boxes, "Corvane", "The folder \"" + created + "\" does not exist. Do you want to create it now?",
+            IDI_QUESTION));
         EXPECT_FALSE(Exists(created));
     }
     {
@@ -254,10 +253,8 @@ TEST_F(RipCommandTest, NothingCheckedIsReported)
     CheckOnly({});
     MessageBoxCapture boxes;
     Rip();
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ("No Tracks Selected", boxes.boxes[0].caption);
-    EXPECT_EQ("There is nothing to rip - no tracks have been selected.", boxes.boxes[0].text);
-    EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "No Tracks Selected",
+                                         "There is nothing to rip - no tracks have been selected.", IDI_ERROR));
     EXPECT_TRUE(FilesInFolder().empty());
 }
 
@@ -303,10 +300,8 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
     {
         MessageBoxCapture boxes;
         Rip();
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("Error", boxes.boxes[0].caption);
-        EXPECT_EQ("Track \"Track 02\" could not be read from the CD.", boxes.boxes[0].text);
-        EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectOneBox(boxes.boxes, "Error", "Track \"Track 02\" could not be read from the CD.", IDI_ERROR));
         EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
     }
     // A folder stands where the first file would go.
@@ -582,10 +577,8 @@ TEST_F(RipCommandTest, ACodecThatCannotBeOpenedIsReportedAndTouchesNoFile)
         }
         MessageBoxCapture boxes;
         Rip();
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("Error", boxes.boxes[0].caption);
-        EXPECT_EQ("Unable to create the file \"" + path + "\".", boxes.boxes[0].text);
-        EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectOneBox(boxes.boxes, "Error", "Unable to create the file \"" + path + "\".", IDI_ERROR));
         if (!bOlderFile)
         {
             EXPECT_TRUE(FilesInFolder().empty());

@@ -114,10 +114,7 @@ TEST_F(CDDBLookupTest, NoMatchIsReportedOnceAndKeepsTheGenericNames)
     StartServer();
     MessageBoxCapture boxes;
     EXPECT_EQ(Done, Load());
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ("No CDDB match found", boxes.boxes[0].text);
-    EXPECT_EQ("Corvane", boxes.boxes[0].caption);
-    EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "Corvane", "No CDDB match found", IDI_ERROR));
     EXPECT_EQ(generic, Names());
     EXPECT_STREQ("", info.szTitle);
 }

@@ -317,10 +317,7 @@ TEST(LProgressDialog, ShowErrorIsAWarningOwnedByTheProgressWindow)
         return false;
     });
     EXPECT_FALSE(job.Run(nullptr));
-    ASSERT_EQ(1u, capture.boxes.size());
-    EXPECT_EQ("Error", capture.boxes[0].caption);
-    EXPECT_EQ("The drive could not be read.", capture.boxes[0].text);
-    EXPECT_EQ(IDI_WARNING, capture.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(capture.boxes, "Error", "The drive could not be read.", IDI_WARNING));
     EXPECT_EQ(progressWindow, capture.boxes[0].hOwner);
 }
 
