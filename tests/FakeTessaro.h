@@ -1,5 +1,5 @@
 // Where a Windows test program finds the stand-in sound editor and setup
-// (tests/download/FakeTessaro.cpp) that the build makes beside it, and what
+// (tests/components/FakeTessaro.cpp) that the build makes beside it, and what
 // the editor records there. A test program that runs it names the target:
 // corvane_test(... DEPENDS fake_tessaro), or FTP_SERVER.
 #pragma once

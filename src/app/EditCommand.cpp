@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "app/MainDialog.h"
+#include "components/SoundEditor.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
-#include "jobs/SoundEditor.h"
 
 void MainDialog::CmEdit()
 {
-    const int row = SelectedRow();
+    const int row = Tracks.SelectedRow();
     // Data tracks hold no audio to edit; the rip command skips them too.
     if (row < 0 || row >= CDDBInfo.nTracks || CDDBInfo.Tracks[row].bData)
         return;

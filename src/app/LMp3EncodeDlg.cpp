@@ -3,8 +3,9 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "app/SettingsStore.h"
 #include "resources/resource.h"
+#include "settings/SettingsStore.h"
+#include "soundfile/Mp3EncoderStore.h"
 
 namespace {
 

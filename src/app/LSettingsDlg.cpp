@@ -1,9 +1,11 @@
 #include "app/LSettingsDlg.h"
 
 #include "app/LMp3EncodeDlg.h"
-#include "app/SettingsStore.h"
 #include "files/LFile.h"
 #include "resources/resource.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
+#include "soundfile/Mp3EncoderStore.h"
 #include "soundfile/WaveFormatFile.h"
 
 namespace {
@@ -20,25 +22,25 @@ void LSettingsDlg::InitDialog()
 {
     FillComboBox(IDC_OUTPUT_FORMAT, OUTPUT_FORMATS);
     char format[TEXT_BUFFER_SIZE];
-    ReadSettingString("Settings", "WAV", "OutputFormat", format);
+    ReadSettingString(SETTINGS_SECTION, "WAV", "OutputFormat", format);
     // The list's own search: the first entry that begins with it, in any case.
     SendDlgItemMessageA(hWnd, IDC_OUTPUT_FORMAT, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                         reinterpret_cast<LPARAM>(format));
-    CheckDlgButton(hWnd, IDC_USE_CDDB, ReadSettingBool("Settings", "UseCDDB", true) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hWnd, IDC_USE_CDDB, ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hWnd, IDC_NAME_ARTIST_TRACK,
-                   ReadSettingBool("Settings", "FileNameNoAlbum", true) ? BST_CHECKED : BST_UNCHECKED);
+                   ReadSettingBool(SETTINGS_SECTION, "FileNameNoAlbum", true) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hWnd, IDC_NAME_ALBUM_ARTIST_TRACK,
-                   ReadSettingBool("Settings", "FileNameIncludeAlbum", false) ? BST_CHECKED : BST_UNCHECKED);
+                   ReadSettingBool(SETTINGS_SECTION, "FileNameIncludeAlbum", false) ? BST_CHECKED : BST_UNCHECKED);
 }
 
 bool LSettingsDlg::CmOk()
 {
     char format[TEXT_BUFFER_SIZE];
     GetControlText(IDC_OUTPUT_FORMAT, format);
-    WriteSettingString("Settings", "OutputFormat", format);
-    WriteSettingBool("Settings", "UseCDDB", IsDlgButtonChecked(hWnd, IDC_USE_CDDB) == BST_CHECKED);
-    WriteSettingBool("Settings", "FileNameNoAlbum", IsDlgButtonChecked(hWnd, IDC_NAME_ARTIST_TRACK) == BST_CHECKED);
-    WriteSettingBool("Settings", "FileNameIncludeAlbum",
+    WriteSettingString(SETTINGS_SECTION, "OutputFormat", format);
+    WriteSettingBool(SETTINGS_SECTION, "UseCDDB", IsDlgButtonChecked(hWnd, IDC_USE_CDDB) == BST_CHECKED);
+    WriteSettingBool(SETTINGS_SECTION, "FileNameNoAlbum", IsDlgButtonChecked(hWnd, IDC_NAME_ARTIST_TRACK) == BST_CHECKED);
+    WriteSettingBool(SETTINGS_SECTION, "FileNameIncludeAlbum",
                      IsDlgButtonChecked(hWnd, IDC_NAME_ALBUM_ARTIST_TRACK) == BST_CHECKED);
     return true;
 }

@@ -7,20 +7,23 @@
 #include <initializer_list>
 #include <memory>
 
+#include "app/ComboHistory.h"
 #include "app/LSettingsDlg.h"
 #include "app/RipNames.h"
-#include "app/SettingsStore.h"
 #include "cddb/CDDBLookup.h"
 #include "cdrom/CDCommands.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "cdrom/LDeviceIo.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
-#include "jobs/WebPage.h"
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
-#include "sound/LProcessSinkToSource.h"
+#include "settings/ProgramFolders.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
 #include "ui/LToolBar.h"
+#include "ui/WindowPlacement.h"
+#include "ui/WebPage.h"
 
 namespace {
 
@@ -32,9 +35,6 @@ const UINT FIRST_STATUS_MS = 500;
 const UINT STATUS_MS = 8000;
 const int REMEMBERED_CHECKS = 100;
 const DWORD LIST_EXTENDED_STYLES = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_REGIONAL;
-// List-view state images: 1 an empty box, 2 a checked one.
-const UINT STATE_UNCHECKED = INDEXTOSTATEIMAGEMASK(1);
-const UINT STATE_CHECKED = INDEXTOSTATEIMAGEMASK(2);
 
 const LKeyCommand KEY_TABLE[] = {
     {KEY_CTRL | 'R', CM_RIP},        {KEY_CTRL | 'E', CM_EJECT},   {KEY_CTRL | 'L', CM_LOAD},
@@ -180,16 +180,17 @@ void MainDialog::InitDialog()
     AddTools(hToolTip, CONTROL_TIPS, sizeof(CONTROL_TIPS) / sizeof(CONTROL_TIPS[0]));
 
     HWND folderBox = GetDlgItem(hWnd, IDC_OUTPUT_FOLDER);
-    LoadComboHistory(folderBox, "OutputFolder");
+    LoadComboHistory(folderBox, OUTPUT_FOLDER_LIST);
     if (GetWindowTextLengthA(folderBox) == 0)
     {
         char defaultFolder[TEXT_BUFFER_SIZE];
         char folder[TEXT_BUFFER_SIZE];
         GetDataFolder("Output", defaultFolder);
-        ReadSettingString("Settings", defaultFolder, "OutputFolder", folder);
+        ReadSettingString(SETTINGS_SECTION, defaultFolder, "OutputFolder", folder);
         SetWindowTextA(folderBox, folder);
     }
 
+    Tracks.Attach(GetDlgItem(hWnd, IDC_TRACKS));
     WindowSizeSettingsRestore();
     UpdateDrive();
     const LListColumn columns[] = {{"Track", 200, LVCFMT_LEFT}, {"Duration", 60, LVCFMT_CENTER}, {nullptr, 0, 0}};
@@ -209,7 +210,7 @@ void MainDialog::CmHelp()
 
 void MainDialog::EnableControls()
 {
-    const bool bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     for (int id : {IDC_LABEL_ARTIST, IDC_LABEL_ALBUM, IDC_ARTIST, IDC_ALBUM})
         EnableControl(id, bUseCDDB);
 
@@ -225,13 +226,10 @@ void MainDialog::EnableControls()
 
 void MainDialog::CommandStates(LCommandState (&states)[STATEFUL_COMMANDS]) const
 {
-    const bool bRowSelected = SelectedRow() >= 0;
-    const int nRows = RowCount();
-    bool bAnyChecked = false;
-    for (int i = 0; i < nRows && !bAnyChecked; ++i)
-        bAnyChecked = IsRowChecked(i);
+    const bool bRowSelected = Tracks.SelectedRow() >= 0;
+    const int nRows = Tracks.RowCount();
     const LCommandState all[STATEFUL_COMMANDS] = {
-        {CM_RIP, bAnyChecked},
+        {CM_RIP, Tracks.IsAnyRowChecked()},
         {CM_EDIT, bRowSelected},
         {CM_RENAME, bRowSelected},
         {CM_PLAY, bRowSelected},
@@ -300,10 +298,10 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
         Close(IDCANCEL);
         break;
     case CM_SELECT_ALL:
-        CmSelectAll(true);
+        Tracks.CheckAll(true);
         break;
     case CM_SELECT_NONE:
-        CmSelectAll(false);
+        Tracks.CheckAll(false);
         break;
     case CM_HELP_CONTENTS:
         CmHelp();
@@ -462,7 +460,7 @@ void MainDialog::DiscChanged(WPARAM event)
         CDDriveChanged(true);
         return;
     }
-    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_DELETEALLITEMS, 0, 0);
+    Tracks.Clear();
     CDDBInfo.nTracks = 0;
     EmptyDiscFields();
 }
@@ -487,8 +485,8 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     for (bool& b : remembered)
         b = true;
     if (!bCheckAll)
-        for (int i = 0; i < RowCount() && i < REMEMBERED_CHECKS; ++i)
-            remembered[i] = IsRowChecked(i);
+        for (int i = 0; i < Tracks.RowCount() && i < REMEMBERED_CHECKS; ++i)
+            remembered[i] = Tracks.IsRowChecked(i);
 
     const int drive = SelectedDrive();
     if (drive < 0)
@@ -498,8 +496,9 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     // one drive's sectors into another disc's names.
     auto loaded = std::make_unique<LCDDBInfo>();
     loaded->iDrive = static_cast<uint8_t>(drive < LCDROMINFO_MAXDRIVES ? drive : LCDROMINFO_MAXDRIVES);
-    loaded->bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
-    ReadSettingString("Settings", CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
+    loaded->bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
+    ReadSettingString(SETTINGS_SECTION, CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
+    loaded->nCDDBTimeoutMs = CDDB_TIMEOUT_MS;
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
     job.pJobData = loaded.get();
     if (!job.Run(hWnd))
@@ -509,31 +508,11 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     }
     CDDBInfo = *loaded;
 
-    HWND list = GetDlgItem(hWnd, IDC_TRACKS);
+    bool checked[CD_MAX_TRACKS + 1];
+    for (int i = 0; i <= CD_MAX_TRACKS; ++i)
+        checked[i] = bCheckAll || i >= REMEMBERED_CHECKS || remembered[i];
     bFillingList = true;
-    // Drawn once when filled, not once per row.
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    for (int i = 0; i < CDDBInfo.nTracks; ++i)
-    {
-        const LCDTrack& track = CDDBInfo.Tracks[i];
-        char name[TEXT_BUFFER_SIZE];
-        char duration[TEXT_BUFFER_SIZE];
-        LFile::MakeValidFileName(track.szName, name);
-        if (track.bData)
-            CopyText(duration, "data");
-        else
-            FormatText(duration, sizeof(duration), "%d:%.2d", track.nSeconds / 60, track.nSeconds % 60);
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = i;
-        item.pszText = name;
-        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        item.iSubItem = 1;
-        item.pszText = duration;
-        SendMessageA(list, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-    }
-
+    Tracks.Fill(CDDBInfo, checked);
     EmptyDiscFields();
     char artist[TEXT_BUFFER_SIZE];
     char album[TEXT_BUFFER_SIZE];
@@ -542,44 +521,8 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
         SetDlgItemTextA(hWnd, IDC_ARTIST, artist);
         SetDlgItemTextA(hWnd, IDC_ALBUM, album);
     }
-
-    SelectOneRow(IDC_TRACKS, 0);
-    // A data track is listed so that the disc's numbering stays, but it holds
-    // no audio: it starts unchecked.
-    for (int i = 0; i < CDDBInfo.nTracks; ++i)
-        SetRowChecked(i, !CDDBInfo.Tracks[i].bData && (bCheckAll || i >= REMEMBERED_CHECKS || remembered[i]));
     bFillingList = false;
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
     EnableControls();
-}
-
-void MainDialog::spntfPlay(int)
-{
-    EnableControls();
-}
-
-void MainDialog::spntfStop(int)
-{
-    EnableControls();
-}
-
-void MainDialog::CmPlay()
-{
-    SoundPlayer.Stop();
-    const int row = SelectedRow();
-    const int drive = SelectedDrive();
-    if (row < 0 || row >= CDDBInfo.nTracks || drive < 0 || CDDBInfo.Tracks[row].bData)
-        return;
-    const LCDTrack& track = CDDBInfo.Tracks[row];
-    LProcessSinkToSource<LCDROMRipSectors> bridge(44100, 2, SAMPLE_PEAK_16BIT, PLAYER_BUCKET_BYTES);
-    auto* rip = new LCDROMRipSectors{static_cast<uint8_t>(drive), track.nStartSector, track.nEndSector,
-                                     OpenConverters(bridge.OpenSink())};
-    if (!SoundPlayer.Start(bridge.OpenSource(rip)))
-        MessageBoxA(hWnd,
-                    "Cannot open the sound device for playback. Check you have selected the correct device in the "
-                    "pull downlist in Settings.",
-                    PRODUCT_CAPTION, MB_OK | MB_ICONERROR);
 }
 
 void MainDialog::UpdateDrive()
@@ -647,78 +590,58 @@ void MainDialog::LayoutControls()
 
 void MainDialog::WindowSizeSettingsRestore()
 {
-    int x = ReadSettingInt("MainDialog", "X", 160);
-    int y = ReadSettingInt("MainDialog", "Y", 80);
-    int width = ReadSettingInt("MainDialog", "Width", 560);
-    int height = ReadSettingInt("MainDialog", "Height", 500);
-    if (ReadSettingBool("MainDialog", "Maximized", false))
-    {
-        WINDOWPLACEMENT placement = {};
-        placement.length = sizeof(placement);
-        GetWindowPlacement(hWnd, &placement);
-        placement.rcNormalPosition = {x, y, x + width, y + height};
+    const int x = ReadSettingInt(MAIN_DIALOG_SECTION, "X", 160);
+    const int y = ReadSettingInt(MAIN_DIALOG_SECTION, "Y", 80);
+    const int width = ReadSettingInt(MAIN_DIALOG_SECTION, "Width", 560);
+    const int height = ReadSettingInt(MAIN_DIALOG_SECTION, "Height", 500);
+    const bool bMaximized = ReadSettingBool(MAIN_DIALOG_SECTION, "Maximized", false);
+
+    // The stored place, kept inside the work area of the monitor nearest to
+    // it: a monitor that has gone, or a smaller screen, leaves no window out
+    // of reach.
+    RECT stored = {x, y, x + width, y + height};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoA(MonitorFromRect(&stored, MONITOR_DEFAULTTONEAREST), &monitor);
+    const PlacementRect area = {monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right, monitor.rcWork.bottom};
+    const PlacementRect place = FitInArea({x, y, x + width, y + height}, area);
+
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof(placement);
+    GetWindowPlacement(hWnd, &placement);
+    // The placement is in workspace coordinates, which start at the work area.
+    const LONG dx = monitor.rcMonitor.left - monitor.rcWork.left;
+    const LONG dy = monitor.rcMonitor.top - monitor.rcWork.top;
+    placement.rcNormalPosition = {place.left + dx, place.top + dy, place.right + dx, place.bottom + dy};
+    placement.flags = bMaximized ? WPF_RESTORETOMAXIMIZED : 0;
+    // A window not yet shown is shown by the dialog's start, maximised or not.
+    if (bMaximized)
         placement.showCmd = SW_SHOWMAXIMIZED;
-        placement.flags = WPF_RESTORETOMAXIMIZED;
-        SetWindowPlacement(hWnd, &placement);
-        return;
-    }
-    RECT desktop;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    width = width < desktop.right - desktop.left ? width : desktop.right - desktop.left;
-    height = height < desktop.bottom - desktop.top ? height : desktop.bottom - desktop.top;
-    x = x > desktop.left ? x : desktop.left;
-    y = y > desktop.top ? y : desktop.top;
-    if (x + width > desktop.right)
-        x = desktop.right - width;
-    if (y + height > desktop.bottom)
-        y = desktop.bottom - height;
-    MoveWindow(hWnd, x, y, width, height, TRUE);
+    else
+        placement.showCmd = IsWindowVisible(hWnd) ? SW_SHOWNORMAL : SW_HIDE;
+    SetWindowPlacement(hWnd, &placement);
 }
 
 void MainDialog::WindowSizeSettingsStore()
 {
     if (IsZoomed(hWnd))
     {
-        WriteSettingBool("MainDialog", "Maximized", true);
+        WriteSettingBool(MAIN_DIALOG_SECTION, "Maximized", true);
         return;
     }
     if (IsIconic(hWnd))
         return;
-    WriteSettingBool("MainDialog", "Maximized", false);
+    WriteSettingBool(MAIN_DIALOG_SECTION, "Maximized", false);
     RECT window;
     RECT desktop;
     GetWindowRect(hWnd, &window);
     GetWindowRect(GetDesktopWindow(), &desktop);
     if (window.right > desktop.right)
         window.right = desktop.right;
-    WriteSettingInt("MainDialog", "X", window.left);
-    WriteSettingInt("MainDialog", "Y", window.top);
-    WriteSettingInt("MainDialog", "Width", window.right - window.left);
-    WriteSettingInt("MainDialog", "Height", window.bottom - window.top);
-}
-
-bool MainDialog::IsRowChecked(int row) const
-{
-    return static_cast<UINT>(SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK))
-           == STATE_CHECKED;
-}
-
-void MainDialog::SetRowChecked(int row, bool bChecked) const
-{
-    LVITEMA item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = bChecked ? STATE_CHECKED : STATE_UNCHECKED;
-    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-}
-
-int MainDialog::RowCount() const
-{
-    return static_cast<int>(SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMCOUNT, 0, 0));
-}
-
-int MainDialog::SelectedRow() const
-{
-    return static_cast<int>(SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+    WriteSettingInt(MAIN_DIALOG_SECTION, "X", window.left);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "Y", window.top);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "Width", window.right - window.left);
+    WriteSettingInt(MAIN_DIALOG_SECTION, "Height", window.bottom - window.top);
 }
 
 int MainDialog::SelectedDrive() const
@@ -727,22 +650,12 @@ int MainDialog::SelectedDrive() const
     return selection == CB_ERR ? -1 : static_cast<int>(selection);
 }
 
-void MainDialog::GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const
-{
-    text[0] = '\0';
-    LVITEMA item = {};
-    item.iSubItem = 0;
-    item.pszText = text;
-    item.cchTextMax = TEXT_BUFFER_SIZE;
-    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-}
-
 void MainDialog::CmSettings()
 {
-    const bool bUseCDDB = ReadSettingBool("Settings", "UseCDDB", true);
+    const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     LSettingsDlg settings;
     settings.DoModal(MAKEINTRESOURCEA(IDD_SETTINGS), hWnd);
-    if (ReadSettingBool("Settings", "UseCDDB", true) != bUseCDDB)
+    if (ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) != bUseCDDB)
         CDDriveChanged(false);
 }
 
@@ -755,18 +668,10 @@ void MainDialog::CmBrowseOutput()
 
 void MainDialog::CmRename()
 {
-    const int row = SelectedRow();
+    const int row = Tracks.SelectedRow();
     if (row < 0)
         return;
-    HWND list = GetDlgItem(hWnd, IDC_TRACKS);
-    SetFocus(list);
-    SendMessageA(list, LVM_EDITLABELA, row, 0);
-}
-
-void MainDialog::CmSelectAll(bool bChecked)
-{
-    for (int i = 0; i < RowCount(); ++i)
-        SetRowChecked(i, bChecked);
+    Tracks.EditName(row);
 }
 
 void MainDialog::CmHelpAbout()
@@ -817,14 +722,8 @@ void MainDialog::InternetResourcesMenu() const
 
 void MainDialog::EndLabelEdit(const NMLVDISPINFOA& edit) const
 {
-    if (!edit.item.pszText)
-        return;
-    char name[TEXT_BUFFER_SIZE];
-    LFile::MakeValidFileName(edit.item.pszText, name);
-    LVITEMA item = {};
-    item.iSubItem = 0;
-    item.pszText = name;
-    SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETITEMTEXTA, edit.item.iItem, reinterpret_cast<LPARAM>(&item));
+    if (edit.item.pszText)
+        Tracks.SetRowName(edit.item.iItem, edit.item.pszText);
 }
 
 void MainDialog::EmptyDiscFields() const

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "app/RipRequest.h"
+#include "app/TrackList.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LCDROMInfo.h"
 #include "sound/LSoundPlayer.h"
@@ -56,11 +57,6 @@ public:
     void WindowSizeSettingsRestore();
     void WindowSizeSettingsStore();
 
-    bool IsRowChecked(int row) const;
-    void SetRowChecked(int row, bool bChecked) const;
-    int RowCount() const;
-    int SelectedRow() const;
-
     HWND hToolBar = nullptr;
     int iStatusText = 0;
     HWND hToolTip = nullptr;
@@ -70,6 +66,7 @@ public:
     LSplashAboutBase Splash;
     LCDDBInfo CDDBInfo;
     LSoundPlayer SoundPlayer;
+    TrackList Tracks;
 
     // Rips the checked rows into files in the output folder, one job each.
     void CmRipCD();
@@ -98,7 +95,6 @@ private:
     // is complete. Otherwise the file is gone and the user was told why,
     // unless the user cancelled. `rowText` names the track in messages.
     bool RipTrack(int track, const char* rowText, const char* path, bool bMp3);
-    void GetRowText(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
     // The row's text, or its generic name when it was renamed to nothing a
     // file name may hold.
     void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
@@ -107,7 +103,6 @@ private:
     void CmSettings();
     void CmBrowseOutput();
     void CmRename();
-    void CmSelectAll(bool bChecked);
     void CmHelpAbout();
     // The drive chosen in the drive list, or -1.
     int SelectedDrive() const;

@@ -5,19 +5,22 @@
 #include <cstring>
 #include <memory>
 
+#include "app/ComboHistory.h"
 #include "app/MainDialog.h"
 #include "app/RipNames.h"
 #include "app/RipRequest.h"
-#include "app/SettingsStore.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "jobs/LProgressDialog.h"
-#include "jobs/WebPage.h"
+#include "resources/resource.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
-#include "resources/resource.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/LWaveFile.h"
+#include "soundfile/Mp3EncoderStore.h"
 #include "soundfile/WaveFormatFile.h"
+#include "ui/WebPage.h"
 
 namespace {
 
@@ -102,14 +105,14 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
     const int drive = SelectedDrive();
     if (drive < 0 || drive >= LCDROMINFO_MAXDRIVES)
         return false;
-    request.nRows = RowCount();
+    request.nRows = Tracks.RowCount();
     if (request.nRows > MAX_RIP_ROWS)
         request.nRows = MAX_RIP_ROWS;
     if (request.nRows == 0)
         return false;
     bool bAnyChecked = false;
     for (int i = 0; i < request.nRows; ++i)
-        bAnyChecked |= request.bChecked[i] = IsRowChecked(i);
+        bAnyChecked |= request.bChecked[i] = Tracks.IsRowChecked(i);
     if (!bAnyChecked)
     {
         MessageBoxA(hWnd, "There is nothing to rip - no tracks have been selected.", "No Tracks Selected",
@@ -118,7 +121,7 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
     }
 
     char format[TEXT_BUFFER_SIZE];
-    ReadSettingString("Settings", "WAV", "OutputFormat", format);
+    ReadSettingString(SETTINGS_SECTION, "WAV", "OutputFormat", format);
     request.bMp3 = strcmp(format, "MP3") == 0;
     if (request.bMp3 && !IsMp3EncoderInstalled())
     {
@@ -135,8 +138,8 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
 
     GetControlText(IDC_OUTPUT_FOLDER, request.szFolder);
     HWND folderBox = GetDlgItem(hWnd, IDC_OUTPUT_FOLDER);
-    SaveComboHistory(folderBox, "OutputFolder");
-    LoadComboHistory(folderBox, "OutputFolder");
+    SaveComboHistory(folderBox, OUTPUT_FOLDER_LIST);
+    LoadComboHistory(folderBox, OUTPUT_FOLDER_LIST);
     if (GetFileAttributesA(request.szFolder) == INVALID_FILE_ATTRIBUTES)
     {
         char question[MESSAGE_SIZE];
@@ -151,8 +154,8 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
         }
     }
 
-    request.Names = {ReadSettingBool("Settings", "UseCDDB", true), ReadSettingBool("Settings", "FileNameNoAlbum", true),
-                     ReadSettingBool("Settings", "FileNameIncludeAlbum", false)};
+    request.Names = {ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true), ReadSettingBool(SETTINGS_SECTION, "FileNameNoAlbum", true),
+                     ReadSettingBool(SETTINGS_SECTION, "FileNameIncludeAlbum", false)};
     GetControlText(IDC_ARTIST, request.szArtist);
     GetControlText(IDC_ALBUM, request.szAlbum);
     return true;
@@ -195,7 +198,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
 
 void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 {
-    GetRowText(row, text);
+    Tracks.GetRowText(row, text);
     if (text[0] == '\0')
         FormatText(text, sizeof(text), "Track %.2d", row + 1);
 }

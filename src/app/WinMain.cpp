@@ -4,35 +4,17 @@
 #include <cstring>
 
 #include "app/MainDialog.h"
-#include "app/SettingsStore.h"
-#include "app/StartMode.h"
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
+#include "settings/ProgramFolders.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
 #include "setup/InstallDialog.h"
-#include "setup/InstallFolder.h"
+#include "setup/InstallPayload.h"
 #include "setup/PayloadExtract.h"
 #include "setup/UninstallJob.h"
-
-namespace {
-
-// The last four bytes of the program's own file; 0 when they cannot be read.
-uint32_t ReadTrailer(const char* programPath)
-{
-    HANDLE file = CreateFileA(programPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    uint32_t trailer = 0;
-    DWORD read = 0;
-    if (SetFilePointer(file, -4, nullptr, FILE_END) == INVALID_SET_FILE_POINTER
-        || !ReadFile(file, &trailer, sizeof(trailer), &read, nullptr) || read != sizeof(trailer))
-        trailer = 0;
-    CloseHandle(file);
-    return trailer;
-}
-
-} // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
 {
@@ -68,9 +50,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
         char installFolder[TEXT_BUFFER_SIZE];
-        GetInstallProgramFilesPath(installFolder);
-        WriteSettingString("Folders", "ProgramFiles", installFolder);
-        WriteSettingString("Folders", "DataFiles", installFolder);
+        CreateInstallFolder(installFolder);
+        WriteSettingString(FOLDERS_SECTION, "ProgramFiles", installFolder);
+        WriteSettingString(FOLDERS_SECTION, "DataFiles", installFolder);
         const char* const caption = "Installing Corvane v 1.32";
         if (trailer == TRAILER_INSTALL)
         {
@@ -94,6 +76,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
         return 0;
     }
 
+    // The program keeps its saved wave format in the install folder.
+    char installFolder[TEXT_BUFFER_SIZE];
+    CreateInstallFolder(installFolder);
     MainDialog mainDialog;
     RegisterSplashAboutClass();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};

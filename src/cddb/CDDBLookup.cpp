@@ -12,36 +12,36 @@
 
 namespace {
 
-const unsigned NETWORK_TIMEOUT_MS = 10000;
 const unsigned short CDDB_PORT = 8880;
 
 // A line from the server; false when none came (closed, silent, stopped).
-bool Receive(LJobControl& job, LIPSocketStream& socket, char (&line)[TEXT_BUFFER_SIZE])
+bool Receive(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs, char (&line)[TEXT_BUFFER_SIZE])
 {
-    return ProcessRecvLine(job, socket, line, NETWORK_TIMEOUT_MS) == Done;
+    return ProcessRecvLine(job, socket, line, timeoutMs) == Done;
 }
 
-bool Send(LJobControl& job, LIPSocketStream& socket, const char* text)
+bool Send(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs, const char* text)
 {
-    return ProcessSendString(job, socket, text, NETWORK_TIMEOUT_MS) == Done;
+    return ProcessSendString(job, socket, text, timeoutMs) == Done;
 }
 
 // Sends `command` and receives its reply, which must be a success.
-bool Ask(LJobControl& job, LIPSocketStream& socket, const char* command, char (&reply)[TEXT_BUFFER_SIZE])
+bool Ask(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs, const char* command,
+         char (&reply)[TEXT_BUFFER_SIZE])
 {
-    return Send(job, socket, command) && Receive(job, socket, reply) && IsCDDBSuccess(reply);
+    return Send(job, socket, timeoutMs, command) && Receive(job, socket, timeoutMs, reply) && IsCDDBSuccess(reply);
 }
 
 bool IsEndOfList(const char* line) { return line[0] == '.'; }
 
 // Several matches: the list is read to its end, and the first match's entry
 // is asked for under its own category and disc id.
-bool ReadFirstMatch(LJobControl& job, LIPSocketStream& socket, char (&category)[TEXT_BUFFER_SIZE],
-                    char (&discId)[TEXT_BUFFER_SIZE])
+bool ReadFirstMatch(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs,
+                    char (&category)[TEXT_BUFFER_SIZE], char (&discId)[TEXT_BUFFER_SIZE])
 {
     bool bFound = false;
     char line[TEXT_BUFFER_SIZE];
-    while (Receive(job, socket, line))
+    while (Receive(job, socket, timeoutMs, line))
     {
         if (IsEndOfList(line))
             return bFound;
@@ -63,16 +63,17 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
     job.SetText(0, "Connected to freedb server");
     job.SetText(1, info.szCDDBServer);
 
+    const unsigned timeoutMs = info.nCDDBTimeoutMs;
     LIPSocketStream socket;
     char line[TEXT_BUFFER_SIZE];
-    if (ProcessConnectWithPort(job, socket, info.szCDDBServer, CDDB_PORT, NETWORK_TIMEOUT_MS) != Done)
+    if (ProcessConnectWithPort(job, socket, info.szCDDBServer, CDDB_PORT, timeoutMs) != Done)
         return;
-    if (!Receive(job, socket, line) || !IsCDDBSuccess(line))
+    if (!Receive(job, socket, timeoutMs, line) || !IsCDDBSuccess(line))
         return;
-    if (!Ask(job, socket, "cddb hello undef localhost Corvane 1.32\n", line))
+    if (!Ask(job, socket, timeoutMs, "cddb hello undef localhost Corvane 1.32\n", line))
         return;
 
-    if (!Ask(job, socket, query, line) || strlen(line) < 4)
+    if (!Ask(job, socket, timeoutMs, query, line) || strlen(line) < 4)
         return;
     char category[TEXT_BUFFER_SIZE];
     char discId[TEXT_BUFFER_SIZE];
@@ -87,7 +88,7 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
         return;
     case 210:
     case 211:
-        if (!ReadFirstMatch(job, socket, category, discId))
+        if (!ReadFirstMatch(job, socket, timeoutMs, category, discId))
             return;
         break;
     default:
@@ -96,11 +97,11 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
 
     char read[3 * TEXT_BUFFER_SIZE];
     FormatText(read, sizeof(read), "cddb read %s %s\n", category, discId);
-    if (!Ask(job, socket, read, line))
+    if (!Ask(job, socket, timeoutMs, read, line))
         return;
     LCDDBEntryReader entry(info);
     bool bComplete = false;
-    while (!bComplete && Receive(job, socket, line))
+    while (!bComplete && Receive(job, socket, timeoutMs, line))
     {
         bComplete = IsEndOfList(line);
         if (!bComplete)
@@ -108,7 +109,7 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
     }
     entry.Finish();
     if (bComplete)
-        Send(job, socket, "cddb quit\n");
+        Send(job, socket, timeoutMs, "cddb quit\n");
 }
 
 } // namespace

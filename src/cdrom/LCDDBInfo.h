@@ -25,6 +25,7 @@ struct LCDDBInfo
     uint8_t iDrive;
     uint8_t bUseCDDB;
     char szCDDBServer[TEXT_BUFFER_SIZE];  // "host" or "host:port" asked when bUseCDDB
+    uint32_t nCDDBTimeoutMs;              // each wait of the lookup: connecting, sending, each line
     char szTitle[TEXT_BUFFER_SIZE];  // artist " / " album; empty when unknown
     uint8_t nTracks;
     LCDTrack Tracks[CD_MAX_TRACKS + 1];

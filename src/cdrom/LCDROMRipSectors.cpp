@@ -10,8 +10,8 @@ namespace {
 
 const DWORD READ_TIMEOUT_MS = 40000;
 const int FIRST_READ_SECTORS = 13;  // a short first read starts the delivery sooner
-// The bar moves this many sectors' worth per two reads.
-const double PROGRESS_SECTORS_PER_STEP = 54.0;
+// The bar moves this many sectors' worth per read delivered.
+const double PROGRESS_SECTORS_PER_READ = 27.0;
 // A repaint of the bar costs more than a fast drive's read; this often is
 // enough for the eye.
 const DWORD PROGRESS_INTERVAL_MS = 100;
@@ -24,8 +24,8 @@ struct ReadBuffer
 };
 
 // Converts `nSectors` sectors of `buffer` and writes them to the sink in
-// blocks the sink accepts.
-void Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
+// blocks the sink accepts; the frames handed on.
+int Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
 {
     const int nFrames = nSectors * CD_FRAMES_PER_SECTOR;
     for (int done = 0; done < nFrames;)
@@ -36,6 +36,7 @@ void Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
             sink->Write(buffer.frames, block);
         done += block;
     }
+    return nFrames;
 }
 
 // Waits for the read in flight and checks how it ended: a read the drive
@@ -48,7 +49,8 @@ ProcessResult WaitForRead(LJobControl& job, LSCSI& scsi)
     return ProcessSCSIExecuteCommandAsyncWait(job, scsi);
 }
 
-// Two buffers in turn: while the drive fills one, the other is delivered.
+// Two buffers in turn: while the drive fills one, the other is delivered;
+// then they swap.
 ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, ReadBuffer* a, ReadBuffer* b)
 {
     if (!scsi.OpenCDROMDrive(rip.nDrive))
@@ -56,54 +58,52 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
 
     const int32_t end = rip.nEndSector;
     int32_t sector = rip.nStartSector;
-    const double step = end > sector ? PROGRESS_SECTORS_PER_STEP / (end - sector) : 0.0;
+    const int32_t nLength = std::max<int32_t>(end - sector, 0);
+    const double step = end > sector ? PROGRESS_SECTORS_PER_READ / (end - sector) : 0.0;
     double progress = 0.0;
     DWORD lastShown = GetTickCount() - PROGRESS_INTERVAL_MS;
-    int nA = std::min<int32_t>(std::max<int32_t>(end - sector, 0), FIRST_READ_SECTORS);
-    int nB = 0;
+    ReadBuffer* reading = a;
+    ReadBuffer* delivering = b;
+    int nReading = std::min<int32_t>(nLength, FIRST_READ_SECTORS);
+    int nDelivering = 0;
+    int64_t nFramesDelivered = 0;
     for (;;)
     {
-        if (nA > 0)
+        if (nReading > 0)
         {
-            const ProcessResult r = ProcessSCSICDReadDASectors(job, scsi, a->sectors, static_cast<BYTE>(nA), sector);
+            const ProcessResult r =
+                ProcessSCSICDReadDASectors(job, scsi, reading->sectors, static_cast<BYTE>(nReading), sector);
             if (r != Done)
                 return r;
-            sector += nA;
+            sector += nReading;
         }
-        Deliver(*b, nB, rip.Sink);
-        if (nA == 0)
-            return job.IsStopped() ? Stopped : Done;
-        nB = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
+        nFramesDelivered += Deliver(*delivering, nDelivering, rip.Sink);
+        if (nReading == 0)
+            break;
+        if (nDelivering > 0)
+        {
+            progress += step;
+            const DWORD now = GetTickCount();
+            if (now - lastShown >= PROGRESS_INTERVAL_MS)
+            {
+                job.SetProgress(progress);
+                lastShown = now;
+            }
+        }
+        int nNext = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
         if (job.IsStopped())
-            nB = 0;
-        ProcessResult r = WaitForRead(job, scsi);
+            nNext = 0;
+        const ProcessResult r = WaitForRead(job, scsi);
         if (r != Done)
             return r;
-
-        if (nB > 0)
-        {
-            r = ProcessSCSICDReadDASectors(job, scsi, b->sectors, static_cast<BYTE>(nB), sector);
-            if (r != Done)
-                return r;
-            sector += nB;
-        }
-        Deliver(*a, nA, rip.Sink);
-        if (nB == 0)
-            return job.IsStopped() ? Stopped : Done;
-        progress += step;
-        const DWORD now = GetTickCount();
-        if (now - lastShown >= PROGRESS_INTERVAL_MS)
-        {
-            job.SetProgress(progress);
-            lastShown = now;
-        }
-        nA = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
-        if (job.IsStopped())
-            nA = 0;
-        r = WaitForRead(job, scsi);
-        if (r != Done)
-            return r;
+        std::swap(reading, delivering);
+        nDelivering = nReading;
+        nReading = nNext;
     }
+    if (job.IsStopped())
+        return Stopped;
+    // A track counts as done only when every frame of it reached the sink.
+    return nFramesDelivered == static_cast<int64_t>(nLength) * CD_FRAMES_PER_SECTOR ? Done : Failed;
 }
 
 ProcessResult RunRip(LJobControl& job, LCDROMRipSectors& rip)

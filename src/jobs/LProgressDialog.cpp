@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <string>
-
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
 
@@ -184,32 +182,4 @@ INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam,
     if (dialog && dialog->hWnd == hDlg)
         return dialog->OnDialogMessage(msg, wParam, lParam);
     return 0;
-}
-
-HANDLE StartCommandLineProcess(const char* commandLine, WORD showState)
-{
-    // CreateProcessA may write into its command line.
-    std::string line(commandLine);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = showState;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
-                        &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs)
-{
-    HANDLE hProcess = StartCommandLineProcess(commandLine, SW_HIDE);
-    if (!hProcess)
-        return Failed;
-    ProcessResult result = Failed;
-    if (job.WaitForHandle(hProcess, timeoutMs) != Failed)
-        result = job.IsStopped() ? Stopped : Done;
-    CloseHandle(hProcess);
-    return result;
 }

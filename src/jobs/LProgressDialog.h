@@ -84,13 +84,3 @@ public:
 private:
     JobFunction function;
 };
-
-// Starts `commandLine` in a console of its own with the window state `showState`
-// (SW_HIDE, SW_SHOWNORMAL ...), inheriting nothing: its process handle, to be
-// closed by the caller, or null when it could not be started.
-HANDLE StartCommandLineProcess(const char* commandLine, WORD showState);
-// Runs `commandLine` hidden in a console of its own and waits up to
-// `timeoutMs` for it to end: Done when it ended (its exit code is not read),
-// Stopped when the user cancelled, Failed when it could not start or timed
-// out. A program still running when the wait ends keeps running.
-ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs);

@@ -2,11 +2,14 @@
 
 #include <vector>
 
-#include "app/SettingsStore.h"
-#include "app/StartMode.h"
-#include "download/LFileTransferProtocol.h"
+#include "components/InstallProgram.h"
+#include "components/RelatedPrograms.h"
 #include "files/LFile.h"
-#include "setup/InstallFolder.h"
+#include "jobs/ChildProcess.h"
+#include "settings/ProgramFolders.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
+#include "setup/InstallPayload.h"
 #include "setup/InstallWizard.h"
 #include "setup/PayloadExtract.h"
 #include "setup/Shortcuts.h"
@@ -90,29 +93,11 @@ void PathIn(char (&path)[TEXT_BUFFER_SIZE], const char* folder, const char* name
 
 void WriteUninstallEntry(const char* uninstallerPath)
 {
-    HKEY hCurrentVersion;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &hCurrentVersion)
-        != ERROR_SUCCESS)
+    // A second install leaves the first one's entry as it is.
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY))
         return;
-    HKEY hEntry;
-    DWORD disposition = 0;
-    if (RegCreateKeyExA(hCurrentVersion, "Uninstall\\Corvane", 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &hEntry, &disposition)
-        == ERROR_SUCCESS)
-    {
-        // A second install leaves the first one's entry as it is.
-        if (disposition == REG_CREATED_NEW_KEY)
-        {
-            const char displayName[] = "Corvane Uninstall";
-            RegSetValueExA(hEntry, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(displayName),
-                           sizeof(displayName));
-            RegSetValueExA(hEntry, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(uninstallerPath),
-                           static_cast<DWORD>(lstrlenA(uninstallerPath) + 1));
-        }
-        RegCloseKey(hEntry);
-    }
-    RegCloseKey(hCurrentVersion);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, "DisplayName", "Corvane Uninstall");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, "UninstallString", uninstallerPath);
 }
 
 // Moves the encoder from the install folder into its component folder and
@@ -154,17 +139,7 @@ void InstallEncoderComponent(const char* installFolder)
                                                           &written, nullptr))
                               && written == bytes.size();
         if (CloseHandle(file) && bWritten)
-        {
-            HKEY hComponent;
-            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Components\\mp3el", 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &hComponent, nullptr)
-                == ERROR_SUCCESS)
-            {
-                RegSetValueExA(hComponent, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(target),
-                               static_cast<DWORD>(lstrlenA(target) + 1));
-                RegCloseKey(hComponent);
-            }
-        }
+            WriteRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", target);
     }
     DeleteFileA(source);
 }
@@ -173,16 +148,10 @@ void StartProgram(const char* programPath, const char* folder)
 {
     char commandLine[TEXT_BUFFER_SIZE + 2];
     FormatText(commandLine, sizeof(commandLine), "\"%s\"", programPath);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process;
-    if (CreateProcessA(programPath, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
-    {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    ChildStart how;
+    how.szFolder = folder;
+    ChildProcess program;
+    program.Start(commandLine, how);
 }
 
 } // namespace
@@ -208,6 +177,6 @@ void FinishInstall(const char* installFolder)
     CreateStartMenuShortcut("Corvane Help", helpFile);
     char extractCommand[TEXT_BUFFER_SIZE];
     FormatText(extractCommand, sizeof(extractCommand), "\"%s\" \"%%s\"", program);
-    WriteSettingString("Settings", "ExtractCD", extractCommand);
+    WriteSettingString(SETTINGS_SECTION, "ExtractCD", extractCommand);
     StartProgram(program, installFolder);
 }

@@ -1,12 +1,21 @@
 // The distributed setup file: the program's own image, the other files to
 // install back to back, one 32-bit size per file, the byte sum of those files
-// and the install trailer. All integers are little-endian.
+// and the install trailer. All integers are little-endian. The last four bytes
+// of the program's own file (its trailer) say whether a start is the setup
+// file, the uninstaller or the program itself.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "files/TextBuffer.h"
+
+constexpr uint32_t TRAILER_INSTALL = 0x0F0FF0F0;
+constexpr uint32_t TRAILER_UNINSTALL = 0xF0F00F0F;
+
+// True when the file title of `programPath` (the name after the last
+// separator, without its extension) contains "SETUP" in any case.
+bool IsSetupFileName(const char* programPath);
 
 struct InstallFile
 {

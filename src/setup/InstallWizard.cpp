@@ -5,27 +5,6 @@
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
 
-const RelatedProgram RelatedPrograms[RELATED_PROGRAM_COUNT] = {
-    {IDC_RELATED_FIRST, IDC_RELATED_FIRST + 1, "Tessaro", "RunEdit", "Tessaro Sound Editor", "tssetup",
-     "Installing Tessaro Sound Editor"},
-    {IDC_RELATED_FIRST + 2, IDC_RELATED_FIRST + 3, "Brennar", "CopyCD", "Brennar CD Recorder", "brsetup",
-     "Installing Brennar CD Recorder"},
-    {IDC_RELATED_FIRST + 4, IDC_RELATED_FIRST + 5, "Morvex", "Convert", "Morvex Audio File Converter", "mvsetup",
-     "Installing Morvex Audio File Converter"},
-};
-
-bool IsRelatedProgramInstalled(const RelatedProgram& program)
-{
-    char key[TEXT_BUFFER_SIZE];
-    FormatText(key, sizeof(key), "Software\\Talmarin\\%s\\Settings", program.szKey);
-    HKEY hKey;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    const bool bFound = RegQueryValueExA(hKey, program.szProbeValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(hKey);
-    return bFound;
-}
-
 namespace {
 
 const char* const LICENCE_TEXT =

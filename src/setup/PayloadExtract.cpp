@@ -129,6 +129,20 @@ ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* s
     return result;
 }
 
+uint32_t ReadTrailer(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    uint32_t trailer = 0;
+    DWORD read = 0;
+    if (SetFilePointer(file, -4, nullptr, FILE_END) == INVALID_SET_FILE_POINTER
+        || !ReadFile(file, &trailer, sizeof(trailer), &read, nullptr) || read != sizeof(trailer))
+        trailer = 0;
+    CloseHandle(file);
+    return trailer;
+}
+
 void AppendTrailer(const char* path, uint32_t trailer)
 {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -19,6 +19,9 @@ void ShowCorruptSetupFile(HWND hOwner);
 // the job was stopped, leaving the files written so far.
 ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* setupPath, const char* installFolder);
 
+// The last four bytes of the file `path`; 0 when they cannot be read.
+uint32_t ReadTrailer(const char* path);
+
 // Appends the 4-byte `trailer` to the existing file `path`; a file that
 // cannot be opened is left alone.
 void AppendTrailer(const char* path, uint32_t trailer);

@@ -4,20 +4,19 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "app/SettingsStore.h"
 #include "files/LFile.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
 
 namespace {
-
-const char* const SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // The machine's folder `common`, else the user's `own`; false when neither
 // can be read.
 bool ReadShellFolder(const char* common, const char* own, char (&folder)[TEXT_BUFFER_SIZE])
 {
-    ReadRegistryString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS, common, "", folder);
+    ReadRegistryString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, common, "", folder);
     if (folder[0] == '\0')
-        ReadRegistryString(HKEY_CURRENT_USER, SHELL_FOLDERS, own, "", folder);
+        ReadRegistryString(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, own, "", folder);
     return folder[0] != '\0';
 }
 

@@ -2,9 +2,11 @@
 
 #include <initializer_list>
 
-#include "app/SettingsStore.h"
 #include "files/LFile.h"
-#include "setup/InstallFolder.h"
+#include "jobs/ChildProcess.h"
+#include "settings/ProgramFolders.h"
+#include "settings/RegistryKeys.h"
+#include "settings/SettingsStore.h"
 #include "setup/Shortcuts.h"
 
 UninstallJob::UninstallJob(const char* title, const char* programPath, bool bHasArgument)
@@ -26,7 +28,11 @@ bool UninstallJob::RunJob()
         {
             char commandLine[TEXT_BUFFER_SIZE + 16];
             FormatText(commandLine, sizeof(commandLine), "\"%s\" /uninstall", copy);
-            WinExec(commandLine, SW_SHOWNORMAL);
+            // This one ends only once the copy takes input, so that a window
+            // of the uninstall is on screen throughout.
+            ChildProcess uninstaller;
+            if (uninstaller.Start(commandLine, ChildStart()))
+                uninstaller.WaitUntilIdle(30000);
             return true;
         }
     }
@@ -49,7 +55,7 @@ const char* const INSTALLED_FILES[] = {"corvane.exe", "corvane.hlp", "uninst.exe
 void RemoveRecordedFolder(const char* name, const char* makerFolder)
 {
     char folder[TEXT_BUFFER_SIZE];
-    ReadSettingString("Folders", "", name, folder);
+    ReadSettingString(FOLDERS_SECTION, "", name, folder);
     if (folder[0] == '\0' || !LFile::IsInFolder(folder, makerFolder))
         return;
     for (const char* file : INSTALLED_FILES)
@@ -70,14 +76,7 @@ void RemoveInstallation()
     GetDesktopShortcutPath(desktopLink);
     DeleteFileA(desktopLink);
 
-    HKEY hCurrentVersion;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_ALL_ACCESS,
-                      &hCurrentVersion)
-        == ERROR_SUCCESS)
-    {
-        RegDeleteKeyA(hCurrentVersion, "Uninstall\\Corvane");
-        RegCloseKey(hCurrentVersion);
-    }
+    DeleteRegistryKey(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY);
 
     DeleteStartMenuShortcut("Corvane");
     DeleteStartMenuShortcut("Corvane Help");
@@ -98,11 +97,5 @@ void RemoveInstallation()
     if (GetMakerFolder(systemMakerFolder))
         RemoveDirectoryA(systemMakerFolder);
 
-    HKEY hSettings;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\Settings", 0, KEY_SET_VALUE, &hSettings)
-        == ERROR_SUCCESS)
-    {
-        RegDeleteValueA(hSettings, "ExtractCD");
-        RegCloseKey(hSettings);
-    }
+    DeleteSetting(SETTINGS_SECTION, "ExtractCD");
 }

@@ -1,6 +1,7 @@
 #include "soundfile/LMP3EncodePipe.h"
 
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
+#include "sound/SampleBlocks.h"
 #include "sound/SampleFormat.h"
 
 namespace {
@@ -36,16 +37,16 @@ LCountedPtr<LMP3EncodePipe> LMP3EncodePipe::OpenMp3Sink(const Mp3EncoderSettings
 
 LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels,
                                int32_t rate, const Mp3Tags* tags)
-    : LSoundSinkBase(rate, channels), pBuffer(new int16_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels])
+    : LSoundSinkBase(rate, channels), pBuffer(new uint8_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels * 2])
 {
     szCommandLine[0] = '\0';
     // No channels: the base has flagged the sink, and no encoder may start.
     if (bError)
         return;
-    char encoder[TEXT_BUFFER_SIZE];
-    ReadMp3EncoderPath(encoder);
-    if (encoder[0] == '\0'
-        || !MakeMp3CommandLine(settings, encoder, nSampleRate, nChannels, outputPath, tags, szCommandLine,
+    char encoderPath[TEXT_BUFFER_SIZE];
+    ReadMp3EncoderPath(encoderPath);
+    if (encoderPath[0] == '\0'
+        || !MakeMp3CommandLine(settings, encoderPath, nSampleRate, nChannels, outputPath, tags, szCommandLine,
                                sizeof(szCommandLine)))
     {
         bError = 1;
@@ -67,22 +68,13 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
         hInput = nullptr;
     CloseHandle(writeEnd);
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = readEnd;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    if (hInput && CreateProcessA(nullptr, szCommandLine, nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
-                                 nullptr, &startup, &process))
-    {
-        CloseHandle(process.hThread);
-        hProcess = process.hProcess;
-    }
+    ChildStart how;
+    how.nShowState = SW_HIDE;
+    how.bNewConsole = true;
+    how.hStandardInput = readEnd;
+    const bool bStarted = hInput && encoder.Start(szCommandLine, how);
     CloseHandle(readEnd);
-    if (!hProcess)
+    if (!bStarted)
     {
         bError = 1;
         CloseInput();
@@ -92,11 +84,7 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
 LMP3EncodePipe::~LMP3EncodePipe()
 {
     CloseInput();
-    if (hProcess)
-    {
-        WaitForSingleObject(hProcess, DESTRUCTOR_WAIT_MS);
-        CloseHandle(hProcess);
-    }
+    encoder.WaitEnded(DESTRUCTOR_WAIT_MS);
     delete[] pBuffer;
 }
 
@@ -104,11 +92,10 @@ void LMP3EncodePipe::Write(const int32_t* frames, int count)
 {
     nWritten += count;
     const int nSamples = count * nChannels;
-    for (int i = 0; i < nSamples; ++i)
-        pBuffer[i] = SampleTo16(frames[i]);
+    SamplesTo16LE(frames, nSamples, pBuffer);
     // An encoder that has gone cannot take the rest: the track is lost.
     DWORD written = 0;
-    const DWORD size = static_cast<DWORD>(nSamples) * sizeof(int16_t);
+    const DWORD size = static_cast<DWORD>(nSamples) * 2;
     if (!hInput || !WriteFile(hInput, pBuffer, size, &written, nullptr) || written != size)
         bError = 1;
 }
@@ -116,9 +103,9 @@ void LMP3EncodePipe::Write(const int32_t* frames, int count)
 void LMP3EncodePipe::Finish()
 {
     CloseInput();
-    if (!hProcess)
+    if (!encoder.IsStarted())
         return;
-    if (WaitForSingleObject(hProcess, FINISH_WAIT_MS) == WAIT_OBJECT_0)
+    if (encoder.WaitEnded(FINISH_WAIT_MS))
         Ended();
     else
         Abort();
@@ -127,9 +114,9 @@ void LMP3EncodePipe::Finish()
 ProcessResult LMP3EncodePipe::Finish(LJobControl& job)
 {
     CloseInput();
-    if (!hProcess)
+    if (!encoder.IsStarted())
         return Done;
-    const ProcessResult r = job.WaitForHandle(hProcess, FINISH_WAIT_MS);
+    const ProcessResult r = encoder.Wait(job, FINISH_WAIT_MS);
     if (r == Done)
         Ended();
     return r;
@@ -139,15 +126,11 @@ void LMP3EncodePipe::Abort()
 {
     CloseInput();
     bError = 1;
-    if (!hProcess)
+    if (!encoder.IsStarted())
         return;
-    if (WaitForSingleObject(hProcess, ABORT_GRACE_MS) != WAIT_OBJECT_0)
-    {
-        TerminateProcess(hProcess, 1);
-        WaitForSingleObject(hProcess, TERMINATE_WAIT_MS);
-    }
-    CloseHandle(hProcess);
-    hProcess = nullptr;
+    if (!encoder.WaitEnded(ABORT_GRACE_MS))
+        encoder.Terminate(TERMINATE_WAIT_MS);
+    encoder.Release();
 }
 
 void LMP3EncodePipe::CloseInput()
@@ -159,9 +142,7 @@ void LMP3EncodePipe::CloseInput()
 
 void LMP3EncodePipe::Ended()
 {
-    DWORD exitCode = 1;
-    if (!GetExitCodeProcess(hProcess, &exitCode) || exitCode != 0)
+    if (!encoder.EndedWithSuccess())
         bError = 1;
-    CloseHandle(hProcess);
-    hProcess = nullptr;
+    encoder.Release();
 }

@@ -5,12 +5,11 @@
 #include <windows.h>
 
 #include "files/TextBuffer.h"
+#include "jobs/ChildProcess.h"
 #include "jobs/LJobControl.h"
+#include "settings/RegistryKeys.h"
 #include "sound/LSoundStream.h"
 #include "soundfile/Mp3Encoder.h"
-
-// The component's registration, as its installer writes it.
-constexpr const char* MP3_ENCODER_KEY = "Software\\Talmarin\\Components\\mp3el";
 
 // The registered encoder's path; empty when the component is not installed.
 void ReadMp3EncoderPath(char (&path)[TEXT_BUFFER_SIZE]);
@@ -51,7 +50,7 @@ private:
     // Takes the encoder's exit code once it has ended.
     void Ended();
 
-    HANDLE hProcess = nullptr;
+    ChildProcess encoder;
     HANDLE hInput = nullptr;
-    int16_t* pBuffer;
+    uint8_t* pBuffer;  // 16-bit little-endian samples, as the encoder reads them
 };

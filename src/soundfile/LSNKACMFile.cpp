@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "sound/SampleFormat.h"
+#include "sound/SampleBlocks.h"
 #include "soundfile/WaveFormatFile.h"
 #include "soundfile/WaveHeader.h"
 
@@ -65,14 +65,13 @@ LSNKACMFile::LSNKACMFile(const char* path, const WAVEFORMATEX& record)
     bPrepared = true;
     Header.cbSrcLength = 0;
 
-    hFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    if (!file.Open(path, FILE_SHARE_READ, CREATE_ALWAYS))
     {
         bError = 1;
         return;
     }
-    WriteHeader(WAVE_SIZE_UNKNOWN);
+    const std::vector<uint8_t> header = MakeHeader(WAVE_SIZE_UNKNOWN);
+    WriteBytes(header.data(), static_cast<DWORD>(header.size()));
 }
 
 LSNKACMFile::~LSNKACMFile() { Finish(); }
@@ -82,7 +81,7 @@ void LSNKACMFile::Write(const int32_t* frames, int count)
     nWritten += count;
     if (bError)
         return;
-    if (hFile == INVALID_HANDLE_VALUE)
+    if (!file.IsOpen())
     {
         bError = 1;
         return;
@@ -92,13 +91,7 @@ void LSNKACMFile::Write(const int32_t* frames, int count)
     {
         const int room = static_cast<int>((nSourceSize - Header.cbSrcLength) / 2);
         const int n = remaining < room ? remaining : room;
-        uint8_t* to = pSource.get() + Header.cbSrcLength;
-        for (int i = 0; i < n; ++i, to += 2)
-        {
-            const uint16_t v = static_cast<uint16_t>(SampleTo16(frames[i]));
-            to[0] = static_cast<uint8_t>(v);
-            to[1] = static_cast<uint8_t>(v >> 8);
-        }
+        SamplesTo16LE(frames, n, pSource.get() + Header.cbSrcLength);
         frames += n;
         remaining -= n;
         Header.cbSrcLength += static_cast<DWORD>(n) * 2;
@@ -119,7 +112,7 @@ void LSNKACMFile::Finish()
 {
     if (hStream)
     {
-        if (bPrepared && hFile != INVALID_HANDLE_VALUE)
+        if (bPrepared && file.IsOpen())
         {
             PadLastBlock();
             Convert(ACM_STREAMCONVERTF_END);
@@ -136,15 +129,11 @@ void LSNKACMFile::Finish()
             bError = 1;
         hStream = nullptr;
     }
-    if (hFile == INVALID_HANDLE_VALUE)
+    if (!file.IsOpen())
         return;
-    if (SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    const std::vector<uint8_t> header = MakeHeader(nTotal);
+    if (!file.Finish(header.data(), static_cast<DWORD>(header.size())))
         bError = 1;
-    else
-        WriteHeader(nTotal);
-    if (!CloseHandle(hFile))
-        bError = 1;
-    hFile = INVALID_HANDLE_VALUE;
 }
 
 void LSNKACMFile::PadLastBlock()
@@ -174,15 +163,13 @@ bool LSNKACMFile::Convert(DWORD flags)
 
 void LSNKACMFile::WriteBytes(const void* bytes, DWORD size)
 {
-    DWORD written = 0;
-    if (!WriteFile(hFile, bytes, size, &written, nullptr) || written != size)
+    if (!file.Write(bytes, size))
         bError = 1;
 }
 
-void LSNKACMFile::WriteHeader(uint32_t dataSize)
+std::vector<uint8_t> LSNKACMFile::MakeHeader(uint32_t dataSize) const
 {
-    const size_t size = WaveHeaderSize(WaveRecordExtraSize(pRecord.get()));
-    std::unique_ptr<uint8_t[]> header(new uint8_t[size]);
-    MakeWaveHeader(header.get(), pRecord.get(), dataSize);
-    WriteBytes(header.get(), static_cast<DWORD>(size));
+    std::vector<uint8_t> header(WaveHeaderSize(WaveRecordExtraSize(pRecord.get())));
+    MakeWaveHeader(header.data(), pRecord.get(), dataSize);
+    return header;
 }

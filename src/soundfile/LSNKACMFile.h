@@ -10,8 +10,10 @@
 #include <msacm.h>
 
 #include <memory>
+#include <vector>
 
 #include "sound/LSoundStream.h"
+#include "soundfile/WaveFileWriter.h"
 
 class LSNKACMFile : public LSoundSinkBase
 {
@@ -44,9 +46,9 @@ private:
     // One conversion of the source buffer; its output goes to the file.
     bool Convert(DWORD flags);
     void WriteBytes(const void* bytes, DWORD size);
-    void WriteHeader(uint32_t dataSize);
+    std::vector<uint8_t> MakeHeader(uint32_t dataSize) const;
 
-    HANDLE hFile = INVALID_HANDLE_VALUE;
+    WaveFileWriter file;
     std::unique_ptr<uint8_t[]> pRecord;  // 18 + cbSize bytes
     HACMSTREAM hStream = nullptr;
     // Its cbSrcLength is what the source buffer holds between conversions.

@@ -26,16 +26,16 @@ LSNKPCMFileBase::LSNKPCMFileBase(int32_t rate, const char* path, uint8_t channel
     : LSoundSinkBase(rate, channels), nBytesPerSample(bytesPerSample), nBlockAlign(nChannels * bytesPerSample),
       pBuffer(new uint8_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels * bytesPerSample])
 {
-    hFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    if (!file.Open(path, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS))
     {
         bError = 1;
         return;
     }
-    WriteHeader(WAVE_SIZE_UNKNOWN);
+    uint8_t header[WAVE_HEADER_SIZE];
+    MakeHeader(header, WAVE_SIZE_UNKNOWN);
+    WriteBytes(header, sizeof(header));
     // An older, longer file of that name is cut right after the new header.
-    SetEndOfFile(hFile);
+    SetEndOfFile(file.Handle());
 }
 
 LSNKPCMFileBase::~LSNKPCMFileBase()
@@ -46,15 +46,10 @@ LSNKPCMFileBase::~LSNKPCMFileBase()
 
 void LSNKPCMFileBase::Finish()
 {
-    if (hFile == INVALID_HANDLE_VALUE)
-        return;
-    if (SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    uint8_t header[WAVE_HEADER_SIZE];
+    MakeHeader(header, static_cast<uint32_t>(nWritten) * nBlockAlign);
+    if (!file.Finish(header, sizeof(header)))
         bError = 1;
-    else
-        WriteHeader(static_cast<uint32_t>(nWritten) * nBlockAlign);
-    if (!CloseHandle(hFile))
-        bError = 1;
-    hFile = INVALID_HANDLE_VALUE;
 }
 
 void LSNKPCMFileBase::Write(const int32_t* frames, int count)
@@ -71,26 +66,23 @@ void LSNKPCMFileBase::Seek(int frame)
     if (frame < 0)
         frame = 0;
     nWritten = frame;
-    if (hFile == INVALID_HANDLE_VALUE
-        || SetFilePointer(hFile, WAVE_HEADER_SIZE + frame * nBlockAlign, nullptr, FILE_BEGIN)
+    if (!file.IsOpen()
+        || SetFilePointer(file.Handle(), WAVE_HEADER_SIZE + frame * nBlockAlign, nullptr, FILE_BEGIN)
                == INVALID_SET_FILE_POINTER
-        || !SetEndOfFile(hFile))
+        || !SetEndOfFile(file.Handle()))
         bError = 1;
 }
 
 void LSNKPCMFileBase::WriteBytes(const void* bytes, DWORD size)
 {
-    DWORD written = 0;
-    if (hFile == INVALID_HANDLE_VALUE || !WriteFile(hFile, bytes, size, &written, nullptr) || written != size)
+    if (!file.Write(bytes, size))
         bError = 1;
 }
 
-void LSNKPCMFileBase::WriteHeader(uint32_t dataSize)
+void LSNKPCMFileBase::MakeHeader(uint8_t (&header)[WAVE_HEADER_SIZE], uint32_t dataSize) const
 {
-    uint8_t header[WAVE_HEADER_SIZE];
     MakeWaveHeader(header, nChannels, static_cast<uint32_t>(nSampleRate), static_cast<uint16_t>(nBytesPerSample),
                    dataSize);
-    WriteBytes(header, sizeof(header));
 }
 
 void LSNKPCMFile16::ConvertSamples(const int32_t* samples, int count, uint8_t* out) const

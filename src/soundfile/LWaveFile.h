@@ -6,6 +6,8 @@
 #include <mmsystem.h>
 
 #include "sound/LSoundStream.h"
+#include "soundfile/WaveFileWriter.h"
+#include "soundfile/WaveHeader.h"
 
 class LWaveFile
 {
@@ -39,9 +41,9 @@ protected:
 
 private:
     void WriteBytes(const void* bytes, DWORD size);
-    void WriteHeader(uint32_t dataSize);
+    void MakeHeader(uint8_t (&header)[WAVE_HEADER_SIZE], uint32_t dataSize) const;
 
-    HANDLE hFile;
+    WaveFileWriter file;
     int nBytesPerSample;
     int nBlockAlign;
     uint8_t* pBuffer;

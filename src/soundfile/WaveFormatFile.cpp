@@ -7,7 +7,7 @@
 
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "soundfile/WaveHeader.h"
 
 static_assert(sizeof(WAVEFORMATEX) == WAVE_RECORD_BASE_SIZE, "the record's fixed fields are the platform's header");

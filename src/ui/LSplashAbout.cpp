@@ -1,8 +1,8 @@
 #include "ui/LSplashAbout.h"
 
-#include "jobs/WebPage.h"
 #include "resources/AppInstance.h"
 #include "resources/resource.h"
+#include "ui/WebPage.h"
 
 namespace {
 

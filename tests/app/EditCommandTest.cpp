@@ -13,32 +13,14 @@
 #include "FileBytes.h"
 #include "app/MainDialogFixture.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "components/SoundEditor.h"
 #include "files/LFile.h"
-#include "jobs/SoundEditor.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "ui/MessageBoxCapture.h"
 #include "WaitFor.h"
+#include "TestFiles.h"
 
 namespace {
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string TempPath(const std::string& name)
-{
-    char folder[TEXT_BUFFER_SIZE];
-    LFile::GetTempFolder(folder);
-    return folder + name;
-}
-
-std::vector<std::string> Lines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 
 class EditCommandTest : public MainDialogTest
 {

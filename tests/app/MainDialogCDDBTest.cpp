@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/MainDialogFixture.h"
-#include "app/SettingsStore.h"
 #include "cddb/LocalCDDBServer.h"
 #include "files/LFile.h"
+#include "settings/SettingsStore.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {
@@ -68,7 +68,7 @@ TEST_F(MainDialogCDDBTest, TheDatabaseNamesFillTheWindowAndNameTheFiles)
     EXPECT_EQ("Some Album", Text(IDC_ALBUM));
 
     SetDlgItemTextA(dialog.hWnd, IDC_OUTPUT_FOLDER, output.c_str());
-    dialog.SetRowChecked(1, false);
+    dialog.Tracks.SetRowChecked(1, false);
     SendMessageA(dialog.hWnd, WM_COMMAND, CM_RIP, 0);
     Pump();
     EXPECT_TRUE(boxes.boxes.empty());

@@ -96,8 +96,8 @@ protected:
     std::vector<bool> Checks() const
     {
         std::vector<bool> checks;
-        for (int i = 0; i < dialog.RowCount(); ++i)
-            checks.push_back(dialog.IsRowChecked(i));
+        for (int i = 0; i < dialog.Tracks.RowCount(); ++i)
+            checks.push_back(dialog.Tracks.IsRowChecked(i));
         return checks;
     }
 

@@ -32,7 +32,7 @@ TEST_F(MainDialogTest, ListsTheDrivesAndTheTracksWithTheirDurations)
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(std::vector<std::string>({"CD-ROM 1", "CD-ROM 2"}), DriveItems());
     EXPECT_EQ(0, SendMessageA(Control(IDC_DRIVES), CB_GETCURSEL, 0, 0));
-    ASSERT_EQ(3, dialog.RowCount());
+    ASSERT_EQ(3, dialog.Tracks.RowCount());
     const char* const names[] = {"Track 01", "Track 02", "Track 03"};
     const char* const durations[] = {"1:06", "0:10", "0:00"};  // 5000, 750 and 40 sectors
     for (int i = 0; i < 3; ++i)
@@ -41,7 +41,7 @@ TEST_F(MainDialogTest, ListsTheDrivesAndTheTracksWithTheirDurations)
         EXPECT_EQ(durations[i], Cell(i, 1));
     }
     EXPECT_EQ(std::vector<bool>({true, true, true}), Checks());
-    EXPECT_EQ(0, dialog.SelectedRow());
+    EXPECT_EQ(0, dialog.Tracks.SelectedRow());
     EXPECT_EQ("Corvane", [&] {
         char caption[TEXT_BUFFER_SIZE] = "";
         GetWindowTextA(dialog.hWnd, caption, sizeof(caption));
@@ -54,7 +54,7 @@ TEST_F(MainDialogTest, CheckMarksFollowRowsAcrossDriveChangesAndDeviceEvents)
     io->AddDrive('D', DRIVE_CDROM, Disc("three-tracks"));
     io->AddDrive('E', DRIVE_CDROM, Disc("long-tracks"));
     Open();
-    dialog.SetRowChecked(1, false);
+    dialog.Tracks.SetRowChecked(1, false);
     ChooseDrive(1);
     EXPECT_EQ(std::vector<bool>({true, false, true}), Checks()) << "kept by row number";
 
@@ -77,7 +77,7 @@ TEST_F(MainDialogTest, CheckMarksFollowRowsAcrossDriveChangesAndDeviceEvents)
     SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "something");
     SendVolumeEvent(DBT_DEVICEREMOVECOMPLETE, 'E');
     Pump();
-    EXPECT_EQ(0, dialog.RowCount());
+    EXPECT_EQ(0, dialog.Tracks.RowCount());
     EXPECT_EQ("", Text(IDC_ARTIST));
     EXPECT_EQ("", Text(IDC_ALBUM));
     EXPECT_EQ(2u, DriveItems().size()) << "the drive list stays";
@@ -170,7 +170,7 @@ TEST_F(MainDialogTest, ControlsFollowTheSelectionTheChecksAndTheSetting)
     Pump();
     EXPECT_FALSE(MenuEnabled(CM_RIP));
     EXPECT_FALSE(ToolEnabled(CM_RIP));
-    dialog.SetRowChecked(2, true);
+    dialog.Tracks.SetRowChecked(2, true);
     Pump();
     EXPECT_TRUE(MenuEnabled(CM_RIP));
 
@@ -201,7 +201,7 @@ TEST_F(MainDialogTest, NoDrivesIsReported)
     EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
     EXPECT_EQ(0u, boxes.boxes[0].text.find("No CD-ROM drives have been detected."));
     EXPECT_TRUE(DriveItems().empty());
-    EXPECT_EQ(0, dialog.RowCount());
+    EXPECT_EQ(0, dialog.Tracks.RowCount());
     EXPECT_TRUE(IsWindow(dialog.hWnd));
 }
 

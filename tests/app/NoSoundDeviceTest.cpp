@@ -65,12 +65,10 @@ TEST_F(NoSoundDeviceMainDialog, PlayShowsTheDeviceMessage)
     MessageBoxCapture boxes;
     dialog.SelectOneRow(IDC_TRACKS, 0);
     SendMessageA(dialog.hWnd, WM_COMMAND, CM_PLAY, 0);
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ("Corvane", boxes.boxes[0].caption);
-    EXPECT_EQ("Cannot open the sound device for playback. Check you have selected the correct device in the pull "
-              "downlist in Settings.",
-              boxes.boxes[0].text);
-    EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "Corvane",
+                                         "Cannot open the sound device for playback. Check you have selected the "
+                                         "correct device in the pull downlist in Settings.",
+                                         IDI_ERROR));
     EXPECT_EQ(dialog.hWnd, boxes.boxes[0].hOwner);
     EXPECT_FALSE(dialog.SoundPlayer.IsPlaying());
     EXPECT_FALSE(ToolEnabled(CM_STOP));

@@ -51,7 +51,7 @@ protected:
     {
         io->AddDrive('D', DRIVE_CDROM, drive);
         Open();
-        ASSERT_GT(dialog.RowCount(), 0);
+        ASSERT_GT(dialog.Tracks.RowCount(), 0);
     }
 
     // Selects the row and presses Play, as a user would.

@@ -16,20 +16,19 @@
 #include "FileBytes.h"
 #include "Mp3Encoder.h"
 #include "app/MainDialogFixture.h"
+#include "cdrom/VirtualDiscFiles.h"
 #include "files/LFile.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "soundfile/CodecRecords.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/StallingCodec.h"
 #include "soundfile/WaveFormatFile.h"
-#include "cdrom/VirtualDiscFiles.h"
 #include "ui/MessageBoxCapture.h"
+#include "TestFiles.h"
 
 namespace {
 
 const char* const COMPONENT_KEY = "Software\\Talmarin\\Components\\mp3el";
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class RipCommandTest : public MainDialogTest
 {
@@ -81,8 +80,8 @@ protected:
 
     void CheckOnly(std::initializer_list<int> rows)
     {
-        for (int i = 0; i < dialog.RowCount(); ++i)
-            dialog.SetRowChecked(i, std::find(rows.begin(), rows.end(), i) != rows.end());
+        for (int i = 0; i < dialog.Tracks.RowCount(); ++i)
+            dialog.Tracks.SetRowChecked(i, std::find(rows.begin(), rows.end(), i) != rows.end());
     }
 
     std::vector<std::string> FilesInFolder() const { return FilesIn(folder); }
@@ -134,8 +133,9 @@ protected:
 
     static std::string FormatFile()
     {
+        // The folder start-up creates; these tests bring no start-up of their own.
         char formatFile[TEXT_BUFFER_SIZE];
-        GetInstallProgramFilesPath(formatFile);
+        CreateInstallFolder(formatFile);
         LFile::FilePathCat(formatFile, "WavCodec.wff");
         return formatFile;
     }
@@ -220,10 +220,9 @@ TEST_F(RipCommandTest, AMissingFolderIsCreatedWhenTheUserAgrees)
     {
         MessageBoxCapture boxes(IDNO);
         Rip();
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("Corvane", boxes.boxes[0].caption);
-        EXPECT_EQ(IDI_QUESTION, boxes.boxes[0].icon);
-        EXPECT_EQ("The folder \"" + created + "\" does not exist. Do you want to create it now?", boxes.boxes[0].text);
+        ASSERT_NO_FATAL_FAILURE(ExpectOneBox(
+            boxes.boxes, "Corvane", "The folder \"" + created + "\" does not exist. Do you want to create it now?",
+            IDI_QUESTION));
         EXPECT_FALSE(Exists(created));
     }
     {
@@ -254,10 +253,8 @@ TEST_F(RipCommandTest, NothingCheckedIsReported)
     CheckOnly({});
     MessageBoxCapture boxes;
     Rip();
-    ASSERT_EQ(1u, boxes.boxes.size());
-    EXPECT_EQ("No Tracks Selected", boxes.boxes[0].caption);
-    EXPECT_EQ("There is nothing to rip - no tracks have been selected.", boxes.boxes[0].text);
-    EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "No Tracks Selected",
+                                         "There is nothing to rip - no tracks have been selected.", IDI_ERROR));
     EXPECT_TRUE(FilesInFolder().empty());
 }
 
@@ -303,10 +300,8 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
     {
         MessageBoxCapture boxes;
         Rip();
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("Error", boxes.boxes[0].caption);
-        EXPECT_EQ("Track \"Track 02\" could not be read from the CD.", boxes.boxes[0].text);
-        EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectOneBox(boxes.boxes, "Error", "Track \"Track 02\" could not be read from the CD.", IDI_ERROR));
         EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
     }
     // A folder stands where the first file would go.
@@ -427,7 +422,7 @@ TEST_F(RipCommandTest, ACancelledLoadKeepsTheDiscThatIsShown)
     io->onIssue = [](int) { PostMessageA(FindWindowA("#32770", "Loading CD Information"), WM_COMMAND, IDCANCEL, 0); };
     ChooseDrive(1);
     io->onIssue = nullptr;
-    ASSERT_EQ(5, dialog.RowCount());
+    ASSERT_EQ(5, dialog.Tracks.RowCount());
     CheckOnly({0, 1, 2, 3, 4});
     MessageBoxCapture boxes;
     Rip();
@@ -470,7 +465,7 @@ TEST_F(RipCommandTest, NoTwoTracksOfOneRipShareAFileAndEveryFileKeepsItsExtensio
         }
         CheckOnly({});
         for (int row : rows)
-            dialog.SetRowChecked(row, true);
+            dialog.Tracks.SetRowChecked(row, true);
         MessageBoxCapture boxes;
         Rip();
         EXPECT_TRUE(boxes.boxes.empty());
@@ -582,10 +577,8 @@ TEST_F(RipCommandTest, ACodecThatCannotBeOpenedIsReportedAndTouchesNoFile)
         }
         MessageBoxCapture boxes;
         Rip();
-        ASSERT_EQ(1u, boxes.boxes.size());
-        EXPECT_EQ("Error", boxes.boxes[0].caption);
-        EXPECT_EQ("Unable to create the file \"" + path + "\".", boxes.boxes[0].text);
-        EXPECT_EQ(IDI_ERROR, boxes.boxes[0].icon);
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectOneBox(boxes.boxes, "Error", "Unable to create the file \"" + path + "\".", IDI_ERROR));
         if (!bOlderFile)
         {
             EXPECT_TRUE(FilesInFolder().empty());
@@ -645,7 +638,7 @@ TEST_F(RipCommandTest, DataTracksAreListedUncheckedAndNeverRipped)
         if (&c != cases)
             ChooseDrive(1);
         std::vector<std::string> durations;
-        for (int i = 0; i < dialog.RowCount(); ++i)
+        for (int i = 0; i < dialog.Tracks.RowCount(); ++i)
             durations.push_back(Cell(i, 1));
         EXPECT_EQ(c.durations, durations);
         EXPECT_EQ(c.checks, Checks());

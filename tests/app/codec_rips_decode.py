@@ -11,9 +11,10 @@ TESTS_DIR holds codec-rips/ and discs/demo.cue with its image.
 import array
 import math
 import os
-import re
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
+import corvane_audio  # noqa: E402
 
 TRACK = 3
 # name: channels, frames in a codec block, lowest signal-to-noise ratio in dB.
@@ -29,18 +30,11 @@ CODECS = {
 
 def track_samples(tests):
     """The track's 16-bit stereo samples, from the image as the cue sheet places it."""
-    with open(os.path.join(tests, "discs", "demo.cue")) as cue:
-        starts = [(int(m) * 60 + int(s)) * 75 + int(f)
-                  for m, s, f in re.findall(r"INDEX 01 (\d+):(\d+):(\d+)", cue.read())]
-    with open(os.path.join(tests, "discs", "demo.bin"), "rb") as image:
-        image.seek(starts[TRACK - 1] * 2352)
-        return array.array("h", image.read((starts[TRACK] - starts[TRACK - 1]) * 2352))
+    return array.array("h", corvane_audio.track_bytes(os.path.join(tests, "discs", "demo.cue"), TRACK))
 
 
 def decoded(path):
-    raw = subprocess.run(["sox", path, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L", "-"],
-                         stdout=subprocess.PIPE, check=True).stdout
-    return array.array("h", raw)
+    return array.array("h", corvane_audio.decoded_raw(path))
 
 
 def main(tests):

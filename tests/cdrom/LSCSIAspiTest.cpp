@@ -207,7 +207,7 @@ TEST_F(AspiTest, BusyIsReissuedEvery500MsUntilTheBudgetIsSpent)
     EXPECT_GE(GetTickCount() - start, 1450u);
     start = GetTickCount();
     EXPECT_EQ(Done, ProcessSCSIExecuteCommand(job, scsi, cdb, false, 1000, 2048, response.data, 10));
-    EXPECT_LT(GetTickCount() - start, 450u);
+    EXPECT_LT(GetTickCount() - start, 500u) << "it waited for a retry";
 }
 
 TEST_F(AspiTest, CancelEndsTheWaitBetweenBusyAnswers)
@@ -231,7 +231,7 @@ TEST_F(AspiTest, CancelEndsTheWaitBetweenBusyAnswers)
     });
     ASSERT_TRUE(window.Run(nullptr));
     EXPECT_EQ(Stopped, result);
-    EXPECT_LT(tookMs, 30000u) << "the retries ran on towards the budget";
+    EXPECT_LT(tookMs, 60000u) << "the retries ran on to the end of the budget";
 }
 
 TEST_F(AspiTest, ACommandRefusedAtIssueFailsWithTheEventSignalled)

@@ -7,6 +7,7 @@
 
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ void CreateSampleFile(const std::string& path)
     WriteFile(h, "RIFF", 4, &written, nullptr);
     CloseHandle(h);
 }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST(LFileFolders, DeletesAFolderWithItsFiles)
 {

@@ -11,10 +11,12 @@
 
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
+#include "jobs/ChildProcess.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
 #include "ui/MessageBoxCapture.h"
 #include "WaitFor.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -315,10 +317,7 @@ TEST(LProgressDialog, ShowErrorIsAWarningOwnedByTheProgressWindow)
         return false;
     });
     EXPECT_FALSE(job.Run(nullptr));
-    ASSERT_EQ(1u, capture.boxes.size());
-    EXPECT_EQ("Error", capture.boxes[0].caption);
-    EXPECT_EQ("The drive could not be read.", capture.boxes[0].text);
-    EXPECT_EQ(IDI_WARNING, capture.boxes[0].icon);
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(capture.boxes, "Error", "The drive could not be read.", IDI_WARNING));
     EXPECT_EQ(progressWindow, capture.boxes[0].hOwner);
 }
 
@@ -341,8 +340,6 @@ std::string TempMarker(const char* name)
     return marker;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 TEST(ProcessRunCommandLineProcess, AProgramThatEndsGivesDone)
 {
     const std::string marker = TempMarker("corvane-run-done.mark");
@@ -354,7 +351,7 @@ TEST(ProcessRunCommandLineProcess, AProgramThatEndsGivesDone)
     });
     EXPECT_TRUE(job.Run(nullptr));
     EXPECT_EQ(Done, result);
-    EXPECT_TRUE(FileExists(marker));
+    EXPECT_TRUE(Exists(marker));
     DeleteFileA(marker.c_str());
 }
 
@@ -384,9 +381,9 @@ TEST(ProcessRunCommandLineProcess, AProgramThatOutlivesItsTimeOutFailsAndKeepsRu
     });
     EXPECT_TRUE(job.Run(nullptr));
     EXPECT_EQ(Failed, result);
-    EXPECT_FALSE(FileExists(marker));
+    EXPECT_FALSE(Exists(marker));
     // Not stopped by the time-out: it still gets to write its file.
-    EXPECT_TRUE(WaitFor([&] { return FileExists(marker); }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return Exists(marker); }, 20000));
     DeleteFileA(marker.c_str());
 }
 
@@ -405,7 +402,7 @@ TEST(ProcessRunCommandLineProcess, CancelWhileTheProgramRunsGivesStopped)
     presser.join();
     EXPECT_EQ(Stopped, result);
     // Cancel leaves the program running; its file can go once it is written.
-    WaitFor([&] { return FileExists(marker); }, 20000);
+    WaitFor([&] { return Exists(marker); }, 20000);
     DeleteFileA(marker.c_str());
 }
 

@@ -9,14 +9,17 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "RegistryValues.h"
 #include "cdrom/VirtualDiscFiles.h"
-#include "download/LocalFtpServer.h"
+#include "components/LocalFtpServer.h"
 #include "WaitFor.h"
 #include "setup/SetupFiles.h"
+#include "remote/ShortcutTarget.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -119,6 +122,26 @@ bool ButtonEnabled(HWND sheet, int id)
 
 void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
+// The wizard as a user goes through it: "I agree", Next, the related
+// programs `ticks` ticked (their check boxes' ids), Install.
+void WalkWizard(HWND sheet, std::initializer_list<int> ticks)
+{
+    HWND licence = PropSheet_GetCurrentPageHwnd(sheet);
+    ASSERT_TRUE(WaitFor([&] { return GetDlgItem(licence, IDC_LICENCE_AGREE) != nullptr; }));
+    Click(licence, IDC_LICENCE_AGREE);
+    ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_NEXT); }));
+    PropSheet_PressButton(sheet, PSBTN_NEXT);
+    HWND products = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        products = PropSheet_GetCurrentPageHwnd(sheet);
+        return products != licence && GetDlgItem(products, IDC_RELATED_FIRST + 4) != nullptr;
+    }));
+    for (int id : ticks)
+        Click(products, id);
+    ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_FINISH); }));
+    PropSheet_PressButton(sheet, PSBTN_FINISH);
+}
+
 std::string ProgramFilesFolder()
 {
     char folder[TEXT_BUFFER_SIZE] = "C:\\Program Files";
@@ -143,32 +166,6 @@ std::string ShellFolder(HKEY root, const char* name)
 }
 std::string StartMenuGroup() { return ShellFolder(HKEY_LOCAL_MACHINE, "Common Programs") + "\\Corvane"; }
 std::string DesktopShortcut() { return ShellFolder(HKEY_LOCAL_MACHINE, "Common Desktop") + "\\Corvane.lnk"; }
-
-// The target of the shell link `linkPath`, read through the shell's link
-// object; empty when it cannot be loaded.
-std::string ShortcutTarget(const std::string& linkPath)
-{
-    CoInitialize(nullptr);
-    std::string target;
-    IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))))
-    {
-        IPersistFile* file = nullptr;
-        WCHAR widePath[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH);
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
-        {
-            char path[MAX_PATH] = "";
-            if (SUCCEEDED(file->Load(widePath, STGM_READ)) && SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
-                target = path;
-            file->Release();
-        }
-        link->Release();
-    }
-    CoUninitialize();
-    return target;
-}
 
 // Compares paths as Windows does, letters in any case.
 ::testing::AssertionResult SamePath(const std::string& expected, const std::string& actual)
@@ -239,13 +236,7 @@ protected:
         ASSERT_NE(nullptr, setup.hProcess);
         HWND sheet = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (sheet = FindWizard()) != nullptr; }, WINDOW_WAIT_MS));
-        HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-        ASSERT_TRUE(WaitFor([&] { return GetDlgItem(page, 101) != nullptr; }));
-        Click(page, 101);
-        ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_NEXT); }));
-        PropSheet_PressButton(sheet, PSBTN_NEXT);
-        ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_FINISH); }));
-        PropSheet_PressButton(sheet, PSBTN_FINISH);
+        ASSERT_NO_FATAL_FAILURE(WalkWizard(sheet, {}));
         ASSERT_EQ(0u, ExitCodeAfter(setup));
         CloseHandle(setup.hProcess);
         ASSERT_TRUE(InstalledProgramShowsItsWindow());
@@ -574,20 +565,8 @@ TEST_F(InstallTest, TickedRelatedProgramsAreFetchedAndSetUpAndAFailingOneIsRepor
     ASSERT_NE(nullptr, setup.hProcess);
     HWND sheet = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (sheet = FindWizard()) != nullptr; }, WINDOW_WAIT_MS));
-    HWND licence = PropSheet_GetCurrentPageHwnd(sheet);
-    ASSERT_TRUE(WaitFor([&] { return GetDlgItem(licence, 101) != nullptr; }));
-    Click(licence, 101);
-    ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_NEXT); }));
-    PropSheet_PressButton(sheet, PSBTN_NEXT);
-    HWND products = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        products = PropSheet_GetCurrentPageHwnd(sheet);
-        return products != licence && GetDlgItem(products, 105) != nullptr;
-    }));
-    Click(products, 101);
-    Click(products, 105);
-    ASSERT_TRUE(WaitFor([&] { return ButtonEnabled(sheet, WIZARD_FINISH); }));
-    PropSheet_PressButton(sheet, PSBTN_FINISH);
+    // Tessaro and Morvex.
+    ASSERT_NO_FATAL_FAILURE(WalkWizard(sheet, {IDC_RELATED_FIRST, IDC_RELATED_FIRST + 4}));
 
     HWND failure = WaitForDialog("Error");
     ASSERT_NE(nullptr, failure);

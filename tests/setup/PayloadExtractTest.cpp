@@ -116,10 +116,8 @@ TEST_F(PayloadExtractTest, OneChangedByteInstallsNothingAndTwoCompensatingChange
             continue;
         }
         EXPECT_EQ(Failed, result) << c.what;
-        ASSERT_EQ(1u, boxes.size()) << c.what;
-        EXPECT_EQ("Install Error", boxes[0].caption);
-        EXPECT_EQ(CORRUPT_SETUP_FILE_TEXT, boxes[0].text);
-        EXPECT_EQ(IDI_WARNING, boxes[0].icon);
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes, "Install Error", CORRUPT_SETUP_FILE_TEXT, IDI_WARNING));
         EXPECT_EQ(jobWindow, boxes[0].hOwner);
         EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe")) << c.what;
     }

@@ -12,7 +12,7 @@
 
 #include "FileBytes.h"
 #include "files/LFile.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "soundfile/CodecRecords.h"
 #include "soundfile/WaveFormatFile.h"
 #include "ui/MessageBoxCapture.h"
@@ -21,8 +21,9 @@ namespace {
 
 std::string FormatFile()
 {
+    // The folder start-up creates; these tests bring no start-up of their own.
     char path[TEXT_BUFFER_SIZE];
-    GetInstallProgramFilesPath(path);
+    CreateInstallFolder(path);
     LFile::FilePathCat(path, "WavCodec.wff");
     return path;
 }

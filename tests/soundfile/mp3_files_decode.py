@@ -8,14 +8,15 @@ floor, the rate and channels, and the ID3 tags.
 import array
 import math
 import os
-import subprocess
 import sys
 import tempfile
 import wave
 
 from mutagen.id3 import ID3
 
-SECTOR = 2352
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
+import corvane_audio  # noqa: E402
+
 MP3_FRAME = 1152  # samples per channel in one MPEG-1 layer III frame
 
 # Each file: the demo disc's track, what it must decode to, and its floor in dB
@@ -32,22 +33,10 @@ ARTIST = "The Talmarin Quintet"
 ALBUM = 'Demo "Disc"'
 
 
-def track_sectors(cue_path, bin_path):
-    starts = []
-    with open(cue_path) as cue:
-        for line in cue:
-            words = line.split()
-            if words[:2] == ["INDEX", "01"]:
-                m, s, f = (int(x) for x in words[2].split(":"))
-                starts.append((m * 60 + s) * 75 + f)
-    starts.append(os.path.getsize(bin_path) // SECTOR)
-    return starts
-
-
 def decode(path):
     with tempfile.TemporaryDirectory() as folder:
         out = os.path.join(folder, "decoded.wav")
-        subprocess.run(["mpg123", "-q", "-w", out, path], check=True)
+        corvane_audio.decode_to_wav(path, out)
         with wave.open(out) as w:
             samples = array.array("h", w.readframes(w.getnframes()))
             return w.getframerate(), w.getnchannels(), samples
@@ -85,14 +74,13 @@ def snr_db(reference, decoded):
 
 def main():
     mp3_folder, discs = sys.argv[1], sys.argv[2]
-    image = open(os.path.join(discs, "demo.bin"), "rb").read()
-    starts = track_sectors(os.path.join(discs, "demo.cue"), os.path.join(discs, "demo.bin"))
+    cue = os.path.join(discs, "demo.cue")
     failures = []
     for name, (track, rate, channels, floor) in FILES.items():
         path = os.path.join(mp3_folder, name)
         got_rate, got_channels, decoded = decode(path)
         if channels == 2:
-            reference = array.array("h", image[starts[track - 1] * SECTOR:starts[track] * SECTOR])
+            reference = array.array("h", corvane_audio.track_bytes(cue, track))
         else:
             with wave.open(os.path.join(mp3_folder, name[:-4] + ".wav")) as w:
                 reference = array.array("h", w.readframes(w.getnframes()))

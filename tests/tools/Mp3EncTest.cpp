@@ -17,20 +17,13 @@
 #include "WaitFor.h"
 #include "cdrom/VirtualDiscFiles.h"
 #include "files/LFile.h"
+#include "TestFiles.h"
 
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // The size of a file, also of one another process holds open for itself.
-DWORD FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
-}
-
 // The names in `folder`, without "." and "..".
 std::vector<std::string> FilesIn(const std::string& folder)
 {

@@ -2,6 +2,8 @@
 // answers them at once, so that no test waits on a box nobody will close.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <string>
@@ -90,3 +92,14 @@ private:
     HHOOK hHook;
     static inline MessageBoxCapture* active = nullptr;
 };
+
+// Exactly one box was shown, with this caption, text and icon. A caller that
+// goes on to read the box wraps it in ASSERT_NO_FATAL_FAILURE.
+inline void ExpectOneBox(const std::vector<CapturedMessageBox>& boxes, const std::string& caption,
+                         const std::string& text, LPCSTR icon)
+{
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(caption, boxes[0].caption);
+    EXPECT_EQ(text, boxes[0].text);
+    EXPECT_EQ(icon, boxes[0].icon);
+}

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "download/ComponentServers.h"
-#include "jobs/EditorCommand.h"
+#include "components/ComponentServers.h"
+#include "components/EditorCommand.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "FuzzCheck.h"
 #include "NameChecks.h"
-#include "app/StartMode.h"
 #include "files/LFile.h"
+#include "setup/InstallPayload.h"
 
 namespace {
 

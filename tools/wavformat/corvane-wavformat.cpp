@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "files/LFile.h"
-#include "setup/InstallFolder.h"
+#include "settings/ProgramFolders.h"
 #include "soundfile/WaveFormatFile.h"
 
 namespace {
@@ -54,7 +54,8 @@ int Usage()
 
 void GetFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
 {
-    GetInstallProgramFilesPath(path);
+    // The program's start-up creates the folder; this stands in for its settings dialog.
+    CreateInstallFolder(path);
     LFile::FilePathCat(path, "WavCodec.wff");
 }
 

@@ -1,0 +1,46 @@
+// Programs a feature needs and that are missing are fetched on demand: their
+// setups lie on the maker's anonymous FTP servers in "components". The FTP
+// client talks to WinINet through the table of its functions (WinInet.h).
+#pragma once
+
+#include <windows.h>
+
+#include "components/WinInet.h"
+#include "jobs/LJobControl.h"
+
+class LFileTransferProtocol
+{
+public:
+    LFileTransferProtocol() = default;
+    // Disconnects.
+    ~LFileTransferProtocol();
+    LFileTransferProtocol(const LFileTransferProtocol&) = delete;
+    LFileTransferProtocol& operator=(const LFileTransferProtocol&) = delete;
+
+    // Opens the WinINet session, dialling up first when the machine is offline.
+    bool Connect();
+    // Closes the connection and the session, and hangs up a line this object dialled.
+    void Disconnect();
+    // Logs on anonymously, in passive mode, to `server` ("host" or
+    // "host:port", port 21 when none), connecting first when needed.
+    bool LogOnServer(const char* server);
+    // An empty path succeeds at once.
+    bool SetCurrentDirectory(const char* path);
+    void CloseService();
+
+    // Downloads `szRemoteName` from the current directory into `szLocalPath`,
+    // showing its progress. Done when the whole file arrived (as many bytes
+    // as the server listed, when it listed a size); otherwise nothing of it
+    // is left at `szLocalPath`.
+    ProcessResult Download(LJobControl& job, const char* szRemoteName, const char* szLocalPath);
+
+private:
+    bool bAutodialled = false;     // Connect dialled a line that Disconnect hangs up
+    HINTERNET hInternet = nullptr; // the session; null when not connected
+    HINTERNET hService = nullptr;  // the FTP connection; null when not logged on
+};
+
+// Logs on to `szServer`, goes to "components" and downloads `szRemoteName`
+// from there, with a session of its own.
+ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
+                                       const char* szLocalPath);
