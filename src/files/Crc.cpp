@@ -1,4 +1,4 @@
-#include "files/Crc32.h"
+#include "files/Crc.h"
 
 namespace {
 
@@ -40,4 +40,17 @@ uint32_t Crc32(uint32_t crc, const void* data, std::size_t size)
     for (; size > 0; --size, ++p)
         crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
+}
+
+uint16_t CdCrc16(const void* data, std::size_t size)
+{
+    const auto* p = static_cast<const unsigned char*>(data);
+    uint16_t crc = 0;
+    for (std::size_t i = 0; i < size; ++i)
+    {
+        crc ^= uint16_t(p[i] << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? uint16_t(crc << 1 ^ 0x1021) : uint16_t(crc << 1);
+    }
+    return uint16_t(~crc);
 }
