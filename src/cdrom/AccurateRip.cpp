@@ -1,0 +1,149 @@
+#include "cdrom/AccurateRip.h"
+
+#include <cstdio>
+
+namespace {
+
+uint32_t ReadU32LE(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// A frame as the checksums take it, (right << 16) | left: its four bytes
+// read as one little-endian number.
+uint32_t FrameValue(const uint8_t* frame)
+{
+    return ReadU32LE(frame);
+}
+
+} // namespace
+
+bool MakeAccurateRipDisc(const int32_t* starts, const uint8_t* bData, int nTracks, uint32_t cddbId,
+                         AccurateRipDisc& disc)
+{
+    disc = AccurateRipDisc{};
+    const uint32_t leadOut = uint32_t(starts[nTracks]);
+    uint32_t id1 = 0;
+    uint32_t id2 = 0;
+    int n = 0;
+    for (int i = 0; i < nTracks; ++i)
+    {
+        if (bData[i])
+            continue;
+        ++n;
+        const uint32_t start = uint32_t(starts[i]);
+        id1 += start;
+        id2 += (start > 0 ? start : 1) * uint32_t(n);
+    }
+    if (n == 0 || n > ACCURATERIP_MAX_TRACKS)
+        return false;
+    disc.nAudioTracks = n;
+    disc.id1 = id1 + leadOut;
+    disc.id2 = id2 + leadOut * uint32_t(n + 1);
+    disc.cddbId = cddbId;
+    return true;
+}
+
+void AccurateRipPath(const AccurateRipDisc& disc, char* out, std::size_t outSize)
+{
+    snprintf(out, outSize, "accuraterip/%x/%x/%x/dBAR-%03d-%08x-%08x-%08x.bin", unsigned(disc.id1 & 0xF),
+             unsigned(disc.id1 >> 4 & 0xF), unsigned(disc.id1 >> 8 & 0xF), disc.nAudioTracks, unsigned(disc.id1),
+             unsigned(disc.id2), unsigned(disc.cddbId));
+}
+
+AccurateRipChecksum::AccurateRipChecksum(uint32_t nFrames, bool bFirstTrack, bool bLastTrack)
+    : iFrom(bFirstTrack ? ACCURATERIP_EDGE_FRAMES + 1 : 1),
+      iTo(bLastTrack ? (nFrames > ACCURATERIP_EDGE_FRAMES + 1 ? nFrames - ACCURATERIP_EDGE_FRAMES - 1 : 0) : nFrames)
+{
+}
+
+void AccurateRipChecksum::Add(const uint8_t* pcm, std::size_t nFrames)
+{
+    for (std::size_t i = 0; i < nFrames; ++i, pcm += 4)
+    {
+        const uint32_t m = ++iFrame;
+        const uint32_t x = FrameValue(pcm);
+        if (m >= iFrom && m <= iTo)
+        {
+            const uint64_t product = uint64_t(m) * x;
+            v1 += uint32_t(product);
+            v2 += uint32_t(product) + uint32_t(product >> 32);
+        }
+        const uint32_t j = m - ACCURATERIP_FRAME450_START;  // 1 to 588 inside the sector
+        if (j >= 1 && j <= FRAMES_PER_SECTOR)
+            frame450 += j * x;
+    }
+}
+
+uint32_t AccurateRipFrame450(const uint8_t* pcm)
+{
+    uint32_t sum = 0;
+    for (uint32_t j = 1; j <= FRAMES_PER_SECTOR; ++j, pcm += 4)
+        sum += j * FrameValue(pcm);
+    return sum;
+}
+
+bool ParseAccurateRipResponse(const uint8_t* body, std::size_t size, std::vector<AccurateRipChunk>& chunks)
+{
+    chunks.clear();
+    std::size_t at = 0;
+    while (at < size)
+    {
+        if (size - at < 13)
+            break;
+        AccurateRipChunk chunk{};
+        chunk.nTracks = body[at];
+        if (chunk.nTracks < 1 || chunk.nTracks > ACCURATERIP_MAX_TRACKS
+            || size - at - 13 < std::size_t(chunk.nTracks) * 9)
+            break;
+        chunk.id1 = ReadU32LE(body + at + 1);
+        chunk.id2 = ReadU32LE(body + at + 5);
+        chunk.cddbId = ReadU32LE(body + at + 9);
+        at += 13;
+        for (int i = 0; i < chunk.nTracks; ++i, at += 9)
+        {
+            chunk.Entries[i].nConfidence = body[at];
+            chunk.Entries[i].crc = ReadU32LE(body + at + 1);
+            chunk.Entries[i].frame450 = ReadU32LE(body + at + 5);
+        }
+        chunks.push_back(chunk);
+    }
+    if (size == 0 || at != size)
+    {
+        chunks.clear();
+        return false;
+    }
+    return true;
+}
+
+AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, const AccurateRipDisc& disc,
+                                   int track, uint32_t v1, uint32_t v2)
+{
+    AccurateRipResult result{AccurateRipStatus::NotInDatabase, 0, 0};
+    if (track < 0 || track >= disc.nAudioTracks)
+        return result;
+    for (const AccurateRipChunk& chunk : chunks)
+    {
+        if (chunk.nTracks != disc.nAudioTracks || chunk.id1 != disc.id1 || chunk.id2 != disc.id2
+            || chunk.cddbId != disc.cddbId)
+            continue;
+        const AccurateRipEntry& entry = chunk.Entries[track];
+        if (entry.nConfidence == 0)
+            continue;
+        if (entry.crc == v1 || entry.crc == v2)
+        {
+            result.status = AccurateRipStatus::Accurate;
+            if (entry.nConfidence > result.nConfidence)
+                result.nConfidence = entry.nConfidence;
+        }
+        else
+        {
+            result.nDiffering += entry.nConfidence;
+        }
+    }
+    if (result.status != AccurateRipStatus::Accurate && result.nDiffering > 0)
+        result.status = AccurateRipStatus::NotAccurate;
+    if (result.status == AccurateRipStatus::Accurate)
+        result.nDiffering = 0;
+    return result;
+}
