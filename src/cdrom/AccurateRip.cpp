@@ -70,7 +70,7 @@ void AccurateRipChecksum::Add(const uint8_t* pcm, std::size_t nFrames)
             v2 += uint32_t(product) + uint32_t(product >> 32);
         }
         const uint32_t j = m - ACCURATERIP_FRAME450_START;  // 1 to 588 inside the sector
-        if (j >= 1 && j <= FRAMES_PER_SECTOR)
+        if (j >= 1 && j <= uint32_t(CD_FRAMES_PER_SECTOR))
             frame450 += j * x;
     }
 }
@@ -78,7 +78,7 @@ void AccurateRipChecksum::Add(const uint8_t* pcm, std::size_t nFrames)
 uint32_t AccurateRipFrame450(const uint8_t* pcm)
 {
     uint32_t sum = 0;
-    for (uint32_t j = 1; j <= FRAMES_PER_SECTOR; ++j, pcm += 4)
+    for (uint32_t j = 1; j <= uint32_t(CD_FRAMES_PER_SECTOR); ++j, pcm += 4)
         sum += j * FrameValue(pcm);
     return sum;
 }

@@ -9,14 +9,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "cdrom/CDCommandBlocks.h"
+
 constexpr int ACCURATERIP_MAX_TRACKS = 99;
-constexpr uint32_t FRAMES_PER_SECTOR = 588;
 // The first and the last audio track of a disc leave out this many frames at
 // the disc's edge (five sectors, less one frame at the start): drives with
 // different read offsets cannot all read them.
-constexpr uint32_t ACCURATERIP_EDGE_FRAMES = 5 * FRAMES_PER_SECTOR - 1;
+constexpr uint32_t ACCURATERIP_EDGE_FRAMES = 5 * CD_FRAMES_PER_SECTOR - 1;
 // The frame-450 checksum covers the 451st sector of a track.
-constexpr uint32_t ACCURATERIP_FRAME450_START = 450 * FRAMES_PER_SECTOR;
+constexpr uint32_t ACCURATERIP_FRAME450_START = 450 * CD_FRAMES_PER_SECTOR;
 
 struct AccurateRipDisc
 {
@@ -65,7 +66,7 @@ private:
     uint32_t frame450 = 0;
 };
 
-// The frame-450 checksum of the FRAMES_PER_SECTOR frames at `pcm`: what a
+// The frame-450 checksum of the CD_FRAMES_PER_SECTOR frames at `pcm`: what a
 // track's would be if they were its 451st sector. Offset detection slides it.
 uint32_t AccurateRipFrame450(const uint8_t* pcm);
 

@@ -93,48 +93,36 @@ TEST(SubchannelTest, CatalogAndIsrcAnswers)
     struct
     {
         const char* name;
+        uint8_t format;
         uint8_t valid;
         const char* code;
         const char* expected;  // nullptr: none
-    } const catalogs[] = {
-        {"a catalog number", 0x80, "0731452918626", "0731452918626"},
-        {"all zeros", 0x80, "0000000000000", nullptr},
-        {"not marked valid", 0x00, "0731452918626", nullptr},
-        {"a letter", 0x80, "07314529186A6", nullptr},
+    } const cases[] = {
+        {"a catalog number", SUBCHANNEL_CATALOG, 0x80, "0731452918626", "0731452918626"},
+        {"a catalog of zeros", SUBCHANNEL_CATALOG, 0x80, "0000000000000", nullptr},
+        {"a catalog not marked valid", SUBCHANNEL_CATALOG, 0x00, "0731452918626", nullptr},
+        {"a letter in a catalog", SUBCHANNEL_CATALOG, 0x80, "07314529186A6", nullptr},
+        {"an ISRC", SUBCHANNEL_ISRC, 0x80, "GBAYE6500001", "GBAYE6500001"},
+        {"an owner with digits", SUBCHANNEL_ISRC, 0x80, "USRC17607839", "USRC17607839"},
+        {"an ISRC of zeros", SUBCHANNEL_ISRC, 0x80, "000000000000", nullptr},
+        {"number signs", SUBCHANNEL_ISRC, 0x80, "############", nullptr},
+        {"lower case", SUBCHANNEL_ISRC, 0x80, "gbaye6500001", nullptr},
+        {"a letter in the serial", SUBCHANNEL_ISRC, 0x80, "GBAYE650000X", nullptr},
+        {"an ISRC not marked valid", SUBCHANNEL_ISRC, 0x00, "GBAYE6500001", nullptr},
     };
-    for (const auto& c : catalogs)
+    for (const auto& c : cases)
     {
-        const std::vector<uint8_t> answer = SubchannelAnswer(SUBCHANNEL_CATALOG, c.valid, c.code);
+        const std::vector<uint8_t> answer = SubchannelAnswer(c.format, c.valid, c.code);
         char catalog[14] = "x";
-        EXPECT_EQ(ParseCatalogAnswer(answer.data(), answer.size(), catalog), c.expected != nullptr) << c.name;
-        EXPECT_STREQ(catalog, c.expected ? c.expected : "") << c.name;
-    }
-    const std::vector<uint8_t> shortAnswer = SubchannelAnswer(SUBCHANNEL_CATALOG, 0x80, "0731452918626");
-    char catalog[14];
-    EXPECT_FALSE(ParseCatalogAnswer(shortAnswer.data(), 21, catalog));
-
-    const struct
-    {
-        const char* name;
-        uint8_t valid;
-        const char* code;
-        const char* expected;
-    } isrcs[] = {
-        {"an ISRC", 0x80, "GBAYE6500001", "GBAYE6500001"},
-        {"an owner with digits", 0x80, "USRC17607839", "USRC17607839"},
-        {"all zeros", 0x80, "000000000000", nullptr},
-        {"number signs", 0x80, "############", nullptr},
-        {"lower case", 0x80, "gbaye6500001", nullptr},
-        {"a letter in the serial", 0x80, "GBAYE650000X", nullptr},
-        {"not marked valid", 0x00, "GBAYE6500001", nullptr},
-    };
-    for (const auto& c : isrcs)
-    {
-        const std::vector<uint8_t> answer = SubchannelAnswer(SUBCHANNEL_ISRC, c.valid, c.code);
         char isrc[13] = "x";
-        EXPECT_EQ(ParseIsrcAnswer(answer.data(), answer.size(), isrc), c.expected != nullptr) << c.name;
-        EXPECT_STREQ(isrc, c.expected ? c.expected : "") << c.name;
+        const bool bRead = c.format == SUBCHANNEL_CATALOG ? ParseCatalogAnswer(answer.data(), answer.size(), catalog)
+                                                          : ParseIsrcAnswer(answer.data(), answer.size(), isrc);
+        EXPECT_EQ(bRead, c.expected != nullptr) << c.name;
+        EXPECT_STREQ(c.format == SUBCHANNEL_CATALOG ? catalog : isrc, c.expected ? c.expected : "") << c.name;
     }
+    const std::vector<uint8_t> cut = SubchannelAnswer(SUBCHANNEL_CATALOG, 0x80, "0731452918626");
+    char catalog[14];
+    EXPECT_FALSE(ParseCatalogAnswer(cut.data(), 21, catalog));
 }
 
 TEST(SubchannelTest, PositionAnswer)
