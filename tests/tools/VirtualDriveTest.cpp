@@ -262,6 +262,14 @@ TEST_F(VirtualDriveTest, UnusableCueSheetsAreRefused)
          "    INDEX 01 00:00:02\n",
          "session skipped"},
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nREM SESSION 02\n", "empty session"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 00 AUDIO\n    INDEX 01 00:00:00\n", "track 0"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 03 AUDIO\n    INDEX 01 00:00:02\n",
+         "track skipped"},
+        {"CATALOG 12345\nFILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", "short catalog"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    ISRC us-rc1-76-07839\n    INDEX 01 00:00:00\n", "bad ISRC"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    FLAGS LOUD\n    INDEX 01 00:00:00\n", "unknown flag"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n    PREGAP 00:00:02\n", "PREGAP after INDEX"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:02\n    INDEX 00 00:00:00\n", "INDEX 00 after 01"},
     };
     for (const auto& sheet : sheets)
     {

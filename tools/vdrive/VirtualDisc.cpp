@@ -146,9 +146,15 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
             VirtualTrack added;
             std::string mode;
             words >> added.number >> mode;
-            if (segments.empty() || !(mode == "AUDIO" || mode == "MODE1/2352" || mode == "MODE2/2352"))
+            if (segments.empty() || added.number < 1 || added.number > 99
+                || !(mode == "AUDIO" || mode == "MODE1/2352" || mode == "MODE2/2352"))
             {
                 error = where + "unsupported TRACK line";
+                return false;
+            }
+            if (track && added.number != track->number + 1)
+            {
+                error = where + "tracks are numbered one after another";
                 return false;
             }
             added.bAudio = mode == "AUDIO";
