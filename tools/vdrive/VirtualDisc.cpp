@@ -177,7 +177,7 @@ bool VirtualDisc::Load(const std::string& cuePath, std::string& error)
             }
             if (track->startSector >= 0 && index <= 1)
             {
-                error = where + "INDEX 00 and 01 come before the track's later indexes";
+                error = where + "INDEX 00 and 01 come once each, before later indexes";
                 return false;
             }
             Segment& segment = segments.back();
