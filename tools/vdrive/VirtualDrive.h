@@ -42,8 +42,8 @@ struct DriveConfig
     std::string image;        // path of the cue sheet; empty for a drive without a disc
     int delayMs = 0;          // each command completes this long after issue
     int busy = 0;             // the next N commands complete with status BUSY
-    int64_t failLba = -1;     // a READ CD touching this sector fails
-    int64_t hangLba = -1;     // a READ CD touching this sector never completes
+    int64_t failLba = -1;     // a read touching this sector fails
+    int64_t hangLba = -1;     // a read touching this sector never completes
     bool bReject = false;     // every command is refused at issue
     int tocClaim = 0;         // > 0: READ TOC's data length claims this many descriptors, whatever it sends
     int offset = 0;           // frames the audio comes early: sector x holds the image's frames from 588x - offset
