@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "mkdisc/DiscMaker.h"
+#include "vdrive/VirtualDisc.h"
 
 namespace {
 
@@ -177,6 +179,132 @@ TEST_F(DiscMaker, RefusesBadLayouts)
     std::string error;
     EXPECT_FALSE(WriteDisc(layout, (folder / "bad.cue").string(), error));
     EXPECT_FALSE(fs::exists(folder / "bad.bin"));
+}
+
+// What a sheet tells beyond its tracks, written as the drive reads it back:
+// codes, texts, pre-emphasis, an INDEX 00 over silence, and before track 1
+// either hidden audio (in the image) or a PREGAP (silence in no file).
+TEST_F(DiscMaker, SheetsCarryCodesTextsGapsAndHiddenAudio)
+{
+    DiscLayout hidden;
+    hidden.trackSectors = {40, 35, 20};
+    hidden.hiddenSectors = 33;
+    hidden.pregapSectors = {{2, 20}};
+    hidden.preEmphasis = {2};
+    hidden.catalog = "0000010271955";
+    hidden.isrc = {{1, "USRC17607839"}};
+    hidden.title = "A Disc";
+    hidden.performer = "Some Band";
+    hidden.trackTitles = {{2, "Second"}};
+    hidden.trackPerformers = {{1, "Someone"}};
+    const fs::path cue = Write(hidden, "hidden");
+    const std::vector<unsigned char> text = ReadAll(cue);
+    EXPECT_EQ("CATALOG 0000010271955\r\n"
+              "TITLE \"A Disc\"\r\n"
+              "PERFORMER \"Some Band\"\r\n"
+              "FILE \"hidden.bin\" BINARY\r\n"
+              "  TRACK 01 AUDIO\r\n"
+              "    PERFORMER \"Someone\"\r\n"
+              "    ISRC USRC17607839\r\n"
+              "    INDEX 00 00:00:00\r\n"
+              "    INDEX 01 00:00:33\r\n"
+              "  TRACK 02 AUDIO\r\n"
+              "    FLAGS PRE\r\n"
+              "    TITLE \"Second\"\r\n"
+              "    INDEX 00 00:00:73\r\n"
+              "    INDEX 01 00:01:18\r\n"
+              "  TRACK 03 AUDIO\r\n"
+              "    INDEX 01 00:01:53\r\n",
+              std::string(text.begin(), text.end()));
+    const std::vector<unsigned char> image = ReadAll(folder / "hidden.bin");
+    ASSERT_EQ(size_t(33 + 40 + 20 + 35 + 20) * kDiscSectorSize, image.size());
+    const std::vector<unsigned char> silence(kDiscSectorSize, 0);
+    for (int index : {0, 32, 33, 72, 73, 92, 93, 147})
+    {
+        SCOPED_TRACE(index);
+        const std::vector<unsigned char> sector = Sector(hidden, index);
+        EXPECT_TRUE(std::equal(sector.begin(), sector.end(), image.begin() + size_t(index) * kDiscSectorSize));
+        EXPECT_EQ(index >= 73 && index < 93, sector == silence);
+    }
+    EXPECT_NE(Sector(hidden, 0), Sector(hidden, 33)) << "hidden audio is a stream of its own";
+    VirtualDisc disc;
+    std::string error;
+    ASSERT_TRUE(disc.Load(cue.string(), error)) << error;
+    EXPECT_EQ("0000010271955", disc.Catalog());
+    EXPECT_EQ("USRC17607839", disc.Tracks()[0].isrc);
+    EXPECT_EQ(kControlPreEmphasis, disc.Tracks()[1].control);
+    EXPECT_EQ("Some Band", disc.Performer());
+    EXPECT_EQ("Second", disc.Tracks()[1].title);
+
+    DiscLayout pregap;
+    pregap.trackSectors = {40, 35};
+    pregap.pregapSectors = {{1, 150}, {2, 10}};
+    Write(pregap, "pregap");
+    EXPECT_EQ(size_t(40 + 10 + 35) * kDiscSectorSize, ReadAll(folder / "pregap.bin").size());
+    EXPECT_NE(std::string::npos, [&] {
+        const std::vector<unsigned char> t = ReadAll(folder / "pregap.cue");
+        return std::string(t.begin(), t.end()).find("  TRACK 01 AUDIO\r\n    PREGAP 00:02:00\r\n    INDEX 01 00:00:00\r\n");
+    }());
+
+    struct
+    {
+        const DiscLayout& layout;
+        std::vector<int> starts, pregapStarts;  // on the disc, the lead-out's last
+    } discs[] = {{hidden, {33, 93, 128, 148}, {0, 73, 128}}, {pregap, {150, 200, 235}, {0, 190}}};
+    for (const auto& d : discs)
+    {
+        const int count = DiscTrackCount(d.layout);
+        // The drive reads the sheet back as laid out.
+        VirtualDisc disc;
+        std::string error;
+        ASSERT_TRUE(disc.Load((folder / (&d.layout == &hidden ? "hidden.cue" : "pregap.cue")).string(), error)) << error;
+        ASSERT_EQ(static_cast<size_t>(count), disc.Tracks().size());
+        EXPECT_EQ(d.starts.back(), disc.LeadOut());
+        for (int number = 1; number <= count; ++number)
+        {
+            EXPECT_EQ(d.starts[number - 1], disc.Tracks()[number - 1].startSector);
+            EXPECT_EQ(d.pregapStarts[number - 1], disc.Tracks()[number - 1].pregapSector);
+        }
+        for (int number = 1; number <= count + 1; ++number)
+        {
+            SCOPED_TRACE(number);
+            EXPECT_EQ(d.starts[number - 1], DiscTrackStart(d.layout, number));
+            if (number <= count)
+            {
+                EXPECT_EQ(d.pregapStarts[number - 1], DiscPregapStart(d.layout, number));
+            }
+        }
+    }
+}
+
+TEST_F(DiscMaker, RefusesBadCodesTextsAndGaps)
+{
+    const struct
+    {
+        std::function<void(DiscLayout&)> change;
+        const char* why;
+    } cases[] = {
+        {[](DiscLayout& l) { l.catalog = "123"; }, "short catalog"},
+        {[](DiscLayout& l) { l.isrc[1] = "usrc17607839"; }, "lower-case ISRC"},
+        {[](DiscLayout& l) { l.isrc[3] = "USRC17607839"; }, "ISRC of no track"},
+        {[](DiscLayout& l) { l.title = "say \"hi\""; }, "quote in a text"},
+        {[](DiscLayout& l) { l.trackPerformers[0] = "x"; }, "text of track 0"},
+        {[](DiscLayout& l) { l.pregapSectors[2] = 0; }, "empty pregap"},
+        {[](DiscLayout& l) { l.pregapSectors[1] = 5; l.hiddenSectors = 5; }, "pregap and hidden audio"},
+        {[](DiscLayout& l) { l.dataTrackSectors = 10; l.pregapSectors[1] = 5; }, "pregap of a data track"},
+        {[](DiscLayout& l) { l.dataTrackSectors = 10; l.hiddenSectors = 5; }, "hidden audio before data"},
+        {[](DiscLayout& l) { l.preEmphasis.insert(4); }, "pre-emphasis of no track"},
+        {[](DiscLayout& l) { l.hiddenSectors = kDiscMaxSectors; }, "too long"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.why);
+        DiscLayout layout;
+        layout.trackSectors = {10, 10};
+        EXPECT_EQ("", CheckDiscLayout(layout));
+        c.change(layout);
+        EXPECT_NE("", CheckDiscLayout(layout));
+    }
 }
 
 TEST_F(DiscMaker, DemoDiscHasAFixedTableOfContentsAndNoFullScaleSample)

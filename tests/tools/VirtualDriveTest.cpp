@@ -2,14 +2,53 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "DriveCommandTests.h"
 #include "mkdisc/DiscMaker.h"
 #include "vdrive/VirtualDisc.h"
 #include "vdrive/VirtualDrive.h"
 
 namespace {
+
+// The model itself: each command straight through Execute.
+class ModelBackend : public drive_commands::DriveBackend
+{
+public:
+    void Insert(const std::string& cue, const std::string& keys) override
+    {
+        std::string errors;
+        const std::vector<DriveConfig> configs = ParseDriveConfig("0 0 0 " + cue + " " + keys, "", errors);
+        ASSERT_EQ(1u, configs.size()) << errors;
+        drive = std::make_unique<VirtualDrive>(configs[0], errors);
+        ASSERT_TRUE(drive->HasDisc()) << errors;
+    }
+    drive_commands::Answer Run(const std::vector<uint8_t>& cdb, size_t dataLength) override
+    {
+        drive_commands::Answer answer;
+        answer.data.assign(dataLength, 0xA5);
+        const CommandResult result = drive->Execute(cdb.data(), static_cast<int>(cdb.size()), answer.data.data(),
+                                                    static_cast<uint32_t>(dataLength));
+        answer.bGood = result.status == SCSI_STATUS_GOOD;
+        answer.senseKey = result.sense[2];
+        answer.asc = result.sense[12];
+        answer.ascq = result.sense[13];
+        answer.delayMs = result.delayMs;
+        return answer;
+    }
+    SectorReadCount Reads(int64_t sector) override { return drive->ReadCount(sector); }
+
+private:
+    std::unique_ptr<VirtualDrive> drive;
+};
+
+using drive_commands::DriveCommandsTest;
+INSTANTIATE_TEST_SUITE_P(Model, DriveCommandsTest,
+                         ::testing::Values(drive_commands::Backend{
+                             "model", [] { return std::unique_ptr<drive_commands::DriveBackend>(new ModelBackend); }}),
+                         drive_commands::BackendName);
 
 namespace fs = std::filesystem;
 
@@ -73,8 +112,11 @@ TEST_F(VirtualDriveTest, CueSheetsWithSeveralFilesAndGaps)
     EXPECT_FALSE(disc.Tracks()[0].bAudio);
     EXPECT_EQ(0, disc.Tracks()[0].startSector);
     EXPECT_EQ(6, disc.Tracks()[1].startSector);
-    EXPECT_EQ(15, disc.Tracks()[2].startSector);
-    EXPECT_EQ(30, disc.LeadOut());
+    EXPECT_EQ(4, disc.Tracks()[1].pregapSector);
+    // The PREGAP's silence lies on the disc before the index, in no file.
+    EXPECT_EQ(165, disc.Tracks()[2].startSector);
+    EXPECT_EQ(15, disc.Tracks()[2].pregapSector);
+    EXPECT_EQ(180, disc.LeadOut());
 
     // A read across the two files.
     std::vector<uint8_t> sectors(3 * 2352);
@@ -82,7 +124,13 @@ TEST_F(VirtualDriveTest, CueSheetsWithSeveralFilesAndGaps)
     EXPECT_EQ(9, sectors[0]);
     EXPECT_EQ(100, sectors[2352]);
     EXPECT_EQ(101, sectors[2 * 2352 + 2351]);
-    EXPECT_FALSE(disc.ReadSectors(28, 3, sectors.data()));
+    ASSERT_TRUE(disc.ReadSectors(14, 3, sectors.data()));
+    EXPECT_EQ(104, sectors[0]);
+    EXPECT_EQ(std::vector<uint8_t>(2 * 2352, 0), std::vector<uint8_t>(sectors.begin() + 2352, sectors.end()));
+    ASSERT_TRUE(disc.ReadSectors(164, 2, sectors.data()));
+    EXPECT_EQ(0, sectors[2351]);
+    EXPECT_EQ(105, sectors[2352]);
+    EXPECT_FALSE(disc.ReadSectors(178, 3, sectors.data()));
 }
 
 TEST_F(VirtualDriveTest, ASecondSessionStartsASessionGapLater)
@@ -214,6 +262,14 @@ TEST_F(VirtualDriveTest, UnusableCueSheetsAreRefused)
          "    INDEX 01 00:00:02\n",
          "session skipped"},
         {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\nREM SESSION 02\n", "empty session"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 00 AUDIO\n    INDEX 01 00:00:00\n", "track 0"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 03 AUDIO\n    INDEX 01 00:00:02\n",
+         "track skipped"},
+        {"CATALOG 12345\nFILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", "short catalog"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    ISRC us-rc1-76-07839\n    INDEX 01 00:00:00\n", "bad ISRC"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    FLAGS LOUD\n    INDEX 01 00:00:00\n", "unknown flag"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n    PREGAP 00:00:02\n", "PREGAP after INDEX"},
+        {"FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:02\n    INDEX 00 00:00:00\n", "INDEX 00 after 01"},
     };
     for (const auto& sheet : sheets)
     {
@@ -259,6 +315,67 @@ TEST_F(VirtualDriveTest, ConfigurationLines)
     EXPECT_NE(std::string::npos, errors.find(":8:"));
     // A count past int would turn negative.
     EXPECT_NE(std::string::npos, errors.find(":10:"));
+}
+
+// The keys of a real drive's faults: each line is taken or refused as a whole.
+TEST_F(VirtualDriveTest, FaultKeys)
+{
+    struct
+    {
+        const char* keys;
+        bool bTaken;
+        std::function<bool(const DriveConfig&)> holds;
+    } cases[] = {
+        {"offset=-667 overread=1", true, [](const DriveConfig& d) { return d.offset == -667 && d.bOverread; }},
+        {"offset=+48", true, [](const DriveConfig& d) { return d.offset == 48; }},
+        {"jitter=3 seed=4294967295", true, [](const DriveConfig& d) { return d.jitter == 3 && d.seed == 4294967295u; }},
+        {"flip=10-20 flip_transient=7", true,
+         [](const DriveConfig& d) {
+             return d.flip.first == 10 && d.flip.last == 20 && d.flipTransient.Holds(7) && !d.flipTransient.Holds(8);
+         }},
+        {"c2=none cache=1200", true, [](const DriveConfig& d) { return d.c2 == C2Mode::None && d.cache == 1200; }},
+        {"c2=false", true, [](const DriveConfig& d) { return d.c2 == C2Mode::False; }},
+        {"unreadable=5-5 retry_ms=250 cdtext=0", true,
+         [](const DriveConfig& d) { return d.unreadable.Holds(5) && d.retryMs == 250 && !d.bCdText; }},
+        {"", true,
+         [](const DriveConfig& d) {
+             return d.offset == 0 && d.c2 == C2Mode::Honest && d.cache == 0 && d.flip.Empty() && d.unreadable.Empty()
+                    && d.bCdText;
+         }},
+        {"flip=20-10", false, nullptr},
+        {"flip=-1-4", false, nullptr},
+        {"flip=4-", false, nullptr},
+        {"c2=sometimes", false, nullptr},
+        {"cache=8193", false, nullptr},
+        {"jitter=-1", false, nullptr},
+        {"offset=588001", false, nullptr},
+        {"overread=2", false, nullptr},
+        {"seed=4294967296", false, nullptr},
+        {"retry_ms=1x", false, nullptr},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.keys);
+        std::string errors;
+        const std::vector<DriveConfig> drives = ParseDriveConfig(std::string("0 0 0 a.cue ") + c.keys, "d.txt", errors);
+        ASSERT_EQ(c.bTaken ? 1u : 0u, drives.size());
+        EXPECT_EQ(c.bTaken, errors.empty());
+        if (c.bTaken)
+        {
+            EXPECT_TRUE(c.holds(drives[0]));
+        }
+    }
+}
+
+// The CRC of packs and of Q, on the reference's known answers.
+TEST_F(VirtualDriveTest, CdTextCrcKnownAnswers)
+{
+    const uint8_t packs[2][16] = {{0x8f, 0x00, 0x2a, 0x00, 0x01, 0x01, 0x03, 0x00, 0x06, 0x05, 0x04, 0x05, 0x07, 0x06, 0x01, 0x02},
+                                  {0x88, 0x01, 0x24, 0x00, 0x00, 0x02, 0x00, 0x04, 0x0b, 0x19, 0x08, 0x02, 0x32, 0x0b, 0x2f, 0x3e}};
+    EXPECT_EQ(0x4865, CdCrc16(packs[0], 16));
+    EXPECT_EQ(0x672d, CdCrc16(packs[1], 16));
+    EXPECT_EQ(0x4865, drive_commands::ReferenceCrc(packs[0], 16));
+    EXPECT_EQ(0x672d, drive_commands::ReferenceCrc(packs[1], 16));
 }
 
 TEST_F(VirtualDriveTest, AnUnreadableImageGivesADriveWithoutADisc)

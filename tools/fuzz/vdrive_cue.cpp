@@ -2,7 +2,12 @@
 // small images: a sheet that loads gives a disc of 1 to 99 tracks, each
 // starting within the disc, and a drive serving it answers READ TOC with a
 // table that the program reads back as those tracks, and READ CD with the
-// sectors it holds. Paths beside a file are joined as their header says.
+// sectors it holds. Its sub-channel answers name the disc's tracks, with
+// indexes 0 and 1 and good CRCs; its CD-Text is whole packs with good CRCs,
+// numbered in order and counted by the size information; a drive with an
+// offset, wrong samples, honest C2 pointers and a cache flags exactly the
+// bytes that differ from what it should have read. Paths beside a file are
+// joined as their header says.
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,6 +61,112 @@ void CheckResolve(const std::string& file, const std::string& path)
         FUZZ_CHECK(joined == file.substr(0, separator + 1) + path);
 }
 
+bool IsTrack(const VirtualDisc& disc, int number)
+{
+    for (const VirtualTrack& track : disc.Tracks())
+        if (track.number == number)
+            return true;
+    return number == 0xAA;
+}
+
+void CheckCdText(VirtualDrive& drive)
+{
+    const uint8_t cdb[10] = {0x43, 0, 5, 0, 0, 0, 0, 0xFF, 0xFF, 0};
+    std::vector<uint8_t> response(0xFFFF);
+    const CommandResult answer = drive.Execute(cdb, 10, response.data(), static_cast<uint32_t>(response.size()));
+    FUZZ_CHECK(answer.status == SCSI_STATUS_GOOD && answer.nTransferred >= 4);
+    const std::size_t length = static_cast<std::size_t>(response[0] << 8 | response[1]);
+    FUZZ_CHECK(length + 2 == answer.nTransferred && (length - 2) % 18 == 0);
+    const std::size_t nPacks = (length - 2) / 18;
+    if (nPacks == 0)
+        return;
+    FUZZ_CHECK(nPacks >= 4 && nPacks <= 256);
+    int counts[16] = {};
+    for (std::size_t i = 0; i < nPacks; ++i)
+    {
+        const uint8_t* pack = &response[4 + 18 * i];
+        FUZZ_CHECK(CdCrc16(pack, 16) == (pack[16] << 8 | pack[17]));
+        FUZZ_CHECK(pack[2] == i && pack[0] >= 0x80 && pack[0] <= 0x8F);
+        FUZZ_CHECK((pack[0] == 0x8F) == (i + 3 >= nPacks));
+        ++counts[pack[0] & 15];
+    }
+    // The size information, 12 bytes from each of the last three packs.
+    uint8_t sizeInfo[36];
+    for (int k = 0; k < 3; ++k)
+        memcpy(sizeInfo + 12 * k, &response[4 + 18 * (nPacks - 3 + k) + 4], 12);
+    for (int type = 0; type < 16; ++type)
+        FUZZ_CHECK(sizeInfo[4 + type] == counts[type]);
+    FUZZ_CHECK(sizeInfo[20] == nPacks - 1);
+}
+
+void CheckSubChannel(VirtualDrive& drive, const VirtualDisc& disc)
+{
+    std::vector<uint8_t> response(24);
+    for (int format = 1; format <= 3; ++format)
+    {
+        const uint8_t cdb[10] = {0x42, 0, 0x40, static_cast<uint8_t>(format), 0, 0,
+                                 static_cast<uint8_t>(disc.Tracks().front().number), 0, 24, 0};
+        const CommandResult answer = drive.Execute(cdb, 10, response.data(), 24);
+        FUZZ_CHECK(answer.status == SCSI_STATUS_GOOD && answer.nTransferred == (format == 1 ? 16u : 24u));
+        FUZZ_CHECK(response[4] == format);
+        if (format == 1)
+            FUZZ_CHECK(IsTrack(disc, response[6]) && response[7] <= 1);
+        if (format == 2 && response[8])
+            FUZZ_CHECK(std::string(reinterpret_cast<const char*>(&response[9]), 13) == disc.Catalog());
+        if (format == 3 && response[8])
+            FUZZ_CHECK(std::string(reinterpret_cast<const char*>(&response[9]), 12) == disc.Tracks().front().isrc);
+    }
+}
+
+// A read of two sectors with C2 pointers and Q from a plain drive and from
+// one with faults: the faults' drive differs from the plain one's shifted
+// bytes exactly where its pointers say.
+void CheckFaults(const std::string& cuePath, int32_t lba)
+{
+    const int kOffset = 30;
+    DriveConfig plainConfig, faultsConfig;
+    plainConfig.image = faultsConfig.image = cuePath;
+    plainConfig.bOverread = faultsConfig.bOverread = true;
+    faultsConfig.offset = kOffset;
+    faultsConfig.flip = SectorRange{0, INT32_MAX};
+    faultsConfig.cache = 2;
+    std::string errors;
+    VirtualDrive plain(plainConfig, errors), faults(faultsConfig, errors);
+    const int kStride = CD_SECTOR_SIZE + 294 + 16;
+    std::vector<uint8_t> right(3 * kStride), wrong(2 * kStride);
+    uint8_t cdb[12];
+    MakeReadCDCdb(cdb, lba - 1, 3);
+    cdb[9] = 0xFA;
+    cdb[10] = 0x02;
+    const CommandResult rightAnswer = plain.Execute(cdb, 12, right.data(), static_cast<uint32_t>(right.size()));
+    MakeReadCDCdb(cdb, lba, 2);
+    cdb[9] = 0xFA;
+    cdb[10] = 0x02;
+    for (int pass = 0; pass < 2; ++pass)  // the second from the cache
+    {
+        const CommandResult answer = faults.Execute(cdb, 12, wrong.data(), static_cast<uint32_t>(wrong.size()));
+        // Sectors in a gap between sessions cannot be read; the rest can, with faults or without.
+        if (rightAnswer.status != SCSI_STATUS_GOOD)
+            return;
+        FUZZ_CHECK(answer.status == SCSI_STATUS_GOOD);
+        for (int s = 0; s < 2; ++s)
+        {
+            const uint8_t* sector = &wrong[s * kStride];
+            for (int b = 0; b < CD_SECTOR_SIZE; ++b)
+            {
+                // The plain read's bytes from 30 frames earlier.
+                const int from = (s + 1) * CD_SECTOR_SIZE + b - 4 * kOffset;
+                const uint8_t expected = right[from / CD_SECTOR_SIZE * kStride + from % CD_SECTOR_SIZE];
+                const bool bFlagged = (sector[CD_SECTOR_SIZE + b / 8] >> (7 - b % 8)) & 1;
+                FUZZ_CHECK(bFlagged == (sector[b] != expected));
+            }
+            const uint8_t* q = sector + CD_SECTOR_SIZE + 294;
+            FUZZ_CHECK(CdCrc16(q, 10) == (q[10] << 8 | q[11]));
+            FUZZ_CHECK((q[2] == 0 || q[2] == 1) && (q[0] & 0x0F) == 1);
+        }
+    }
+}
+
 void CheckDrive(const std::string& cuePath, const VirtualDisc& disc)
 {
     DriveConfig config;
@@ -98,6 +209,9 @@ void CheckDrive(const std::string& cuePath, const VirtualDisc& disc)
     MakeReadCDCdb(cdb, disc.LeadOut(), 1);
     FUZZ_CHECK(drive.Execute(cdb, 12, sectors.data(), static_cast<uint32_t>(sectors.size())).status
                == SCSI_STATUS_CHECK_CONDITION);
+    CheckCdText(drive);
+    CheckSubChannel(drive, disc);
+    CheckFaults(cuePath, tracks.back().startSector);
 }
 
 } // namespace

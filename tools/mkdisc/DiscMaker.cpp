@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 // All sample arithmetic is integer, so a disc comes out the same from every
 // compiler and FPU (the Windows build and the native build agree bit for bit).
@@ -52,29 +53,46 @@ void DataSector(unsigned seed, int number, int n, int address, unsigned char* ou
     }
 }
 
-// Image sectors before the CD-Extra data track: the data track of a mixed
-// disc and the audio.
-int SessionOneSectors(const DiscLayout& layout)
+bool IsDataTrack(const DiscLayout& layout, int number)
 {
-    int n = layout.dataTrackSectors;
-    for (int sectors : layout.trackSectors)
-        n += sectors;
-    return n;
+    return (number == 1 && layout.dataTrackSectors > 0)
+           || (layout.extraTrackSectors > 0 && number == DiscTrackCount(layout));
 }
 
-// The image sector where track `number` starts (count + 1: the image's end).
+// The sectors of track `number` from its INDEX 01 on.
+int TrackLength(const DiscLayout& layout, int number)
+{
+    if (number == 1 && layout.dataTrackSectors > 0)
+        return layout.dataTrackSectors;
+    if (layout.extraTrackSectors > 0 && number == DiscTrackCount(layout))
+        return layout.extraTrackSectors;
+    return layout.trackSectors[number - (layout.dataTrackSectors > 0 ? 2 : 1)];
+}
+
+int Lookup(const std::map<int, int>& map, int key)
+{
+    const auto found = map.find(key);
+    return found == map.end() ? 0 : found->second;
+}
+
+// The image's sectors before track `number`'s INDEX 01 that belong to it:
+// hidden audio before track 1, silence before a later track.
+int ImageGap(const DiscLayout& layout, int number)
+{
+    return number == 1 ? layout.hiddenSectors : Lookup(layout.pregapSectors, number);
+}
+
+// Sectors on the disc before the image's first: track 1's PREGAP.
+int LeadingSilence(const DiscLayout& layout) { return Lookup(layout.pregapSectors, 1); }
+
+// The image sector where track `number`'s INDEX 01 lies (count + 1: the image's end).
 int ImageTrackStart(const DiscLayout& layout, int number)
 {
-    const int firstAudio = layout.dataTrackSectors > 0 ? 2 : 1;  // number of the first audio track
-    const int nAudio = static_cast<int>(layout.trackSectors.size());
-    if (number < firstAudio)
-        return 0;
-    int start = layout.dataTrackSectors;
-    for (int i = 0; i < number - firstAudio && i < nAudio; ++i)
-        start += layout.trackSectors[i];
-    if (number - firstAudio > nAudio)
-        start += layout.extraTrackSectors;
-    return start;
+    const int count = DiscTrackCount(layout);
+    int start = 0;
+    for (int k = 1; k < number && k <= count; ++k)
+        start += ImageGap(layout, k) + TrackLength(layout, k);
+    return number <= count ? start + ImageGap(layout, number) : start;
 }
 
 bool IsExtraTrack(const DiscLayout& layout, int number)
@@ -254,8 +272,40 @@ std::string CheckDiscLayout(const DiscLayout& layout)
             return "a track is shorter than one sector";
         total += sectors;
     }
+    if (layout.hiddenSectors < 0 || (layout.hiddenSectors > 0 && layout.dataTrackSectors > 0))
+        return "hidden audio goes before an audio track 1";
+    total += layout.hiddenSectors;
+    const int count = DiscTrackCount(layout);
+    const auto isAudioTrack = [&](int number) {
+        return number >= 1 && number <= count && !IsDataTrack(layout, number);
+    };
+    for (const auto& pregap : layout.pregapSectors)
+    {
+        if (!isAudioTrack(pregap.first) || pregap.second < 1)
+            return "a pregap belongs to an audio track and is a sector or longer";
+        if (pregap.first == 1 && layout.hiddenSectors > 0)
+            return "track 1 has either hidden audio or a pregap";
+        total += pregap.second;
+    }
     if (total > kDiscMaxSectors)
         return "the disc is longer than 99:59:74";
+    if (!layout.catalog.empty()
+        && (layout.catalog.size() != 13 || layout.catalog.find_first_not_of("0123456789") != std::string::npos))
+        return "a catalog number has 13 digits";
+    for (const auto& code : layout.isrc)
+        if (!isAudioTrack(code.first) || code.second.size() != 12
+            || code.second.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos)
+            return "an ISRC has 12 capital letters and digits, for an audio track";
+    for (int number : layout.preEmphasis)
+        if (!isAudioTrack(number))
+            return "pre-emphasis is for an audio track";
+    std::vector<std::pair<int, std::string>> texts = {{1, layout.title}, {1, layout.performer}};
+    texts.insert(texts.end(), layout.trackTitles.begin(), layout.trackTitles.end());
+    texts.insert(texts.end(), layout.trackPerformers.begin(), layout.trackPerformers.end());
+    for (const auto& text : texts)
+        if (text.first < 1 || text.first > count || text.second.size() > 80
+            || text.second.find_first_of("\"\r\n") != std::string::npos)
+            return "a text is for a track of the disc, without quotes or line breaks, at most 80 characters";
     return "";
 }
 
@@ -270,52 +320,93 @@ int DiscTotalSectors(const DiscLayout& layout) { return ImageTrackStart(layout, 
 int DiscTrackStart(const DiscLayout& layout, int number)
 {
     const bool bAfterGap = layout.extraTrackSectors > 0 && number >= DiscTrackCount(layout);
-    return ImageTrackStart(layout, number) + (bAfterGap ? kDiscSessionGap : 0);
+    return LeadingSilence(layout) + ImageTrackStart(layout, number) + (bAfterGap ? kDiscSessionGap : 0);
+}
+
+int DiscPregapStart(const DiscLayout& layout, int number)
+{
+    return DiscTrackStart(layout, number) - (number == 1 ? LeadingSilence(layout) : 0) - ImageGap(layout, number);
 }
 
 std::string DiscCueSheet(const DiscLayout& layout, const std::string& binName)
 {
-    std::string text = "FILE \"" + binName + "\" BINARY\r\n";
+    std::string text;
+    if (!layout.catalog.empty())
+        text += "CATALOG " + layout.catalog + "\r\n";
+    if (!layout.title.empty())
+        text += "TITLE \"" + layout.title + "\"\r\n";
+    if (!layout.performer.empty())
+        text += "PERFORMER \"" + layout.performer + "\"\r\n";
+    text += "FILE \"" + binName + "\" BINARY\r\n";
     char line[64];
+    const auto index = [&](int number, int sector) {
+        snprintf(line, sizeof(line), "    INDEX %02d %02d:%02d:%02d\r\n", number, sector / 4500, sector / 75 % 60,
+                 sector % 75);
+        text += line;
+    };
     for (int number = 1; number <= DiscTrackCount(layout); ++number)
     {
-        const bool extra = IsExtraTrack(layout, number);
-        const bool data = (number == 1 && layout.dataTrackSectors > 0) || extra;
         // The index is the track's place in the file; the reader adds the gap.
         const int start = ImageTrackStart(layout, number);
-        if (extra)
+        if (IsExtraTrack(layout, number))
             text += "REM SESSION 02\r\n";
-        snprintf(line, sizeof(line), "  TRACK %02d %s\r\n    INDEX 01 %02d:%02d:%02d\r\n", number,
-                 data ? "MODE1/2352" : "AUDIO", start / 4500, start / 75 % 60, start % 75);
+        snprintf(line, sizeof(line), "  TRACK %02d %s\r\n", number, IsDataTrack(layout, number) ? "MODE1/2352" : "AUDIO");
         text += line;
+        if (layout.preEmphasis.count(number))
+            text += "    FLAGS PRE\r\n";
+        const auto title = layout.trackTitles.find(number);
+        if (title != layout.trackTitles.end())
+            text += "    TITLE \"" + title->second + "\"\r\n";
+        const auto performer = layout.trackPerformers.find(number);
+        if (performer != layout.trackPerformers.end())
+            text += "    PERFORMER \"" + performer->second + "\"\r\n";
+        const auto isrc = layout.isrc.find(number);
+        if (isrc != layout.isrc.end())
+            text += "    ISRC " + isrc->second + "\r\n";
+        if (number == 1 && LeadingSilence(layout) > 0)
+        {
+            const int silence = LeadingSilence(layout);
+            snprintf(line, sizeof(line), "    PREGAP %02d:%02d:%02d\r\n", silence / 4500, silence / 75 % 60, silence % 75);
+            text += line;
+        }
+        if (ImageGap(layout, number) > 0)
+            index(0, start - ImageGap(layout, number));
+        index(1, start);
     }
     return text;
 }
 
 void MakeSector(const DiscLayout& layout, int index, unsigned char* out)
 {
-    if (index < layout.dataTrackSectors)
+    // The track whose span of the image (its gap, then its sectors) holds the sector.
+    const int count = DiscTrackCount(layout);
+    int number = 1;
+    int gapStart = 0;
+    while (number < count && index >= gapStart + ImageGap(layout, number) + TrackLength(layout, number))
     {
-        DataSector(layout.seed, 1, index, index, out);
+        gapStart += ImageGap(layout, number) + TrackLength(layout, number);
+        ++number;
+    }
+    const int start = gapStart + ImageGap(layout, number);
+    if (index < start && number > 1)
+    {
+        memset(out, 0, kDiscSectorSize);  // a pregap's silence
         return;
     }
-    const int sessionOne = SessionOneSectors(layout);
-    if (index >= sessionOne)
+    if (IsDataTrack(layout, number))
     {
-        DataSector(layout.seed, DiscTrackCount(layout), index - sessionOne, index + kDiscSessionGap, out);
+        DataSector(layout.seed, number, index - start, DiscTrackStart(layout, number) + index - start, out);
         return;
     }
-    int track = 0;  // audio track index
-    int start = layout.dataTrackSectors;
-    while (track + 1 < static_cast<int>(layout.trackSectors.size()) && index >= start + layout.trackSectors[track])
-        start += layout.trackSectors[track++];
-    const int64_t firstFrame = int64_t(index - start) * kDiscFramesPerSector;
-    const int number = track + 1 + (layout.dataTrackSectors > 0 ? 1 : 0);
-    const uint64_t key = StreamKey(layout.seed, number);
+    // Hidden audio is a stream of its own, keyed as a track 0.
+    const bool bHidden = index < start;
+    const int track = number - (layout.dataTrackSectors > 0 ? 2 : 1);  // audio track index
+    const int64_t firstFrame = int64_t(index - (bHidden ? 0 : start)) * kDiscFramesPerSector;
+    const uint64_t key = StreamKey(layout.seed, bHidden ? 0 : number);
     for (int f = 0; f < kDiscFramesPerSector; ++f)
     {
         int left, right;
-        if (layout.audio == DiscAudio::Demo)
+        if (layout.audio == DiscAudio::Demo && !bHidden)
         {
             const int64_t length = int64_t(layout.trackSectors[track]) * kDiscFramesPerSector;
             DemoFrame(kTunes[track % 5], firstFrame + f, length, left, right);

@@ -50,6 +50,8 @@ struct CommandQueue::Pending
     Completion complete;
     uint64_t dueUs;
     bool bHung;
+    bool bRan;  // run, its completion put off by the result's delay
+    CommandResult result;
 };
 
 CommandQueue::CommandQueue()
@@ -86,6 +88,7 @@ void CommandQueue::Submit(const void* key, VirtualDrive& drive, const uint8_t* c
     command->complete = std::move(complete);
     command->dueUs = NowUs() + static_cast<uint64_t>(drive.Config().delayMs) * 1000;
     command->bHung = bHold;
+    command->bRan = false;
     {
         Locked locked(lock);
         pending.push_back(std::move(command));
@@ -117,6 +120,12 @@ void CommandQueue::ReleaseHeld()
             }
     }
     WakeConditionVariable(&wake);
+}
+
+SectorReadCount CommandQueue::ReadCount(const VirtualDrive& drive, int64_t sector)
+{
+    Locked locked(lock);
+    return drive.ReadCount(sector);
 }
 
 int CommandQueue::PendingCount()
@@ -155,14 +164,23 @@ void CommandQueue::Run()
             continue;
         }
         Pending& command = **next;
-        CommandResult result = command.drive->Execute(command.cdb, command.cdbLength, command.data,
-                                                      command.dataLength);
-        if (result.bHang)
+        if (!command.bRan)
         {
-            command.bHung = true;
-            continue;
+            command.result = command.drive->Execute(command.cdb, command.cdbLength, command.data,
+                                                    command.dataLength);
+            if (command.result.bHang)
+            {
+                command.bHung = true;
+                continue;
+            }
+            command.bRan = true;
+            if (command.result.delayMs > 0)
+            {
+                command.dueUs = now + static_cast<uint64_t>(command.result.delayMs) * 1000;
+                continue;
+            }
         }
-        command.complete(result);
+        command.complete(command.result);
         pending.erase(next);
     }
 }

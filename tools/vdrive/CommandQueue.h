@@ -1,5 +1,6 @@
 // Completes a virtual drive's commands on a worker thread, each at its due
-// time, as a drive does. A command that hangs stays pending until it is
+// time (later by the delay its result asks for, as a drive's retries take), as
+// a drive does. A command that hangs stays pending until it is
 // aborted. The queue's lock and wake-up are Win32's slim lock and condition
 // variable, which meet the issuing thread without a round trip to the system
 // when nobody waits.
@@ -37,6 +38,9 @@ public:
 
     // Held commands, and those that hung, run now (a read that hangs hangs again).
     void ReleaseHeld();
+
+    // A sector's reads by `drive`, counted on the worker.
+    SectorReadCount ReadCount(const VirtualDrive& drive, int64_t sector);
 
     // Commands queued that have neither completed nor been aborted.
     int PendingCount();

@@ -28,6 +28,12 @@ void VirtualDeviceIo::AddDrive(char letter, UINT driveType, const DriveConfig& c
         entry.drive = std::make_unique<VirtualDrive>(config, errors);
 }
 
+SectorReadCount VirtualDeviceIo::ReadCount(char letter, int64_t sector)
+{
+    VirtualDrive* drive = DriveOf(HandleOf(letter));
+    return drive ? queue.ReadCount(*drive, sector) : SectorReadCount();
+}
+
 DWORD VirtualDeviceIo::LogicalDriveStrings(DWORD bufferLength, char* buffer)
 {
     std::string roots;

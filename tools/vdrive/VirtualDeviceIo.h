@@ -30,6 +30,9 @@ public:
     BOOL Cancel(HANDLE hDevice) override;
     BOOL CloseDevice(HANDLE hDevice) override;
 
+    // Reads of a sector by the drive at `letter` (zeros for no such drive).
+    SectorReadCount ReadCount(char letter, int64_t sector);
+
     // Commands issued that have neither completed nor been cancelled.
     int PendingCommands() { return queue.PendingCount(); }
 

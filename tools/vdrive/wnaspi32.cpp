@@ -181,4 +181,19 @@ __declspec(dllexport) int __cdecl VDrivePendingCommands()
     return TheManager().queue.PendingCount();
 }
 
+// Not part of ASPI: how often a drive read `sector` from its disc and from
+// its cache; 0 when there is no such drive.
+__declspec(dllexport) int __cdecl VDriveSectorReads(int adapter, int target, int lun, int sector,
+                                                    unsigned* physical, unsigned* cached)
+{
+    Manager& m = TheManager();
+    VirtualDrive* drive = FindDrive(m, adapter, target, lun);
+    if (!drive)
+        return 0;
+    const SectorReadCount count = m.queue.ReadCount(*drive, sector);
+    *physical = count.physical;
+    *cached = count.cached;
+    return 1;
+}
+
 } // extern "C"
