@@ -298,6 +298,9 @@ TEST_P(DriveCommandsTest, RepeatedReads)
     } cases[] = {
         // Stable: the same wrong samples each time.
         {"flip=12", {{12, 1, false, -1}, {12, 1, false, 0}, {11, 3, false, 0}}, {3, 0}},
+        // Jitter: each read misplaced anew (the second round shows the seed
+        // repeats it), the disc's sector read each time.
+        {"jitter=5 seed=11", {{12, 1, false, -1}, {12, 1, false, -1}, {11, 2, false, -1}}, {3, 0}},
         // A cache of 4: the copy with its errors comes back until four other
         // sectors were read, then the disc is read again; FUA reads it too.
         {"flip_transient=12 cache=4 seed=5",

@@ -498,7 +498,7 @@ CommandResult VirtualDrive::Read(int64_t lba, int n, bool bFua, int mainBytes, i
                                  uint32_t dataLength)
 {
     const int stride = mainBytes + c2Bytes + (bQ ? kQSize : 0);
-    if (!data || static_cast<uint64_t>(n) * stride > dataLength)
+    if (!data || stride == 0 || static_cast<uint64_t>(n) * stride > dataLength)
         return InvalidField();
     if (!config.bOverread && (lba < 0 || lba + n > disc.LeadOut()))
         return OutOfRange();
@@ -540,9 +540,11 @@ CommandResult VirtualDrive::Read(int64_t lba, int n, bool bFua, int mainBytes, i
     const int64_t first = FloorDiv(firstFrame, kFramesPerSector);
     const int64_t last = FloorDiv(firstFrame + static_cast<int64_t>(n) * kFramesPerSector - 1, kFramesPerSector);
     const size_t nPhysical = static_cast<size_t>(last - first + 1);
-    sectors.resize(nPhysical * kSectorSize);
-    wrongBytes.resize(nPhysical * kSectorSize);
+    // Only the main channel and its C2 pointers come from the disc's sectors.
     if (mainBytes || c2Bytes)
+    {
+        sectors.resize(nPhysical * kSectorSize);
+        wrongBytes.resize(nPhysical * kSectorSize);
         for (size_t i = 0; i < nPhysical; ++i)
             if (!FetchSector(first + static_cast<int64_t>(i), bFua, &sectors[i * kSectorSize], &wrongBytes[i * kSectorSize]))
             {
@@ -550,6 +552,7 @@ CommandResult VirtualDrive::Read(int64_t lba, int n, bool bFua, int mainBytes, i
                 failed.delayMs = config.retryMs;
                 return failed;
             }
+    }
     const size_t skip = static_cast<size_t>(firstFrame - first * kFramesPerSector) * 4;
     for (int i = 0; i < n; ++i)
     {
