@@ -19,6 +19,7 @@
 
 #include "FuzzCheck.h"
 #include "cdrom/CDCommandBlocks.h"
+#include "files/Crc.h"
 #include "vdrive/VirtualDrive.h"
 
 namespace {

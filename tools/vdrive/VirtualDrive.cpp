@@ -6,6 +6,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "files/Crc.h"
+
 namespace {
 
 const int kSectorSize = 2352;
@@ -196,18 +198,6 @@ std::vector<DriveConfig> ParseDriveConfig(const std::string& text, const std::st
         drives.push_back(drive);
     }
     return drives;
-}
-
-uint16_t CdCrc16(const uint8_t* bytes, size_t size)
-{
-    uint16_t crc = 0;
-    for (size_t i = 0; i < size; ++i)
-    {
-        crc ^= static_cast<uint16_t>(bytes[i] << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
-    return static_cast<uint16_t>(~crc);
 }
 
 std::vector<uint8_t> MakeCdTextPacks(const VirtualDisc& disc)

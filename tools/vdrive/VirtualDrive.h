@@ -92,10 +92,6 @@ struct SectorReadCount
     uint32_t cached = 0;
 };
 
-// The CRC of sub-channel Q and of CD-Text packs: CRC-16 with polynomial 1021h,
-// initial value 0, inverted.
-uint16_t CdCrc16(const uint8_t* bytes, size_t size);
-
 // A disc's CD-Text as READ TOC format 5 gives it after its 4-byte header:
 // 18-byte packs of titles, performers and songwriters (block 0, ISO-8859-1,
 // English), then three size-information packs; empty when the sheet has no text.
