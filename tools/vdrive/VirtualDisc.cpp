@@ -357,15 +357,15 @@ bool VirtualDisc::ReadSectors(int32_t lba, int nSectors, uint8_t* out)
     return true;
 }
 
-QPosition VirtualDisc::PositionOf(int64_t lba) const
+DiscQPosition VirtualDisc::PositionOf(int64_t lba) const
 {
     if (lba >= leadOut)
-        return QPosition{0xAA, 1, static_cast<int32_t>(lba - leadOut), tracks.back().control};
+        return DiscQPosition{0xAA, 1, static_cast<int32_t>(lba - leadOut), tracks.back().control};
     // The last track whose pregap has begun; before the first one's, its pregap still.
     size_t i = 0;
     while (i + 1 < tracks.size() && tracks[i + 1].pregapSector <= lba)
         ++i;
     const VirtualTrack& track = tracks[i];
     const int32_t relative = static_cast<int32_t>(lba - track.startSector);
-    return QPosition{track.number, relative < 0 ? 0 : 1, relative, track.control};
+    return DiscQPosition{track.number, relative < 0 ? 0 : 1, relative, track.control};
 }

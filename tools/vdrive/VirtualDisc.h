@@ -37,7 +37,7 @@ struct VirtualTrack
 };
 
 // Where a sector lies as the Q sub-channel tells it.
-struct QPosition
+struct DiscQPosition
 {
     int track;         // a track number, or 0xAA in the lead-out
     int index;         // 0 over a pregap, else 1
@@ -62,7 +62,7 @@ public:
 
     // The Q position of any sector, also before the disc's start (the first
     // track's pregap) and from the lead-out on.
-    QPosition PositionOf(int64_t lba) const;
+    DiscQPosition PositionOf(int64_t lba) const;
 
     // Copies `nSectors` sectors from `lba` on into `out`; false when they are
     // not all on the disc or a file cannot be read. Each file is opened at its

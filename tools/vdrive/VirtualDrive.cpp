@@ -407,7 +407,7 @@ CommandResult VirtualDrive::ReadSubChannel(const uint8_t* cdb, uint8_t* data, ui
         response[4] = static_cast<uint8_t>(format);
         if (format == 1)  // current position: where the last read was
         {
-            const QPosition at = disc.PositionOf(currentSector);
+            const DiscQPosition at = disc.PositionOf(currentSector);
             response[5] = static_cast<uint8_t>(0x10 | at.control);
             response[6] = static_cast<uint8_t>(at.track);
             response[7] = static_cast<uint8_t>(at.index);
@@ -630,7 +630,7 @@ bool VirtualDrive::FetchSector(int64_t sector, bool bFua, uint8_t* out, uint8_t*
 
 void VirtualDrive::FormattedQ(int64_t sector, uint8_t* out) const
 {
-    const QPosition at = disc.PositionOf(sector);
+    const DiscQPosition at = disc.PositionOf(sector);
     memset(out, 0, kQSize);
     out[0] = static_cast<uint8_t>(at.control << 4 | 1);  // CONTROL, ADR 1
     out[1] = at.track == 0xAA ? 0xAA : Bcd(at.track);
