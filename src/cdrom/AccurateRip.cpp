@@ -1,6 +1,8 @@
 #include "cdrom/AccurateRip.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -81,6 +83,31 @@ uint32_t AccurateRipFrame450(const uint8_t* pcm)
     for (uint32_t j = 1; j <= uint32_t(CD_FRAMES_PER_SECTOR); ++j, pcm += 4)
         sum += j * FrameValue(pcm);
     return sum;
+}
+
+void FindReadOffsets(const uint8_t* frames, int32_t search, const uint32_t* wanted, int nWanted,
+                     std::vector<int32_t>& corrections)
+{
+    corrections.clear();
+    for (int32_t c = -search; c <= search; ++c)
+    {
+        const uint32_t sum = AccurateRipFrame450(frames + std::size_t(search + c) * 4);
+        for (int i = 0; i < nWanted; ++i)
+            if (wanted[i] != 0 && wanted[i] == sum)
+            {
+                corrections.push_back(c);
+                break;
+            }
+    }
+    // The corrections most often published for drives.
+    static const int32_t kPopular[] = {6, 667, 48, 102, 30};
+    auto rank = [](int32_t c) {
+        const auto* at = std::find(std::begin(kPopular), std::end(kPopular), c);
+        return at != std::end(kPopular) ? int(at - std::begin(kPopular)) : int(std::size(kPopular));
+    };
+    std::stable_sort(corrections.begin(), corrections.end(), [&rank](int32_t a, int32_t b) {
+        return rank(a) != rank(b) ? rank(a) < rank(b) : std::abs(a) < std::abs(b);
+    });
 }
 
 bool ParseAccurateRipResponse(const uint8_t* body, std::size_t size, std::vector<AccurateRipChunk>& chunks)

@@ -70,6 +70,18 @@ private:
 // track's would be if they were its 451st sector. Offset detection slides it.
 uint32_t AccurateRipFrame450(const uint8_t* pcm);
 
+// Finding a drive's read offset correction from a disc the database knows:
+// `frames` holds one track's frames as the drive reads them with no
+// correction, from frame ACCURATERIP_FRAME450_START - `search` to
+// ACCURATERIP_FRAME450_START + CD_FRAMES_PER_SECTOR + `search` of the track.
+// Each correction c within +-`search` whose frame-450 checksum is one of
+// `wanted` (zeros, which say nothing, are passed by) is added to
+// `corrections`: the corrections most drives have first, then the smaller.
+// Reading the track at each then tells which is right (its v1 or v2).
+constexpr int32_t ACCURATERIP_OFFSET_SEARCH = int32_t(ACCURATERIP_EDGE_FRAMES);
+void FindReadOffsets(const uint8_t* frames, int32_t search, const uint32_t* wanted, int nWanted,
+                     std::vector<int32_t>& corrections);
+
 struct AccurateRipEntry
 {
     uint8_t nConfidence;  // how many rips agreed; 0 with a checksum of 0: no value

@@ -244,3 +244,34 @@ TEST(AccurateRipTest, ResultPerTrack)
     EXPECT_EQ(MatchAccurateRip(chunks, kExampleDisc, 0, 0, 0).status, AccurateRipStatus::NotInDatabase);
     EXPECT_EQ(MatchAccurateRip({}, kExampleDisc, 0, 0x2716541e, 0).status, AccurateRipStatus::NotInDatabase);
 }
+
+TEST(AccurateRipTest, ReadOffsetFromTheFrame450Checksum)
+{
+    // A track of the reference signal; a drive with correction c gives the
+    // track's frame p at its frame p + c.
+    const int32_t search = ACCURATERIP_OFFSET_SEARCH;
+    const std::vector<uint8_t> track = ReferenceSignal(294000);
+    const uint32_t wanted[] = {0, 0x3082a194};
+    struct
+    {
+        const char* name;
+        int32_t correction;
+    } const cases[] = {{"+48", 48}, {"-1164", -1164}, {"none", 0}, {"the widest", search}, {"+6", 6}};
+    for (const auto& c : cases)
+    {
+        // The drive's frames from ACCURATERIP_FRAME450_START - search, uncorrected.
+        std::vector<uint8_t> read(std::size_t(CD_FRAMES_PER_SECTOR + 2 * search) * 4);
+        const int64_t first = int64_t(ACCURATERIP_FRAME450_START) - search - c.correction;
+        std::memcpy(read.data(), track.data() + first * 4, read.size());
+        std::vector<int32_t> corrections;
+        FindReadOffsets(read.data(), search, wanted, 2, corrections);
+        ASSERT_FALSE(corrections.empty()) << c.name;
+        EXPECT_EQ(corrections.front(), c.correction) << c.name;
+    }
+
+    // Nothing matches: no correction.
+    std::vector<uint8_t> silence(std::size_t(CD_FRAMES_PER_SECTOR + 2 * search) * 4, 0);
+    std::vector<int32_t> corrections = {1};
+    FindReadOffsets(silence.data(), search, wanted, 2, corrections);
+    EXPECT_TRUE(corrections.empty());
+}

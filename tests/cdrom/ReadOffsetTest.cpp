@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cdrom/AccurateRip.h"
 #include "cdrom/ReadOffset.h"
 #include "mkdisc/DiscMaker.h"
 #include "vdrive/VirtualDrive.h"
@@ -123,6 +124,48 @@ TEST(ReadOffsetTest, DrivesWithAnOffsetGiveTheImageBitForBit)
             EXPECT_TRUE(ReadCorrected(drive, start, end, c.offset, leadOut, c.bOverread) == expected)
                 << c.name << ", track " << track;
         }
+    }
+    fs::remove_all(folder);
+}
+
+TEST(ReadOffsetTest, TheFrame450ChecksumFindsADrivesOffset)
+{
+    const fs::path folder = fs::temp_directory_path() / ("find-offset-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    DiscLayout layout;
+    layout.trackSectors = {500, 470};
+    layout.seed = 5;
+    std::string error;
+    ASSERT_TRUE(WriteDisc(layout, (folder / "disc.cue").string(), error)) << error;
+
+    // The database's frame-450 checksum of track 2, from the image.
+    const int32_t start = DiscTrackStart(layout, 2);
+    AccurateRipChecksum sums(470 * CD_FRAMES_PER_SECTOR, false, true);
+    uint8_t sector[CD_SECTOR_SIZE];
+    for (int32_t s = start; s < start + 470; ++s)
+    {
+        MakeSector(layout, s, sector);
+        sums.Add(sector, CD_FRAMES_PER_SECTOR);
+    }
+    const uint32_t wanted[] = {sums.Frame450()};
+
+    for (int offset : {48, -1164, 667})
+    {
+        DriveConfig config;
+        config.image = (folder / "disc.cue").string();
+        config.offset = offset;
+        VirtualDrive drive(config, error);
+        // Sectors 445 to 455 of the track, uncorrected, hold every candidate's sector 450.
+        std::vector<uint8_t> read(11 * CD_SECTOR_SIZE);
+        const uint32_t a = uint32_t(start + 445);
+        const uint8_t cdb[12] = {0xBE, 0x04, uint8_t(a >> 24), uint8_t(a >> 16), uint8_t(a >> 8), uint8_t(a),
+                                 0, 0, 11, 0x10, 0, 0};
+        ASSERT_EQ(drive.Execute(cdb, 12, read.data(), uint32_t(read.size())).status, SCSI_STATUS_GOOD);
+        const std::size_t from = ACCURATERIP_FRAME450_START - ACCURATERIP_OFFSET_SEARCH - 445 * CD_FRAMES_PER_SECTOR;
+        std::vector<int32_t> corrections;
+        FindReadOffsets(read.data() + from * 4, ACCURATERIP_OFFSET_SEARCH, wanted, 1, corrections);
+        EXPECT_EQ(corrections, std::vector<int32_t>{offset});
     }
     fs::remove_all(folder);
 }
