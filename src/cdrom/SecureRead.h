@@ -1,0 +1,94 @@
+// Secure reading of one track: every sector read twice with the drive's cache
+// defeated in between, and proven when two reads agree and the drive's C2
+// pointers flag neither; a sector that is not is read again, up to
+// SECURE_MAX_REREADS more times, and then kept as the version read most often
+// (suspicious) or, never read at all, as silence (a read error). The drive's
+// read offset is corrected as the track is read. Platform-free: the drive
+// comes through AudioSectorReader, the caller through SecureReadEvents.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cdrom/ReadOffset.h"
+
+// Reads of a sector after the first two at most, when they do not agree.
+constexpr int SECURE_MAX_REREADS = 16;
+// Sectors read elsewhere between two reads of the same sector: more than a
+// drive's cache holds (5.6 MB and more are rare), so that the second read
+// comes from the disc.
+constexpr int SECURE_CACHE_DEFEAT_SECTORS = 2400;
+// Bytes of C2 pointers a sector: one bit for each byte of its audio.
+constexpr int C2_BYTES_PER_SECTOR = CD_SECTOR_SIZE / 8;
+
+enum class AudioReadResult
+{
+    Good,
+    MediumError,  // the disc cannot be read there
+    Failed,       // any other failure: the drive, the transport
+};
+
+// One drive, as secure reading reads it.
+class AudioSectorReader
+{
+public:
+    virtual ~AudioSectorReader() = default;
+    // Reads `nSectors` (at most CD_MAX_READ_SECTORS) from `sector`: 2352
+    // bytes each to `data`, and, when `c2` is given, C2_BYTES_PER_SECTOR
+    // each to `c2`.
+    virtual AudioReadResult ReadAudio(int32_t sector, int nSectors, uint8_t* data, uint8_t* c2) = 0;
+};
+
+struct SecureReadSettings
+{
+    int32_t nCorrectionFrames;  // the drive's read offset correction
+    int32_t nLeadOut;           // the disc's end: later sectors only when overreading
+    bool bOverread;
+    bool bC2;                   // the drive gives C2 pointers worth asking for
+    bool bSecondPass;           // prove every sector (a track that is known right needs one pass)
+    // What one cache defeat reads, SECURE_CACHE_DEFEAT_SECTORS; sectors are
+    // compared in windows of a read more, so that reading the next window's
+    // first pass defeats the cache for the window before.
+    int nCacheSectors;
+};
+
+// What became of a sector of the drive.
+enum class SectorVerdict : uint8_t
+{
+    Proven,      // two reads agree and C2 flags neither
+    ReadOnce,    // read once, as asked
+    Suspicious,  // no two reads agreed without a C2 flag: the version read most often
+    ReadError,   // never read: silence
+};
+
+// What secure reading tells its caller and asks it.
+class SecureReadEvents
+{
+public:
+    virtual ~SecureReadEvents() = default;
+    // The track's next frames, in order (16-bit little-endian stereo); false
+    // stops the reading.
+    virtual bool Deliver(const uint8_t* pcm, uint32_t nFrames) = 0;
+    // Asked between reads: true stops the reading.
+    virtual bool IsStopped() = 0;
+    virtual void Progress(double fraction) = 0;
+};
+
+enum class SecureReadResult
+{
+    Done,
+    Stopped,  // the caller stopped it, or would take no more frames
+    Failed,   // the drive failed other than at the disc
+};
+
+struct SecureTrackReport
+{
+    uint32_t nFrames;                    // delivered
+    std::vector<int32_t> suspicious;     // drive sectors, in order
+    std::vector<int32_t> readErrors;     // drive sectors, in order
+};
+
+// Reads the track [startSector, endSector) of the disc securely.
+SecureReadResult ReadTrackSecurely(AudioSectorReader& reader, const SecureReadSettings& settings,
+                                   int32_t startSector, int32_t endSector, SecureReadEvents& events,
+                                   SecureTrackReport& report);

@@ -1,0 +1,206 @@
+// Secure reading against drives of the model with the faults of real ones,
+// each track checked against the image bit for bit.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cdrom/SecureRead.h"
+#include "mkdisc/DiscMaker.h"
+#include "vdrive/VirtualDrive.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// READ CD of audio through the model, with 294 bytes of C2 pointers when asked.
+class ModelReader : public AudioSectorReader
+{
+public:
+    explicit ModelReader(VirtualDrive& drive) : drive(drive) {}
+
+    AudioReadResult ReadAudio(int32_t sector, int nSectors, uint8_t* data, uint8_t* c2) override
+    {
+        const uint32_t a = uint32_t(sector);
+        const uint8_t cdb[12] = {0xBE, 0x04, uint8_t(a >> 24), uint8_t(a >> 16), uint8_t(a >> 8), uint8_t(a), 0, 0,
+                                 uint8_t(nSectors), uint8_t(c2 ? 0x12 : 0x10), 0, 0};
+        const int perSector = CD_SECTOR_SIZE + (c2 ? C2_BYTES_PER_SECTOR : 0);
+        buffer.resize(std::size_t(nSectors) * perSector);
+        const CommandResult result = drive.Execute(cdb, 12, buffer.data(), uint32_t(buffer.size()));
+        if (result.status != SCSI_STATUS_GOOD)
+            return (result.sense[2] & 0x0F) == 0x03 ? AudioReadResult::MediumError : AudioReadResult::Failed;
+        for (int i = 0; i < nSectors; ++i)
+        {
+            std::memcpy(data + std::size_t(i) * CD_SECTOR_SIZE, buffer.data() + std::size_t(i) * perSector,
+                        CD_SECTOR_SIZE);
+            if (c2)
+                std::memcpy(c2 + std::size_t(i) * C2_BYTES_PER_SECTOR,
+                            buffer.data() + std::size_t(i) * perSector + CD_SECTOR_SIZE, C2_BYTES_PER_SECTOR);
+        }
+        return AudioReadResult::Good;
+    }
+
+private:
+    VirtualDrive& drive;
+    std::vector<uint8_t> buffer;
+};
+
+class Collector : public SecureReadEvents
+{
+public:
+    bool Deliver(const uint8_t* pcm, uint32_t nFrames) override
+    {
+        frames.insert(frames.end(), pcm, pcm + std::size_t(nFrames) * 4);
+        return true;
+    }
+    bool IsStopped() override { return ++nAsked > stopAfter; }
+    void Progress(double) override {}
+
+    std::vector<uint8_t> frames;
+    long nAsked = 0;
+    long stopAfter = 1L << 30;
+};
+
+class SecureReadTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new fs::path(fs::temp_directory_path() / ("secure-read-" + std::to_string(getpid())));
+        fs::remove_all(*folder);
+        fs::create_directories(*folder);
+        layout = new DiscLayout;
+        layout->trackSectors = {1500, 3000, 1500};
+        layout->seed = 29;
+        std::string error;
+        ASSERT_TRUE(WriteDisc(*layout, (*folder / "disc.cue").string(), error)) << error;
+    }
+    static void TearDownTestSuite()
+    {
+        fs::remove_all(*folder);
+        delete folder;
+        delete layout;
+    }
+
+    // The image's frames of track 2, silence where it lies outside the disc.
+    static std::vector<uint8_t> Image(int32_t start, int32_t end)
+    {
+        std::vector<uint8_t> pcm;
+        uint8_t sector[CD_SECTOR_SIZE];
+        for (int32_t s = start; s < end; ++s)
+        {
+            MakeSector(*layout, s, sector);
+            pcm.insert(pcm.end(), sector, sector + CD_SECTOR_SIZE);
+        }
+        return pcm;
+    }
+
+    std::unique_ptr<VirtualDrive> Drive(const std::string& keys)
+    {
+        std::string errors;
+        const std::vector<DriveConfig> configs =
+            ParseDriveConfig("0 0 0 disc.cue " + keys + "\n", (*folder / "vdrive.txt").string(), errors);
+        EXPECT_EQ(errors, "");
+        auto drive = std::make_unique<VirtualDrive>(configs.at(0), errors);
+        EXPECT_TRUE(drive->HasDisc()) << errors;
+        return drive;
+    }
+
+    static SecureReadSettings Settings(int32_t correction = 0, bool bC2 = true)
+    {
+        return {correction, DiscTotalSectors(*layout), false, bC2, true, 1300};
+    }
+
+    static fs::path* folder;
+    static DiscLayout* layout;
+};
+
+fs::path* SecureReadTest::folder = nullptr;
+DiscLayout* SecureReadTest::layout = nullptr;
+
+std::vector<int32_t> Range(int32_t first, int32_t last)
+{
+    std::vector<int32_t> sectors;
+    for (int32_t s = first; s <= last; ++s)
+        sectors.push_back(s);
+    return sectors;
+}
+
+} // namespace
+
+TEST_F(SecureReadTest, DrivesOfEveryKind)
+{
+    const int32_t start = DiscTrackStart(*layout, 2);
+    const int32_t end = DiscTrackStart(*layout, 3);
+    struct
+    {
+        const char* name;
+        std::string keys;
+        bool bC2;
+        int32_t correction;
+        std::vector<int32_t> suspicious;
+        std::vector<int32_t> readErrors;
+        uint32_t maxReadsInTrouble;  // of a sector in the faulty range
+    } const cases[] = {
+        {"a clean drive", "", true, 0, {}, {}, 2},
+        {"transient errors, honest C2", "flip_transient=2000-2019 seed=3", true, 0, {}, {}, 2 + 16},
+        {"transient errors, false C2", "flip_transient=2000-2019 c2=false seed=4", true, 0, {}, {}, 2 + 16},
+        {"transient errors, no C2", "flip_transient=2000-2019 c2=none seed=5", false, 0, {}, {}, 2 + 16},
+        {"transient errors behind a cache", "flip_transient=2000-2019 c2=false cache=1200 seed=6", true, 0, {}, {},
+         2 + 16},
+        {"stable errors, honest C2", "flip=2000-2019", true, 0, Range(2000, 2019), {}, 2 + 16},
+        {"unreadable sectors", "unreadable=3000-3002", true, 0, {}, Range(3000, 3002), 2 + 2 * 16},
+        {"an offset of +667, corrected", "offset=667", true, 667, {}, {}, 2},
+        {"an offset of -1164, corrected", "offset=-1164", true, -1164, {}, {}, 2},
+    };
+    for (const auto& c : cases)
+    {
+        auto drive = Drive(c.keys);
+        ModelReader reader(*drive);
+        Collector events;
+        SecureTrackReport report;
+        ASSERT_EQ(ReadTrackSecurely(reader, Settings(c.correction, c.bC2), start, end, events, report),
+                  SecureReadResult::Done)
+            << c.name;
+        std::vector<uint8_t> expected = Image(start, end);
+        for (int32_t s : c.readErrors)
+            std::fill(expected.begin() + (s - start) * CD_SECTOR_SIZE,
+                      expected.begin() + (s - start + 1) * CD_SECTOR_SIZE, 0);
+        if (c.suspicious.empty())
+        {
+            EXPECT_TRUE(events.frames == expected) << c.name;
+        }
+        EXPECT_EQ(report.nFrames, uint32_t(end - start) * CD_FRAMES_PER_SECTOR) << c.name;
+        EXPECT_EQ(report.suspicious, c.suspicious) << c.name;
+        EXPECT_EQ(report.readErrors, c.readErrors) << c.name;
+
+        // Two reads of every sector from the disc; more only where it is
+        // faulty. (With an offset a read touches two of the disc's sectors,
+        // which the drive counts each.)
+        const int32_t faultFirst = 2000, faultLast = 3002;
+        for (int32_t s = start; s < end && c.correction == 0; s += 7)
+        {
+            const uint32_t reads = drive->ReadCount(s).physical;
+            if (s >= faultFirst - CD_MAX_READ_SECTORS && s <= faultLast + CD_MAX_READ_SECTORS)
+                EXPECT_LE(reads, c.maxReadsInTrouble) << c.name << ", sector " << s;
+            else
+                EXPECT_EQ(reads, 2u) << c.name << ", sector " << s;
+        }
+    }
+}
+
+TEST_F(SecureReadTest, CancelDuringTheRereadsStops)
+{
+    auto drive = Drive("flip=2000-2019");
+    ModelReader reader(*drive);
+    Collector events;
+    events.stopAfter = 400;  // reads of the track, then of its faulty sectors again
+    SecureTrackReport report;
+    EXPECT_EQ(ReadTrackSecurely(reader, Settings(), DiscTrackStart(*layout, 2), DiscTrackStart(*layout, 3), events,
+                                report),
+              SecureReadResult::Stopped);
+    EXPECT_LT(report.nFrames, 3000u * CD_FRAMES_PER_SECTOR);
+}
