@@ -285,6 +285,9 @@ SecureReadResult TrackReader::DeliverWindow(const Pass& window, const std::vecto
         n = std::min(n, nFramesLeft);
         if (n == 0)
             continue;
+        if (settings.bSecondPass)
+            report.test.Add(window.data.data() + (frames - data.data()), n);
+        report.copy.Add(frames, n);
         if (!events.Deliver(frames, n))
             return SecureReadResult::Stopped;
         nFramesLeft -= n;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cdrom/ReadOffset.h"
+#include "cdrom/TrackAudioStats.h"
 
 // Reads of a sector after the first two at most, when they do not agree.
 constexpr int SECURE_MAX_REREADS = 16;
@@ -86,6 +87,8 @@ struct SecureTrackReport
     uint32_t nFrames;                    // delivered
     std::vector<int32_t> suspicious;     // drive sectors, in order
     std::vector<int32_t> readErrors;     // drive sectors, in order
+    TrackAudioStats test;                // the first pass, as read (with a second pass only)
+    TrackAudioStats copy;                // what was delivered
 };
 
 // Reads the track [startSector, endSector) of the disc securely.

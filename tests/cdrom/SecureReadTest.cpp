@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cdrom/SecureRead.h"
+#include "files/Crc.h"
 #include "mkdisc/DiscMaker.h"
 #include "vdrive/VirtualDrive.h"
 
@@ -175,6 +176,12 @@ TEST_F(SecureReadTest, DrivesOfEveryKind)
         }
         EXPECT_EQ(report.nFrames, uint32_t(end - start) * CD_FRAMES_PER_SECTOR) << c.name;
         EXPECT_EQ(report.suspicious, c.suspicious) << c.name;
+        EXPECT_EQ(report.copy.Crc(), Crc32(0, events.frames.data(), events.frames.size())) << c.name;
+        if (c.keys.empty() || c.correction != 0)
+        {
+            // Nothing to mend: the first pass was the copy already.
+            EXPECT_EQ(report.test.Crc(), report.copy.Crc()) << c.name;
+        }
         EXPECT_EQ(report.readErrors, c.readErrors) << c.name;
 
         // Two reads of every sector from the disc; more only where it is
@@ -203,4 +210,25 @@ TEST_F(SecureReadTest, CancelDuringTheRereadsStops)
                                 report),
               SecureReadResult::Stopped);
     EXPECT_LT(report.nFrames, 3000u * CD_FRAMES_PER_SECTOR);
+}
+
+TEST(TrackAudioStatsTest, CrcAndPeak)
+{
+    const int16_t samples[] = {0, 1, -300, 12000, 32767, -32768, 5, -5};
+    uint8_t pcm[sizeof(samples)];
+    for (std::size_t i = 0; i < std::size(samples); ++i)
+    {
+        pcm[2 * i] = uint8_t(uint16_t(samples[i]));
+        pcm[2 * i + 1] = uint8_t(uint16_t(samples[i]) >> 8);
+    }
+    TrackAudioStats whole, split;
+    whole.Add(pcm, 4);
+    split.Add(pcm, 1);
+    split.Add(pcm + 4, 3);
+    EXPECT_EQ(whole.Crc(), Crc32(0, pcm, sizeof(pcm)));
+    EXPECT_EQ(split.Crc(), whole.Crc());
+    EXPECT_EQ(whole.Peak(), 32768);
+    TrackAudioStats quiet;
+    quiet.Add(pcm, 2);
+    EXPECT_EQ(quiet.Peak(), 12000);
 }
