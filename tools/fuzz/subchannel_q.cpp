@@ -16,7 +16,7 @@ class FuzzPositions : public QPositionReader
 public:
     explicit FuzzPositions(FuzzInput& input) : input(input) {}
 
-    bool ReadPosition(int32_t, DiscQPosition& position) override
+    bool ReadPosition(int32_t, QPosition& position) override
     {
         ++nReads;
         if (input.Left() == 0 || input.Byte() % 5 == 0)
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     if (size >= FORMATTED_Q_SIZE)
     {
-        DiscQPosition q{};
+        QPosition q{};
         if (ParseFormattedQ(data, q))
         {
             FUZZ_CHECK(q.nTrack >= 1 && q.nTrack <= 99 && q.nIndex >= 0 && q.nIndex <= 99);
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         FUZZ_CHECK(IsValidIsrc(isrc));
     else
         FUZZ_CHECK(isrc[0] == '\0');
-    DiscQPosition position{};
+    QPosition position{};
     if (ParsePositionAnswer(data, size, position))
         FUZZ_CHECK(position.nTrack >= 1 && position.nTrack <= 99);
 

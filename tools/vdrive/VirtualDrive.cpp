@@ -159,6 +159,25 @@ bool ParseSetting(const std::string& key, const std::string& text, DriveConfig& 
     return true;
 }
 
+// A data-in answer of `size` bytes, cut to the allocation length of the
+// command's bytes 7-8 and to the caller's buffer.
+CommandResult SendData(const uint8_t* response, size_t size, const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
+{
+    uint32_t n = static_cast<uint32_t>(size);
+    const uint32_t allocation = (cdb[7] << 8) | cdb[8];
+    if (n > allocation)
+        n = allocation;
+    if (n > dataLength)
+        n = dataLength;
+    CommandResult result;
+    if (data)
+    {
+        memcpy(data, response, n);
+        result.nTransferred = n;
+    }
+    return result;
+}
+
 } // namespace
 
 std::vector<DriveConfig> ParseDriveConfig(const std::string& text, const std::string& configPath,
@@ -345,20 +364,8 @@ CommandResult VirtualDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* 
 
 CommandResult VirtualDrive::ReadTOC(const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
 {
-    const uint32_t allocation = (cdb[7] << 8) | cdb[8];
     const auto send = [&](const uint8_t* response, size_t size) {
-        uint32_t n = static_cast<uint32_t>(size);
-        if (n > allocation)
-            n = allocation;
-        if (n > dataLength)
-            n = dataLength;
-        CommandResult result;
-        if (data)
-        {
-            memcpy(data, response, n);
-            result.nTransferred = n;
-        }
-        return result;
+        return SendData(response, size, cdb, data, dataLength);
     };
     const int format = cdb[2] & 0x0F;
     if (format == 5)
@@ -453,19 +460,7 @@ CommandResult VirtualDrive::ReadSubChannel(const uint8_t* cdb, uint8_t* data, ui
             return InvalidField();
     }
     response[3] = static_cast<uint8_t>(size - 4);
-    uint32_t n = static_cast<uint32_t>(size);
-    const uint32_t allocation = (cdb[7] << 8) | cdb[8];
-    if (n > allocation)
-        n = allocation;
-    if (n > dataLength)
-        n = dataLength;
-    CommandResult result;
-    if (data)
-    {
-        memcpy(data, response, n);
-        result.nTransferred = n;
-    }
-    return result;
+    return SendData(response, size, cdb, data, dataLength);
 }
 
 CommandResult VirtualDrive::ReadCD(const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
