@@ -79,8 +79,9 @@ SecureReadResult TrackReader::ReadRun(int32_t first, int nSectors, uint8_t* data
             ++i;
             continue;
         }
+        const int maxRun = settings.bC2 ? CD_MAX_READ_SECTORS_WITH_C2 : CD_MAX_READ_SECTORS;
         int n = 1;
-        while (n < CD_MAX_READ_SECTORS && i + n < nSectors
+        while (n < maxRun && i + n < nSectors
                && AskForSector(sector + n, settings.nLeadOut, settings.bOverread))
             ++n;
         uint8_t* c2 = settings.bC2 ? chunkC2.data() : nullptr;
@@ -213,7 +214,7 @@ SecureReadResult TrackReader::ProveWindow(const Pass& first, const Pass* second,
         for (std::size_t k = 0; k < open.size();)
         {
             std::size_t m = k + 1;
-            while (m < open.size() && open[m] == open[m - 1] + 1 && open[m] - open[k] < CD_MAX_READ_SECTORS)
+            while (m < open.size() && open[m] == open[m - 1] + 1 && open[m] - open[k] < CD_MAX_READ_SECTORS_WITH_C2)
                 ++m;
             const int from = open[k];
             const int count = open[m - 1] - from + 1;

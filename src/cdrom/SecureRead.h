@@ -21,6 +21,9 @@ constexpr int SECURE_MAX_REREADS = 16;
 constexpr int SECURE_CACHE_DEFEAT_SECTORS = 2400;
 // Bytes of C2 pointers a sector: one bit for each byte of its audio.
 constexpr int C2_BYTES_PER_SECTOR = CD_SECTOR_SIZE / 8;
+// Sectors a READ CD with C2 pointers asks for: as many as fit the transfer of
+// a plain read, the larger (296-byte) layout of the pointers counted.
+constexpr int CD_MAX_READ_SECTORS_WITH_C2 = CD_MAX_READ_SECTORS * CD_SECTOR_SIZE / (CD_SECTOR_SIZE + 296);
 
 enum class AudioReadResult
 {

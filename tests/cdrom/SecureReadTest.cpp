@@ -25,6 +25,8 @@ public:
 
     AudioReadResult ReadAudio(int32_t sector, int nSectors, uint8_t* data, uint8_t* c2) override
     {
+        // What a transfer of the program's buffer holds.
+        EXPECT_LE(nSectors, c2 ? CD_MAX_READ_SECTORS_WITH_C2 : CD_MAX_READ_SECTORS);
         const uint32_t a = uint32_t(sector);
         const uint8_t cdb[12] = {0xBE, 0x04, uint8_t(a >> 24), uint8_t(a >> 16), uint8_t(a >> 8), uint8_t(a), 0, 0,
                                  uint8_t(nSectors), uint8_t(c2 ? 0x12 : 0x10), 0, 0};
