@@ -1,7 +1,9 @@
 #include "cdrom/CDCommandBlocks.h"
 
 #include <cstring>
+#include <utility>
 
+#include "files/TextBuffer.h"
 #include "sound/SampleBlocks.h"
 
 void MakeReadTOCCdb(uint8_t cdb[10])
@@ -33,6 +35,53 @@ void MakeReadCDCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors)
     cdb[9] = 0xF0;   // sync, header codes (all), user data, EDC/ECC
     cdb[10] = 0x00;  // sub-channel data selection: none
     cdb[11] = 0x00;  // control
+}
+
+void MakeInquiryCdb(uint8_t cdb[6])
+{
+    cdb[0] = 0x12;  // operation code: INQUIRY
+    cdb[1] = 0x00;  // EVPD = 0: the standard data
+    cdb[2] = 0x00;  // page code
+    cdb[3] = 0x00;  // allocation length
+    cdb[4] = INQUIRY_RESPONSE_SIZE;
+    cdb[5] = 0x00;  // control
+}
+
+bool MakeDriveName(const uint8_t* inquiry, std::size_t size, char* name, std::size_t nameSize)
+{
+    if (nameSize == 0)
+        return false;
+    name[0] = '\0';
+    if (size < 32)
+        return false;
+    // A field without its trailing spaces, and its length.
+    auto trimmed = [inquiry](int at, int width) {
+        int n = width;
+        while (n > 0 && (inquiry[at + n - 1] == ' ' || inquiry[at + n - 1] == '\0'))
+            --n;
+        int start = 0;
+        while (start < n && inquiry[at + start] == ' ')
+            ++start;
+        return std::pair<int, int>(at + start, n - start);
+    };
+    char text[8 + 3 + 16 + 1];
+    std::size_t length = 0;
+    auto put = [&text, &length, inquiry](std::pair<int, int> field) {
+        for (int i = 0; i < field.second; ++i)
+        {
+            const uint8_t c = inquiry[field.first + i];
+            text[length++] = c >= 0x20 && c < 0x7F ? char(c) : '_';
+        }
+    };
+    put(trimmed(8, 8));
+    while (length < 8)
+        text[length++] = ' ';
+    for (char c : {' ', '-', ' '})
+        text[length++] = c;
+    put(trimmed(16, 16));
+    text[length] = '\0';
+    CopyText(name, nameSize, text);
+    return true;
 }
 
 void MakeStartStopUnitCdb(uint8_t cdb[6], bool load)

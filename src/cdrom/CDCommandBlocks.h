@@ -28,6 +28,16 @@ void MakeReadCDCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors);
 // START STOP UNIT (SBC 1Bh), 6 bytes: LoEj set; Start set to load, clear to eject.
 void MakeStartStopUnitCdb(uint8_t cdb[6], bool load);
 
+// INQUIRY (SPC 12h), 6 bytes: the standard data, INQUIRY_RESPONSE_SIZE bytes.
+constexpr int INQUIRY_RESPONSE_SIZE = 36;
+void MakeInquiryCdb(uint8_t cdb[6]);
+
+// The drive's name as drive offset lists give it, by which its read offset
+// correction is stored: INQUIRY's vendor (bytes 8-15) trimmed and padded with
+// spaces to 8, " - ", and its product (bytes 16-31) trimmed. Characters other
+// than printable ASCII become '_'. False when fewer than 32 bytes arrived.
+bool MakeDriveName(const uint8_t* inquiry, std::size_t size, char* name, std::size_t nameSize);
+
 // The last address a table of contents may hold, the last that MSF names
 // (99:59:74); the first is sector 0, where the program area starts (00:02:00).
 // Track lengths and sector counts within this range cannot overflow.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cdrom/CDCommandBlocks.h"
 #include "cdrom/CDText.h"
 #include "cdrom/Subchannel.h"
 #include "mkdisc/DiscMaker.h"
@@ -127,4 +128,37 @@ TEST_F(DiscDataAgreementTest, GapsAndFlagsFromTheQSubchannel)
         EXPECT_EQ(position.nSector, start);
         EXPECT_EQ((position.nControl & Q_CONTROL_PRE_EMPHASIS) != 0, layout.preEmphasis.count(track) == 1) << track;
     }
+}
+
+TEST_F(DiscDataAgreementTest, DriveNames)
+{
+    struct
+    {
+        const char* keys;
+        const char* expected;
+    } const cases[] = {
+        {"", "CORVANE  - VIRTUAL DRIVE"},
+        {"vendor=PLEXTOR product=DVDR___PX-716A", "PLEXTOR  - DVDR   PX-716A"},
+        {"vendor=HL-DT-ST product=_DVDRAM_GH22NS50", "HL-DT-ST - DVDRAM GH22NS50"},
+    };
+    for (const auto& c : cases)
+    {
+        std::string errors;
+        const std::vector<DriveConfig> configs =
+            ParseDriveConfig(std::string("0 0 0 disc.cue ") + c.keys + "\n", (folder / "vdrive.txt").string(), errors);
+        ASSERT_EQ(errors, "");
+        VirtualDrive named(configs.at(0), errors);
+        uint8_t cdb[6];
+        MakeInquiryCdb(cdb);
+        std::vector<uint8_t> answer(INQUIRY_RESPONSE_SIZE);
+        const CommandResult result = named.Execute(cdb, 6, answer.data(), uint32_t(answer.size()));
+        ASSERT_EQ(result.status, SCSI_STATUS_GOOD);
+        char name[TEXT_BUFFER_SIZE];
+        ASSERT_TRUE(MakeDriveName(answer.data(), result.nTransferred, name, sizeof(name)));
+        EXPECT_STREQ(name, c.expected) << c.keys;
+    }
+    char name[8];
+    const uint8_t cut[31] = {};
+    EXPECT_FALSE(MakeDriveName(cut, sizeof(cut), name, sizeof(name)));
+    EXPECT_STREQ(name, "");
 }

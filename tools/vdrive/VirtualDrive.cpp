@@ -154,17 +154,20 @@ bool ParseSetting(const std::string& key, const std::string& text, DriveConfig& 
         drive.retryMs = static_cast<int>(value);
     else if (key == "cdtext" && number(0, 1))
         drive.bCdText = value != 0;
+    else if (key == "vendor" && !text.empty() && text.size() <= 8)
+        drive.vendor = text;
+    else if (key == "product" && !text.empty() && text.size() <= 16)
+        drive.product = text;
     else
         return false;
     return true;
 }
 
-// A data-in answer of `size` bytes, cut to the allocation length of the
-// command's bytes 7-8 and to the caller's buffer.
-CommandResult SendData(const uint8_t* response, size_t size, const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
+// A data-in answer of `size` bytes, cut to the command's allocation length
+// and to the caller's buffer.
+CommandResult SendData(const uint8_t* response, size_t size, uint32_t allocation, uint8_t* data, uint32_t dataLength)
 {
     uint32_t n = static_cast<uint32_t>(size);
-    const uint32_t allocation = (cdb[7] << 8) | cdb[8];
     if (n > allocation)
         n = allocation;
     if (n > dataLength)
@@ -327,6 +330,8 @@ CommandResult VirtualDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* 
         return busy;
     }
     const int opcode = cdbLength >= 6 ? cdb[0] : -1;
+    if (opcode == 0x12)  // INQUIRY: answered with or without a disc
+        return Inquiry(cdb, data, dataLength);
     if (opcode == 0x1B)  // START STOP UNIT: LoEj with Start loads, LoEj alone ejects
     {
         if (cdb[4] & 0x02)
@@ -362,10 +367,29 @@ CommandResult VirtualDrive::Execute(const uint8_t* cdb, int cdbLength, uint8_t* 
     }
 }
 
+CommandResult VirtualDrive::Inquiry(const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
+{
+    if (cdb[1] & 0x01)  // vital product data pages: none
+        return InvalidField();
+    // Standard data: a CD/DVD device, removable, its names space-padded.
+    uint8_t response[36] = {0x05, 0x80, 0x05, 0x02, 36 - 5};
+    auto put = [&response](const std::string& text, int at, int width) {
+        for (int i = 0; i < width; ++i)
+        {
+            const char c = i < int(text.size()) ? text[i] : ' ';
+            response[at + i] = static_cast<uint8_t>(c == '_' ? ' ' : c);
+        }
+    };
+    put(config.vendor, 8, 8);
+    put(config.product, 16, 16);
+    put("1.0", 32, 4);
+    return SendData(response, sizeof(response), cdb[4], data, dataLength);
+}
+
 CommandResult VirtualDrive::ReadTOC(const uint8_t* cdb, uint8_t* data, uint32_t dataLength)
 {
     const auto send = [&](const uint8_t* response, size_t size) {
-        return SendData(response, size, cdb, data, dataLength);
+        return SendData(response, size, cdb[7] << 8 | cdb[8], data, dataLength);
     };
     const int format = cdb[2] & 0x0F;
     if (format == 5)
@@ -460,7 +484,7 @@ CommandResult VirtualDrive::ReadSubChannel(const uint8_t* cdb, uint8_t* data, ui
             return InvalidField();
     }
     response[3] = static_cast<uint8_t>(size - 4);
-    return SendData(response, size, cdb, data, dataLength);
+    return SendData(response, size, cdb[7] << 8 | cdb[8], data, dataLength);
 }
 
 CommandResult VirtualDrive::ReadCD(const uint8_t* cdb, uint8_t* data, uint32_t dataLength)

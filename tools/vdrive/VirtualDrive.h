@@ -57,6 +57,8 @@ struct DriveConfig
     SectorRange unreadable;   // reads touching these fail with MEDIUM ERROR
     int retryMs = 0;          // such a read fails this long after it was issued
     bool bCdText = true;      // READ TOC format 5 gives the sheet's texts
+    std::string vendor = "CORVANE";   // INQUIRY's vendor (at most 8 characters; '_' for a space)
+    std::string product = "VIRTUAL_DRIVE";  // and product (at most 16)
 };
 
 // The most sectors `cache=` keeps, the widest `jitter=` and `offset=`.
@@ -114,6 +116,7 @@ public:
     SectorReadCount ReadCount(int64_t sector) const;
 
 private:
+    CommandResult Inquiry(const uint8_t* cdb, uint8_t* data, uint32_t dataLength);
     CommandResult ReadTOC(const uint8_t* cdb, uint8_t* data, uint32_t dataLength);
     CommandResult ReadCD(const uint8_t* cdb, uint8_t* data, uint32_t dataLength);
     CommandResult ReadSubChannel(const uint8_t* cdb, uint8_t* data, uint32_t dataLength);
