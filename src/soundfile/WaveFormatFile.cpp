@@ -8,6 +8,7 @@
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
 #include "settings/ProgramFolders.h"
+#include "soundfile/CodecRecordCheck.h"
 #include "soundfile/WaveHeader.h"
 
 static_assert(sizeof(WAVEFORMATEX) == WAVE_RECORD_BASE_SIZE, "the record's fixed fields are the platform's header");
@@ -26,6 +27,29 @@ bool CanConvertFromPcm(const LWaveFormatRecord& record)
     return acmStreamOpen(nullptr, nullptr, &pcm, target, nullptr, 0, 0, ACM_STREAMOPENF_QUERY) == MMSYSERR_NOERROR
            || acmStreamOpen(nullptr, nullptr, &pcm, target, nullptr, 0, 0,
                             ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME) == MMSYSERR_NOERROR;
+}
+
+// Whether the record's block alignment and byte rate are those the codec
+// suggests for its tag, channels and rate; PCM records, which the program
+// writes itself, need no codec.
+bool AgreesWithCodec(const LWaveFormatRecord& record)
+{
+    if (record.Format.wFormatTag == WAVE_FORMAT_PCM)
+        return true;
+    WAVEFORMATEX pcm;
+    uint8_t pcmRecord[WAVE_RECORD_BASE_SIZE];
+    MakePcmRecord(pcmRecord, record.Format.nChannels, record.Format.nSamplesPerSec, 2);
+    memcpy(&pcm, pcmRecord, sizeof(pcm));
+    LWaveFormatRecord suggested = {};
+    suggested.Format.wFormatTag = record.Format.wFormatTag;
+    suggested.Format.nChannels = record.Format.nChannels;
+    suggested.Format.nSamplesPerSec = record.Format.nSamplesPerSec;
+    if (acmFormatSuggest(nullptr, &pcm, &suggested.Format, sizeof(suggested.bytes),
+                         ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS
+                             | ACM_FORMATSUGGESTF_NSAMPLESPERSEC)
+        != MMSYSERR_NOERROR)
+        return false;
+    return RecordAgreesWithSuggestion(ReadWaveRecord(record.bytes), ReadWaveRecord(suggested.bytes));
 }
 
 } // namespace
@@ -77,7 +101,12 @@ bool SaveWaveFormat(const LWaveFormatRecord& record)
 
 bool LWaveFileFormat::TestSupportedRecord(const LWaveFormatRecord& record)
 {
-    return IsWholeRecord(record.Format) && CanConvertFromPcm(record);
+    return IsWholeRecord(record.Format) && AgreesWithCodec(record) && CanConvertFromPcm(record);
+}
+
+bool LWaveFileFormat::IsInconsistentRecord(const LWaveFormatRecord& record)
+{
+    return IsWholeRecord(record.Format) && CanConvertFromPcm(record) && !AgreesWithCodec(record);
 }
 
 bool LWaveFileFormat::ChooseFormat(HWND owner, LWaveFormatRecord& record, int channels, const char* title)

@@ -39,6 +39,13 @@ public:
     // (with `record` holding the choice) when one was picked. `channels` 0
     // places no restriction on the channel count.
     static bool ChooseFormat(HWND owner, LWaveFormatRecord& record, int channels, const char* title);
-    // Whether a codec converts PCM into the record's format.
+    // Whether the record is whole, agrees with what its codec suggests for
+    // its tag, channels and rate (block alignment and byte rate), and a
+    // codec converts PCM into it. A record read from a file passes this
+    // before a rip uses it.
     static bool TestSupportedRecord(const LWaveFormatRecord& record);
+    // Whether a codec would convert into the record, but the record's block
+    // alignment or byte rate is not what the codec suggests for its tag,
+    // channels and rate: a damaged or crafted record, not a missing codec.
+    static bool IsInconsistentRecord(const LWaveFormatRecord& record);
 };

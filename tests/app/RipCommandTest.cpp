@@ -589,6 +589,23 @@ TEST_F(RipCommandTest, ACodecThatCannotBeOpenedIsReportedAndTouchesNoFile)
     EXPECT_EQ("an older file of that name", std::string(bytes.begin(), bytes.end()));
 }
 
+TEST_F(RipCommandTest, ASavedFormatWhoseBlocksAreNotItsCodecsIsNotValidAndTouchesNoFile)
+{
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0, 2});
+    for (const LWaveFormatRecord& record : {CraftedImaAdpcmRecord(), CraftedMuLawRecord()})
+    {
+        SCOPED_TRACE(record.Format.wFormatTag);
+        ASSERT_TRUE(::SaveWaveFormat(record));
+        MessageBoxCapture boxes;
+        Rip();
+        ASSERT_NO_FATAL_FAILURE(ExpectOneBox(
+            boxes.boxes, "Error",
+            "The wave file format saved in Settings is not valid. Choose the format again in Settings.", IDI_ERROR));
+        EXPECT_TRUE(FilesInFolder().empty());
+    }
+}
+
 TEST_F(RipCommandTest, ACodecThatStopsTakingInputFailsTheTrack)
 {
     // It takes 25000 frames; the first track has 35280.

@@ -120,6 +120,8 @@ TEST_F(WaveFormatFileTest, ARecordIsSupportedWhenACodecWritesItFromPcm)
         {"Microsoft ADPCM", ListedRecord(WAVE_FORMAT_ADPCM, 2, 44100), false},
         {"a tag no codec knows", unknown, false},
         {"more codec bytes than the record holds", oversized, false},
+        {"IMA ADPCM with a block alignment of 1", CraftedImaAdpcmRecord(), false},
+        {"mu-law stereo with a block alignment of 1", CraftedMuLawRecord(), false},
     };
     for (const auto& c : cases)
     {
