@@ -26,12 +26,10 @@ bool UninstallJob::RunJob()
         LFile::FilePathCat(copy, "uninst.exe");
         if (CopyFileA(szProgramPath, copy, FALSE))
         {
-            char commandLine[TEXT_BUFFER_SIZE + 16];
-            FormatText(commandLine, sizeof(commandLine), "\"%s\" /uninstall", copy);
             // This one ends only once the copy takes input, so that a window
             // of the uninstall is on screen throughout.
             ChildProcess uninstaller;
-            if (uninstaller.Start(commandLine, ChildStart()))
+            if (uninstaller.StartProgram(copy, "/uninstall", ChildStart()))
                 uninstaller.WaitUntilIdle(30000);
             return true;
         }
