@@ -61,6 +61,12 @@ bool IsWholeRecord(const WAVEFORMATEX& format)
 
 void WaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
 {
+    if (GetUserDataFolder(path))
+        LFile::FilePathCat(path, "WavCodec.wff");
+}
+
+void InstalledWaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
+{
     GetInstallProgramFilesPath(path);
     LFile::FilePathCat(path, "WavCodec.wff");
 }
@@ -78,7 +84,15 @@ void LoadWaveFormat(LWaveFormatRecord& record)
 
     char path[TEXT_BUFFER_SIZE];
     WaveFormatFilePath(path);
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = path[0] ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                          : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE)
+    {
+        // No choice of the user's yet: the one an earlier install kept, so
+        // that none is lost.
+        InstalledWaveFormatFilePath(path);
+        file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD read = 0;
@@ -89,7 +103,9 @@ void LoadWaveFormat(LWaveFormatRecord& record)
 bool SaveWaveFormat(const LWaveFormatRecord& record)
 {
     char path[TEXT_BUFFER_SIZE];
-    WaveFormatFilePath(path);
+    if (!CreateUserDataFolder(path))
+        return false;
+    LFile::FilePathCat(path, "WavCodec.wff");
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;

@@ -44,6 +44,7 @@ protected:
         for (const char* name : {"FileNameNoAlbum", "FileNameIncludeAlbum", "OutputFormat"})
             DeleteSetting(name);
         DeleteFileA(FormatFile().c_str());
+        DeleteFileA(UserFormatFile().c_str());
     }
     void TearDown() override
     {
@@ -53,6 +54,7 @@ protected:
         LFile::DeleteFolderAndFiles((folder + "\\new").c_str());
         LFile::DeleteFolderAndFiles(folder.c_str());
         DeleteFileA(FormatFile().c_str());
+        DeleteFileA(UserFormatFile().c_str());
     }
 
     static void DeleteSetting(const char* name) { DeleteValue(SETTINGS_KEY, name); }
@@ -138,6 +140,14 @@ protected:
         CreateInstallFolder(formatFile);
         LFile::FilePathCat(formatFile, "WavCodec.wff");
         return formatFile;
+    }
+
+    // The user's saved format, which SaveWaveFormat writes.
+    static std::string UserFormatFile()
+    {
+        char path[TEXT_BUFFER_SIZE];
+        WaveFormatFilePath(path);
+        return path;
     }
 
     // Writes no more than `format` to the program's wave-format file, as a
