@@ -193,6 +193,10 @@ void MainDialog::InitDialog()
     Tracks.Attach(GetDlgItem(hWnd, IDC_TRACKS));
     WindowSizeSettingsRestore();
     UpdateDrive();
+    // Closed while the start-up message was shown: nothing is left to set up,
+    // and the program ends.
+    if (!hWnd)
+        return;
     const LListColumn columns[] = {{"Track", 200, LVCFMT_LEFT}, {"Duration", 60, LVCFMT_CENTER}, {nullptr, 0, 0}};
     InsertListColumns(IDC_TRACKS, columns);
     SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
