@@ -313,8 +313,14 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
     case CM_ABOUT:
         CmHelpAbout();
         break;
+    case CM_INSTALLER_STARTS:
+        // An installer or uninstaller is about to replace this program: it
+        // closes when idle. A job or a box disables the window, and then the
+        // uninstaller asks the user to close it.
+        if (IsWindowEnabled(hWnd))
+            Close(IDCANCEL);
+        break;
     default:
-        // Anything else (1048 from an installer among them) does nothing.
         break;
     }
 }
