@@ -193,6 +193,10 @@ void MainDialog::InitDialog()
     Tracks.Attach(GetDlgItem(hWnd, IDC_TRACKS));
     WindowSizeSettingsRestore();
     UpdateDrive();
+    // Closed while the start-up message was shown: nothing is left to set up,
+    // and the program ends.
+    if (!hWnd)
+        return;
     const LListColumn columns[] = {{"Track", 200, LVCFMT_LEFT}, {"Duration", 60, LVCFMT_CENTER}, {nullptr, 0, 0}};
     InsertListColumns(IDC_TRACKS, columns);
     SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
@@ -309,8 +313,14 @@ void MainDialog::CmCommand(WORD id, WORD notifyCode)
     case CM_ABOUT:
         CmHelpAbout();
         break;
+    case CM_INSTALLER_STARTS:
+        // An installer or uninstaller is about to replace this program: it
+        // closes when idle. A job or a box disables the window, and then the
+        // uninstaller asks the user to close it.
+        if (IsWindowEnabled(hWnd))
+            Close(IDCANCEL);
+        break;
     default:
-        // Anything else (1048 from an installer among them) does nothing.
         break;
     }
 }

@@ -233,6 +233,13 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     {
         LWaveFormatRecord format;
         LoadWaveFormat(format);
+        // A saved codec record is a file anyone may have written: one its
+        // codec would not make itself is refused before a file is touched.
+        if (LWaveFileFormat::IsInconsistentRecord(format))
+        {
+            ShowError(hWnd, "The wave file format saved in Settings is not valid. Choose the format again in Settings.");
+            return false;
+        }
         const LSoundSinkPtr probe(new FormatProbe(static_cast<int32_t>(format.Format.nSamplesPerSec),
                                                   static_cast<uint8_t>(format.Format.nChannels)));
         if (OpenConverters(probe))

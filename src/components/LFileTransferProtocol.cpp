@@ -1,10 +1,13 @@
 #include "components/LFileTransferProtocol.h"
 
+#include <atomic>
 #include <vector>
 
 #include "components/ComponentServers.h"
 #include "components/ReadSize.h"
 #include "files/TextBuffer.h"
+#include "jobs/LSignalObject.h"
+#include "jobs/LWorkerJobControl.h"
 
 namespace {
 
@@ -23,12 +26,104 @@ DWORD ListedSize(HINTERNET hService, const char* szRemoteName)
     if (!findFirst)
         return 0;
     WIN32_FIND_DATAA found = {};
-    HINTERNET hFind = findFirst(hService, szRemoteName, &found, INTERNET_FLAG_RELOAD, 0);
+    HINTERNET hFind =
+        findFirst(hService, szRemoteName, &found, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
     if (!hFind)
         return 0;
     CloseInternetHandle(hFind);
-    return found.nFileSizeLow;
+    // A listing of 4 GB or more is no setup's; the cap then bounds the download.
+    return found.nFileSizeHigh ? 0 : found.nFileSizeLow;
 }
+
+// Every wait of the session for the server: connecting, and each read.
+void SetTimeOuts(HINTERNET hInternet)
+{
+    auto setOption = WinInet().InternetSetOptionA;
+    if (!setOption)
+        return;
+    DWORD timeout = DOWNLOAD_TIMEOUT_MS;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        setOption(hInternet, option, &timeout, sizeof(timeout));
+}
+
+// A download on its worker thread and the job that waits for it share this;
+// the last of the two to let go frees it, so a Cancel never waits for a
+// WinINet call that blocks.
+struct DownloadShare
+{
+    char szRemoteName[TEXT_BUFFER_SIZE];
+    char szServer[TEXT_BUFFER_SIZE];
+    char szLocalPath[TEXT_BUFFER_SIZE];
+    LSignalObject stop;
+    ProcessResult nResult = Failed;  // the worker's, once its thread ended
+    std::atomic<int> nOwners{2};
+
+    DownloadShare() { InitializeCriticalSection(&lock); }
+    ~DownloadShare() { DeleteCriticalSection(&lock); }
+    DownloadShare(const DownloadShare&) = delete;
+    DownloadShare& operator=(const DownloadShare&) = delete;
+
+    void Release()
+    {
+        if (--nOwners == 0)
+            delete this;
+    }
+    // The worker's progress, every step of it, for the job to show in turn.
+    void AddProgress(double fraction)
+    {
+        EnterCriticalSection(&lock);
+        progress.push_back(fraction);
+        LeaveCriticalSection(&lock);
+    }
+    std::vector<double> TakeProgress()
+    {
+        EnterCriticalSection(&lock);
+        std::vector<double> taken;
+        taken.swap(progress);
+        LeaveCriticalSection(&lock);
+        return taken;
+    }
+
+private:
+    CRITICAL_SECTION lock;
+    std::vector<double> progress;
+};
+
+// What the download on the worker reports to: the stop signal, and the
+// progress the waiting job shows.
+class DownloadWorkerJob : public LWorkerJobControl
+{
+public:
+    explicit DownloadWorkerJob(DownloadShare& share) : LWorkerJobControl(share.stop), share(share) {}
+    void SetProgress(double fraction) override { share.AddProgress(fraction); }
+
+private:
+    DownloadShare& share;
+};
+
+DWORD WINAPI DownloadThread(void* parameter)
+{
+    DownloadShare& share = *static_cast<DownloadShare*>(parameter);
+    DownloadWorkerJob job(share);
+    {
+        LFileTransferProtocol ftp;
+        if (!job.IsStopped() && ftp.LogOnServer(share.szServer) && !job.IsStopped()
+            && ftp.SetCurrentDirectory(COMPONENTS_FOLDER))
+            share.nResult = ftp.Download(job, share.szRemoteName, share.szLocalPath);
+        if (job.IsStopped())
+            share.nResult = Stopped;
+    }
+    share.Release();
+    return 0;
+}
+
+// How long a Cancel waits for the worker to let go of its file, which it
+// deletes; a worker held longer by a silent server deletes it when its wait
+// times out.
+constexpr unsigned CANCEL_WAIT_MS = 1000;
+// How often the job shows the worker's progress.
+constexpr unsigned PROGRESS_INTERVAL_MS = 100;
 
 } // namespace
 
@@ -47,6 +142,7 @@ bool LFileTransferProtocol::Connect()
     hInternet = open(USER_AGENT, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!hInternet)
         return false;
+    SetTimeOuts(hInternet);
     bAutodialled = false;
 
     auto connectedState = WinInet().InternetGetConnectedState;
@@ -129,8 +225,11 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
     // The bar runs from 10 % to 100 % over the file.
     const DWORD nListed = ListedSize(hService, szRemoteName);
 
-    HINTERNET hRemote =
-        openFile(hService, szRemoteName, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
+    const DWORD nLimit = DownloadLimit(nListed);
+
+    // A setup is fetched once and checked: no copy of it belongs in the cache.
+    HINTERNET hRemote = openFile(hService, szRemoteName, GENERIC_READ,
+                                 FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
     if (!hRemote)
         return Failed;
     ProcessResult result = Failed;
@@ -165,6 +264,10 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
                     result = Done;
                 break;
             }
+            // More than was listed is some other file: it stops here, not
+            // when the disk is full.
+            if (!IsWithinDownloadLimit(nTotal, nRead, nLimit))
+                break;
             DWORD nWritten = 0;
             if (!WriteFile(hLocal, block.data(), nRead, &nWritten, nullptr) || nWritten != nRead)
                 break;
@@ -182,10 +285,45 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
 ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
                                        const char* szLocalPath)
 {
-    LFileTransferProtocol ftp;
+    char text[TEXT_BUFFER_SIZE];
+    FormatText(text, sizeof(text), "Downloading %s", szRemoteName);
+    job.SetText(0, text);
+    job.SetText(1, "Please wait...");
+
+    DownloadShare* share = new DownloadShare;
+    CopyText(share->szRemoteName, szRemoteName);
+    CopyText(share->szServer, szServer);
+    CopyText(share->szLocalPath, szLocalPath);
+    HANDLE hThread = CreateThread(nullptr, 0, DownloadThread, share, 0, nullptr);
+    if (!hThread)
+    {
+        delete share;
+        return Failed;
+    }
     ProcessResult result = Failed;
-    if (ftp.LogOnServer(szServer) && ftp.SetCurrentDirectory(COMPONENTS_FOLDER))
-        result = ftp.Download(job, szRemoteName, szLocalPath);
-    ftp.Disconnect();
+    for (;;)
+    {
+        const ProcessResult waited = job.WaitForHandle(hThread, PROGRESS_INTERVAL_MS);
+        for (double fraction : share->TakeProgress())
+            job.SetProgress(fraction);
+        if (waited == Done)
+        {
+            result = share->nResult;
+            break;
+        }
+        if (waited == Stopped || job.IsStopped())
+        {
+            // At once: the worker sees the signal between its reads, or
+            // when its wait for the server times out, and removes its file.
+            share->stop.Set();
+            WaitForSingleObject(hThread, CANCEL_WAIT_MS);
+            result = Stopped;
+            break;
+        }
+        if (WaitForSingleObject(hThread, 0) == WAIT_FAILED)
+            break;
+    }
+    CloseHandle(hThread);
+    share->Release();
     return result;
 }

@@ -17,7 +17,8 @@ public:
     LFileTransferProtocol(const LFileTransferProtocol&) = delete;
     LFileTransferProtocol& operator=(const LFileTransferProtocol&) = delete;
 
-    // Opens the WinINet session, dialling up first when the machine is offline.
+    // Opens the WinINet session, dialling up first when the machine is
+    // offline; its connections and reads time out after DOWNLOAD_TIMEOUT_MS.
     bool Connect();
     // Closes the connection and the session, and hangs up a line this object dialled.
     void Disconnect();
@@ -31,7 +32,9 @@ public:
     // Downloads `szRemoteName` from the current directory into `szLocalPath`,
     // showing its progress. Done when the whole file arrived (as many bytes
     // as the server listed, when it listed a size); otherwise nothing of it
-    // is left at `szLocalPath`.
+    // is left at `szLocalPath`. It stops and fails at the first byte past
+    // the listed size, or past DOWNLOAD_UNLISTED_LIMIT when none is listed,
+    // and keeps no copy in WinINet's cache. Blocks: run it on a worker.
     ProcessResult Download(LJobControl& job, const char* szRemoteName, const char* szLocalPath);
 
 private:
@@ -41,6 +44,10 @@ private:
 };
 
 // Logs on to `szServer`, goes to "components" and downloads `szRemoteName`
-// from there, with a session of its own.
+// from there, with a session of its own, on a worker thread: the job only
+// waits, so the window answers however the server behaves, and Cancel ends
+// the wait at once (Stopped). The worker's session gives up on a server
+// silent for DOWNLOAD_TIMEOUT_MS, and a worker still held by one after a
+// Cancel removes its file when that time has passed.
 ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
                                        const char* szLocalPath);

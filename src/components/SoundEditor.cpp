@@ -22,8 +22,10 @@ ProcessResult ProcessTessaroRunCommandLine(LJobControl& job, LTessaroJobData& da
     char format[TEXT_BUFFER_SIZE];
     if (!ReadRunEdit(format))
     {
-        // A setup that cannot be fetched shows nothing: the question below follows.
-        ProcessInstallProgram(job, TESSARO_SETUP_NAME);
+        // A setup that cannot be fetched shows nothing: the question below
+        // follows. After a Cancel nothing more is asked.
+        if (ProcessInstallProgram(job, TESSARO_SETUP_NAME) == Stopped)
+            return Stopped;
         ReadRunEdit(format);
     }
     if (format[0] == '\0')

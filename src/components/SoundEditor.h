@@ -16,7 +16,8 @@ struct LTessaroJobData
     char szPath[TEXT_BUFFER_SIZE];  // the file to edit; the caller's to create and delete
 };
 
-// Failed only when the editor could not be started. Cancel, or the hour
+// Failed only when the editor could not be started; Stopped when the
+// download of a missing editor was cancelled, and then nothing is asked. Cancel, or the hour
 // passing, ends the wait with Done and leaves the editor open. An editor
 // registered with an empty command is offered for download instead.
 ProcessResult ProcessTessaroRunCommandLine(LJobControl& job, LTessaroJobData& data);

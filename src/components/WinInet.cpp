@@ -25,6 +25,7 @@ WinInetFunctions Load()
     Resolve(library, "FtpSetCurrentDirectoryA", f.FtpSetCurrentDirectoryA);
     Resolve(library, "FtpFindFirstFileA", f.FtpFindFirstFileA);
     Resolve(library, "FtpOpenFileA", f.FtpOpenFileA);
+    Resolve(library, "InternetSetOptionA", f.InternetSetOptionA);
     return f;
 }
 

@@ -19,6 +19,7 @@ struct WinInetFunctions
     BOOL(WINAPI* FtpSetCurrentDirectoryA)(HINTERNET, LPCSTR);
     HINTERNET(WINAPI* FtpFindFirstFileA)(HINTERNET, LPCSTR, LPWIN32_FIND_DATAA, DWORD, DWORD_PTR);
     HINTERNET(WINAPI* FtpOpenFileA)(HINTERNET, LPCSTR, DWORD, DWORD, DWORD_PTR);
+    BOOL(WINAPI* InternetSetOptionA)(HINTERNET, DWORD, LPVOID, DWORD);
 };
 
 // The table, with the library loaded on the first call; every entry is null

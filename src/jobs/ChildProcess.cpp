@@ -2,7 +2,26 @@
 
 #include <string>
 
-bool ChildProcess::Start(const char* commandLine, const ChildStart& how)
+#include "files/TextBuffer.h"
+#include "jobs/CommandLine.h"
+
+namespace {
+
+// Room for a path and its arguments, quoted.
+constexpr std::size_t COMMAND_LINE_SIZE = 4 * TEXT_BUFFER_SIZE;
+
+} // namespace
+
+bool ChildProcess::Start(const char* commandLine, const ChildStart& how) { return Create(nullptr, commandLine, how); }
+
+bool ChildProcess::StartProgram(const char* programPath, const char* arguments, const ChildStart& how)
+{
+    Release();
+    char line[COMMAND_LINE_SIZE];
+    return MakeCommandLine(programPath, arguments, line, sizeof(line)) && Create(programPath, line, how);
+}
+
+bool ChildProcess::Create(const char* programPath, const char* commandLine, const ChildStart& how)
 {
     Release();
     // CreateProcessA may write into its command line.
@@ -20,7 +39,7 @@ bool ChildProcess::Start(const char* commandLine, const ChildStart& how)
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, bInherit ? TRUE : FALSE,
+    if (!CreateProcessA(programPath, &line[0], nullptr, nullptr, bInherit ? TRUE : FALSE,
                         how.bNewConsole ? CREATE_NEW_CONSOLE : 0, nullptr, how.szFolder, &startup, &process))
         return false;
     CloseHandle(process.hThread);
@@ -67,13 +86,13 @@ void ChildProcess::Release()
     hProcess = nullptr;
 }
 
-ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs)
+ProcessResult ProcessRunProgram(LJobControl& job, const char* programPath, const char* arguments, unsigned timeoutMs)
 {
     ChildProcess program;
     ChildStart how;
     how.nShowState = SW_HIDE;
     how.bNewConsole = true;
-    if (!program.Start(commandLine, how))
+    if (!program.StartProgram(programPath, arguments, how))
         return Failed;
     if (program.Wait(job, timeoutMs) == Failed)
         return Failed;

@@ -29,8 +29,13 @@ public:
 
     // Starts `commandLine` (the program's path first, quoted when it holds
     // spaces); false when it could not be started. A program started before
-    // is let go first.
+    // is let go first. For command lines made elsewhere (the editor's).
     bool Start(const char* commandLine, const ChildStart& how);
+    // Starts the program at `programPath` with `arguments` (may be empty):
+    // the path is both the program started and, quoted, the command line's
+    // first word (MakeCommandLine), so that no other program can start in
+    // its place; false when it could not be started.
+    bool StartProgram(const char* programPath, const char* arguments, const ChildStart& how);
     // True between a successful Start and Release.
     bool IsStarted() const { return hProcess != nullptr; }
 
@@ -48,11 +53,16 @@ public:
     void Release();
 
 private:
+    // CreateProcessA with `programPath` as its application name (null: the
+    // command line's first word).
+    bool Create(const char* programPath, const char* commandLine, const ChildStart& how);
+
     HANDLE hProcess = nullptr;
 };
 
-// Runs `commandLine` hidden in a console of its own and waits up to
-// `timeoutMs` for it to end: Done when it ended (its exit code is not read),
-// Stopped when the user cancelled, Failed when it could not start or timed
-// out. A program still running when the wait ends keeps running.
-ProcessResult ProcessRunCommandLineProcess(LJobControl& job, const char* commandLine, unsigned timeoutMs);
+// Runs the program at `programPath` with `arguments` (StartProgram) hidden in
+// a console of its own and waits up to `timeoutMs` for it to end: Done when
+// it ended (its exit code is not read), Stopped when the user cancelled,
+// Failed when it could not start or timed out. A program still running when
+// the wait ends keeps running.
+ProcessResult ProcessRunProgram(LJobControl& job, const char* programPath, const char* arguments, unsigned timeoutMs);

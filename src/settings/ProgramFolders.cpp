@@ -1,10 +1,10 @@
 #include "settings/ProgramFolders.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
-#include "settings/FolderSecurity.h"
 #include "settings/RegistryKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -43,8 +43,33 @@ void CreateInstallFolder(char (&path)[TEXT_BUFFER_SIZE])
     LFile::_GetFolderFromPath(programFiles, makerFolder);
     CreateDirectoryA(programFiles, nullptr);
     CreateDirectoryA(makerFolder, nullptr);
-    FolderSecurity openToEveryone;
-    CreateDirectoryA(path, openToEveryone.Attributes());
+    CreateDirectoryA(path, nullptr);
+}
+
+bool GetUserDataFolder(char (&path)[TEXT_BUFFER_SIZE])
+{
+    char appData[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)) || appData[0] == '\0')
+    {
+        path[0] = '\0';
+        return false;
+    }
+    CopyText(path, appData);
+    LFile::FilePathCat(path, "Talmarin");
+    LFile::FilePathCat(path, "Corvane");
+    return true;
+}
+
+bool CreateUserDataFolder(char (&path)[TEXT_BUFFER_SIZE])
+{
+    if (!GetUserDataFolder(path))
+        return false;
+    char makerFolder[TEXT_BUFFER_SIZE];
+    LFile::_GetFolderFromPath(makerFolder, path);
+    CreateDirectoryA(makerFolder, nullptr);
+    CreateDirectoryA(path, nullptr);
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void CreateFolder(const char* name)

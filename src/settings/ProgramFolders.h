@@ -17,10 +17,18 @@ bool GetMakerFolder(char (&path)[TEXT_BUFFER_SIZE]);
 // given).
 void GetDataFolder(const char* name, char (&out)[TEXT_BUFFER_SIZE]);
 
+// Where: the program's folder for what a user saves (Talmarin\Corvane in
+// the user's application-data folder); false when the system names none.
+bool GetUserDataFolder(char (&path)[TEXT_BUFFER_SIZE]);
+// Create: the same, with the maker's folder, when missing; false when it
+// cannot be made.
+bool CreateUserDataFolder(char (&path)[TEXT_BUFFER_SIZE]);
+
 // Create: puts the install folder's path into `path`, creating the
 // program-files folder and the maker folder when missing, and the install
-// folder itself with full access for everyone. An existing folder is left as
-// it is.
+// folder itself with the security it inherits from the program-files folder
+// (users may read and run, not change, what is installed). An existing folder
+// is left as it is.
 void CreateInstallFolder(char (&path)[TEXT_BUFFER_SIZE]);
 
 // Create: the folder `name` inside the install folder, recorded as the value

@@ -43,7 +43,8 @@ void InstallRelatedPrograms(HWND hParent, const InstallChoices& choices)
         RelatedSetup setup = {program.szSetupName};
         LProgressJob<RelatedSetup> job(program.szProgressCaption, ProcessInstallRelatedProgram);
         job.pJobData = &setup;
-        if (!job.Run(hParent))
+        // A Cancel is the user's own choice: nothing is reported after it.
+        if (!job.Run(hParent) && job.nResult != Stopped)
         {
             char text[TEXT_BUFFER_SIZE];
             FormatText(text, sizeof(text), "Cannot download and install %s", program.szName);
@@ -146,12 +147,10 @@ void InstallEncoderComponent(const char* installFolder)
 
 void StartProgram(const char* programPath, const char* folder)
 {
-    char commandLine[TEXT_BUFFER_SIZE + 2];
-    FormatText(commandLine, sizeof(commandLine), "\"%s\"", programPath);
     ChildStart how;
     how.szFolder = folder;
     ChildProcess program;
-    program.Start(commandLine, how);
+    program.StartProgram(programPath, "", how);
 }
 
 } // namespace

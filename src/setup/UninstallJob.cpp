@@ -7,7 +7,18 @@
 #include "settings/ProgramFolders.h"
 #include "settings/RegistryKeys.h"
 #include "settings/SettingsStore.h"
+#include "resources/resource.h"
 #include "setup/Shortcuts.h"
+
+namespace {
+
+// How long the uninstaller waits for a running program to close itself.
+constexpr unsigned RUNNING_PROGRAM_WAIT_MS = 5000;
+
+// The running program's main window: the dialog class, caption "Corvane".
+HWND RunningProgram() { return FindWindowA(MAKEINTATOM(0x8002), "Corvane"); }
+
+} // namespace
 
 UninstallJob::UninstallJob(const char* title, const char* programPath, bool bHasArgument)
     : LProgressDialog(title), bHasArgument(bHasArgument)
@@ -26,12 +37,10 @@ bool UninstallJob::RunJob()
         LFile::FilePathCat(copy, "uninst.exe");
         if (CopyFileA(szProgramPath, copy, FALSE))
         {
-            char commandLine[TEXT_BUFFER_SIZE + 16];
-            FormatText(commandLine, sizeof(commandLine), "\"%s\" /uninstall", copy);
             // This one ends only once the copy takes input, so that a window
             // of the uninstall is on screen throughout.
             ChildProcess uninstaller;
-            if (uninstaller.Start(commandLine, ChildStart()))
+            if (uninstaller.StartProgram(copy, "/uninstall", ChildStart()))
                 uninstaller.WaitUntilIdle(30000);
             return true;
         }
@@ -40,8 +49,32 @@ bool UninstallJob::RunJob()
         return false;
     if (MessageBoxA(hWnd, "Are you sure you want to remove Corvane from this computer?", "Uninstall Corvane",
                     MB_YESNO | MB_ICONERROR)
-        == IDYES)
-        RemoveInstallation();
+        != IDYES)
+        return true;
+    // A running Corvane closes itself when idle on the installer's command;
+    // one busy with a job, or with a box open, is left to the user.
+    for (unsigned waited = 0; RunningProgram() && waited < RUNNING_PROGRAM_WAIT_MS; waited += 250)
+    {
+        PostMessageA(RunningProgram(), WM_COMMAND, CM_INSTALLER_STARTS, 0);
+        if (Pause(250) != Done)
+            return false;
+    }
+    if (RunningProgram())
+    {
+        MessageBoxA(hWnd, "Corvane is running. Please close Corvane and try again.", "Uninstall Corvane",
+                    MB_OK | MB_ICONERROR);
+        return true;
+    }
+    char failed[TEXT_BUFFER_SIZE];
+    if (!RemoveInstallation(failed))
+    {
+        char text[2 * TEXT_BUFFER_SIZE];
+        FormatText(text, sizeof(text),
+                   "The file \"%s\" could not be removed. Corvane has not been uninstalled: close the programs that "
+                   "use the file, and uninstall Corvane again.",
+                   failed);
+        MessageBoxA(hWnd, text, "Uninstall Corvane", MB_OK | MB_ICONERROR);
+    }
     return true;
 }
 
@@ -50,28 +83,63 @@ namespace {
 // The files the installer puts into an installation's folders.
 const char* const INSTALLED_FILES[] = {"corvane.exe", "corvane.hlp", "uninst.exe", "WavCodec.wff"};
 
-// Deletes the installer's files in the folder recorded as "Folders"\`name`,
-// then the folder when that left it empty; only below `makerFolder`.
-void RemoveRecordedFolder(const char* name, const char* makerFolder)
+// The folder recorded as "Folders"\`name`, when it lies below `makerFolder`.
+bool RecordedFolder(const char* name, const char* makerFolder, char (&folder)[TEXT_BUFFER_SIZE])
 {
-    char folder[TEXT_BUFFER_SIZE];
     ReadSettingString(FOLDERS_SECTION, "", name, folder);
-    if (folder[0] == '\0' || !LFile::IsInFolder(folder, makerFolder))
-        return;
+    return folder[0] != '\0' && LFile::IsInFolder(folder, makerFolder);
+}
+
+// Deletes the installer's files in `folder`, the uninstaller's own last;
+// false, with the first file that stays in `failed`, when one cannot go (the
+// program runs), and then the uninstaller stays for the next try.
+bool RemoveInstalledFiles(const char* folder, char (&failed)[TEXT_BUFFER_SIZE])
+{
+    bool bRemoved = true;
     for (const char* file : INSTALLED_FILES)
     {
+        if (!bRemoved && lstrcmpiA(file, "uninst.exe") == 0)
+            continue;
         char path[TEXT_BUFFER_SIZE];
         CopyText(path, folder);
         LFile::FilePathCat(path, file);
-        DeleteFileA(path);
+        if (!DeleteFileA(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && bRemoved)
+        {
+            CopyText(failed, path);
+            bRemoved = false;
+        }
     }
-    RemoveDirectoryA(folder);
+    return bRemoved;
 }
+
 
 } // namespace
 
-void RemoveInstallation()
+bool RemoveInstallation(char (&failed)[TEXT_BUFFER_SIZE])
 {
+    failed[0] = '\0';
+    // The maker folder of the install folder start-up computed: the folders
+    // recorded may only lie below it.
+    char installFolder[TEXT_BUFFER_SIZE];
+    char makerFolder[TEXT_BUFFER_SIZE];
+    GetInstallProgramFilesPath(installFolder);
+    LFile::_GetFolderFromPath(makerFolder, installFolder);
+    // The files first: while one stays, so do the entry and the shortcuts
+    // that lead to it and to the uninstaller.
+    const char* const recorded[] = {"Output", "DataFiles", "ProgramFiles"};
+    for (const char* name : recorded)
+    {
+        char folder[TEXT_BUFFER_SIZE];
+        if (RecordedFolder(name, makerFolder, folder) && !RemoveInstalledFiles(folder, failed))
+            return false;
+    }
+    for (const char* name : recorded)
+    {
+        char folder[TEXT_BUFFER_SIZE];
+        if (RecordedFolder(name, makerFolder, folder))
+            RemoveDirectoryA(folder);
+    }
+
     char desktopLink[TEXT_BUFFER_SIZE];
     GetDesktopShortcutPath(desktopLink);
     DeleteFileA(desktopLink);
@@ -84,18 +152,10 @@ void RemoveInstallation()
     if (GetStartMenuGroupFolder(group))
         RemoveDirectoryA(group);
 
-    // The maker folder of the install folder start-up computed: the folders
-    // recorded may only lie below it.
-    char installFolder[TEXT_BUFFER_SIZE];
-    char makerFolder[TEXT_BUFFER_SIZE];
-    GetInstallProgramFilesPath(installFolder);
-    LFile::_GetFolderFromPath(makerFolder, installFolder);
-    for (const char* name : {"Output", "DataFiles", "ProgramFiles"})
-        RemoveRecordedFolder(name, makerFolder);
-
     char systemMakerFolder[TEXT_BUFFER_SIZE];
     if (GetMakerFolder(systemMakerFolder))
         RemoveDirectoryA(systemMakerFolder);
 
     DeleteSetting(SETTINGS_SECTION, "ExtractCD");
+    return true;
 }

@@ -21,8 +21,10 @@ private:
     bool bHasArgument;
 };
 
-// Removes the shortcuts, the uninstall entry, the installer's own files and
-// the folders they leave empty, and the "ExtractCD" command. Files it did not
-// install stay, and so do the folders that hold them; it never touches a
-// folder outside the maker's folder. Failures are ignored.
-void RemoveInstallation();
+// Removes the installer's own files, then the folders they leave empty, the
+// shortcuts, the uninstall entry and the "ExtractCD" command. Files it did
+// not install stay, and so do the folders that hold them; it never touches a
+// folder outside the maker's folder. When an installed file cannot be
+// removed (the program runs), it is named in `failed`, the uninstaller, the
+// entry and the shortcuts stay for another try, and the result is false.
+bool RemoveInstallation(char (&failed)[TEXT_BUFFER_SIZE]);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "sound/SampleBlocks.h"
+#include "soundfile/CodecRecordCheck.h"
 #include "soundfile/WaveFormatFile.h"
 #include "soundfile/WaveHeader.h"
 
@@ -15,13 +16,21 @@ constexpr DWORD SOURCE_FRAMES = 8192;
 LSNKACMFile::LSNKACMFile(const char* path, const WAVEFORMATEX& record)
     : LSoundSinkBase(static_cast<int32_t>(record.nSamplesPerSec), static_cast<uint8_t>(record.nChannels))
 {
-    // A record of no channels or no rate is one no codec can be fed.
+    // A record of no channels or no rate is one no codec can be fed; one
+    // whose blocks are not the codec's own would make it misjudge its output.
     if (bError || !IsWholeRecord(record))
     {
         bError = 1;
         return;
     }
     const size_t recordSize = WAVE_RECORD_BASE_SIZE + record.cbSize;
+    LWaveFormatRecord whole = {};
+    memcpy(whole.bytes, &record, recordSize);
+    if (!LWaveFileFormat::TestSupportedRecord(whole))
+    {
+        bError = 1;
+        return;
+    }
     pRecord.reset(new uint8_t[recordSize]);
     memcpy(pRecord.get(), &record, recordSize);
 
@@ -40,8 +49,11 @@ LSNKACMFile::LSNKACMFile(const char* path, const WAVEFORMATEX& record)
     }
 
     nSourceSize = pcm.nBlockAlign * SOURCE_FRAMES;
-    if (acmStreamSize(hStream, nSourceSize, &nDestinationSize, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR
-        || nDestinationSize == 0)
+    DWORD reported = 0;
+    if (acmStreamSize(hStream, nSourceSize, &reported, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR)
+        reported = 0;
+    nDestinationSize = CodecDestinationSize(reported);
+    if (nDestinationSize == 0)
     {
         bError = 1;
         return;
@@ -151,7 +163,8 @@ bool LSNKACMFile::Convert(DWORD flags)
 {
     Header.cbSrcLengthUsed = 0;
     Header.cbDstLengthUsed = 0;
-    if (acmStreamConvert(hStream, &Header, flags) != MMSYSERR_NOERROR)
+    if (acmStreamConvert(hStream, &Header, flags) != MMSYSERR_NOERROR
+        || !IsConversionInside(Header.cbDstLengthUsed, nDestinationSize))
     {
         bError = 1;
         return false;

@@ -20,8 +20,10 @@ class LSNKACMFile : public LSoundSinkBase
 public:
     // `record` is followed by its cbSize codec bytes, as in LWaveFormatRecord.
     // The codec's stream is opened before the file is created, so that a
-    // format no codec writes leaves no file and an older one untouched; that,
-    // and a file that cannot be created, set bError.
+    // format no codec writes, or a record that disagrees with its codec's
+    // suggestion (LWaveFileFormat::TestSupportedRecord), leaves no file and
+    // an older one untouched; that, and a file that cannot be created, set
+    // bError.
     LSNKACMFile(const char* path, const WAVEFORMATEX& record);
     // Finishes the file if that has not been done.
     ~LSNKACMFile() override;
@@ -43,7 +45,8 @@ private:
     // Silence up to the codec's next whole block: codecs that convert whole
     // blocks only would drop the end of the audio even with the end flag.
     void PadLastBlock();
-    // One conversion of the source buffer; its output goes to the file.
+    // One conversion of the source buffer; its output goes to the file. A
+    // conversion that says it wrote past the destination fails the file.
     bool Convert(DWORD flags);
     void WriteBytes(const void* bytes, DWORD size);
     std::vector<uint8_t> MakeHeader(uint32_t dataSize) const;
@@ -57,7 +60,7 @@ private:
     std::unique_ptr<uint8_t[]> pSource;
     std::unique_ptr<uint8_t[]> pDestination;
     DWORD nSourceSize = 0;       // 8192 frames of 16-bit PCM
-    DWORD nDestinationSize = 0;  // what the codec makes of a full source buffer at most
+    DWORD nDestinationSize = 0;  // what the codec makes of a full source buffer at most, with room to spare
     DWORD nSourceBlock = 0;      // the PCM bytes of one block of codec output, or 0
     uint32_t nTotal = 0;         // codec bytes written
 };

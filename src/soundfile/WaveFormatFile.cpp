@@ -8,6 +8,7 @@
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
 #include "settings/ProgramFolders.h"
+#include "soundfile/CodecRecordCheck.h"
 #include "soundfile/WaveHeader.h"
 
 static_assert(sizeof(WAVEFORMATEX) == WAVE_RECORD_BASE_SIZE, "the record's fixed fields are the platform's header");
@@ -28,6 +29,29 @@ bool CanConvertFromPcm(const LWaveFormatRecord& record)
                             ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME) == MMSYSERR_NOERROR;
 }
 
+// Whether the record's block alignment and byte rate are those the codec
+// suggests for its tag, channels and rate; PCM records, which the program
+// writes itself, need no codec.
+bool AgreesWithCodec(const LWaveFormatRecord& record)
+{
+    if (record.Format.wFormatTag == WAVE_FORMAT_PCM)
+        return true;
+    WAVEFORMATEX pcm;
+    uint8_t pcmRecord[WAVE_RECORD_BASE_SIZE];
+    MakePcmRecord(pcmRecord, record.Format.nChannels, record.Format.nSamplesPerSec, 2);
+    memcpy(&pcm, pcmRecord, sizeof(pcm));
+    LWaveFormatRecord suggested = {};
+    suggested.Format.wFormatTag = record.Format.wFormatTag;
+    suggested.Format.nChannels = record.Format.nChannels;
+    suggested.Format.nSamplesPerSec = record.Format.nSamplesPerSec;
+    if (acmFormatSuggest(nullptr, &pcm, &suggested.Format, sizeof(suggested.bytes),
+                         ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS
+                             | ACM_FORMATSUGGESTF_NSAMPLESPERSEC)
+        != MMSYSERR_NOERROR)
+        return false;
+    return RecordAgreesWithSuggestion(ReadWaveRecord(record.bytes), ReadWaveRecord(suggested.bytes));
+}
+
 } // namespace
 
 bool IsWholeRecord(const WAVEFORMATEX& format)
@@ -36,6 +60,12 @@ bool IsWholeRecord(const WAVEFORMATEX& format)
 }
 
 void WaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
+{
+    if (GetUserDataFolder(path))
+        LFile::FilePathCat(path, "WavCodec.wff");
+}
+
+void InstalledWaveFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
 {
     GetInstallProgramFilesPath(path);
     LFile::FilePathCat(path, "WavCodec.wff");
@@ -54,7 +84,15 @@ void LoadWaveFormat(LWaveFormatRecord& record)
 
     char path[TEXT_BUFFER_SIZE];
     WaveFormatFilePath(path);
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = path[0] ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                          : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE)
+    {
+        // No choice of the user's yet: the one an earlier install kept, so
+        // that none is lost.
+        InstalledWaveFormatFilePath(path);
+        file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD read = 0;
@@ -65,7 +103,9 @@ void LoadWaveFormat(LWaveFormatRecord& record)
 bool SaveWaveFormat(const LWaveFormatRecord& record)
 {
     char path[TEXT_BUFFER_SIZE];
-    WaveFormatFilePath(path);
+    if (!CreateUserDataFolder(path))
+        return false;
+    LFile::FilePathCat(path, "WavCodec.wff");
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -77,7 +117,12 @@ bool SaveWaveFormat(const LWaveFormatRecord& record)
 
 bool LWaveFileFormat::TestSupportedRecord(const LWaveFormatRecord& record)
 {
-    return IsWholeRecord(record.Format) && CanConvertFromPcm(record);
+    return IsWholeRecord(record.Format) && AgreesWithCodec(record) && CanConvertFromPcm(record);
+}
+
+bool LWaveFileFormat::IsInconsistentRecord(const LWaveFormatRecord& record)
+{
+    return IsWholeRecord(record.Format) && CanConvertFromPcm(record) && !AgreesWithCodec(record);
 }
 
 bool LWaveFileFormat::ChooseFormat(HWND owner, LWaveFormatRecord& record, int channels, const char* title)

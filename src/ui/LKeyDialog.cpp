@@ -18,8 +18,10 @@ bool LKeyDialog::Open(LPCSTR templateName, HWND owner)
 {
     if (!Create(templateName, owner))
         return false;
+    // A window closed while it was being made (a message box of its start-up
+    // answers the close) ends the loop too: no message would come to end it.
     MSG msg;
-    while (hWnd && GetMessageA(&msg, nullptr, 0, 0) > 0)
+    while (hWnd && IsWindow(hWnd) && GetMessageA(&msg, nullptr, 0, 0) > 0)
         ProcessLoopMessage(msg);
     if (owner)
         EnableWindow(owner, TRUE);

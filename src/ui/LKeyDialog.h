@@ -9,7 +9,8 @@ class LKeyDialog : public LDialog
 {
 public:
     // Creates the dialog (disabling `owner`) and runs its loop until the
-    // window is gone. False when it already has a window or cannot create one.
+    // window is gone, also when it went while being made. False when it
+    // already has a window or cannot create one.
     bool Open(LPCSTR templateName, HWND owner);
     // The first half of Open: the window, without the loop.
     bool Create(LPCSTR templateName, HWND owner);

@@ -13,6 +13,7 @@
 #include "FileBytes.h"
 #include "app/MainDialogFixture.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "soundfile/WaveFormatFile.h"
 #include "components/SoundEditor.h"
 #include "files/LFile.h"
 #include "settings/ProgramFolders.h"
@@ -35,6 +36,8 @@ protected:
         char formatFile[TEXT_BUFFER_SIZE];
         GetInstallProgramFilesPath(formatFile);
         LFile::FilePathCat(formatFile, "WavCodec.wff");
+        DeleteFileA(formatFile);
+        WaveFormatFilePath(formatFile);
         DeleteFileA(formatFile);
     }
     void TearDown() override

@@ -44,6 +44,7 @@ protected:
         for (const char* name : {"FileNameNoAlbum", "FileNameIncludeAlbum", "OutputFormat"})
             DeleteSetting(name);
         DeleteFileA(FormatFile().c_str());
+        DeleteFileA(UserFormatFile().c_str());
     }
     void TearDown() override
     {
@@ -53,6 +54,7 @@ protected:
         LFile::DeleteFolderAndFiles((folder + "\\new").c_str());
         LFile::DeleteFolderAndFiles(folder.c_str());
         DeleteFileA(FormatFile().c_str());
+        DeleteFileA(UserFormatFile().c_str());
     }
 
     static void DeleteSetting(const char* name) { DeleteValue(SETTINGS_KEY, name); }
@@ -138,6 +140,14 @@ protected:
         CreateInstallFolder(formatFile);
         LFile::FilePathCat(formatFile, "WavCodec.wff");
         return formatFile;
+    }
+
+    // The user's saved format, which SaveWaveFormat writes.
+    static std::string UserFormatFile()
+    {
+        char path[TEXT_BUFFER_SIZE];
+        WaveFormatFilePath(path);
+        return path;
     }
 
     // Writes no more than `format` to the program's wave-format file, as a
@@ -587,6 +597,23 @@ TEST_F(RipCommandTest, ACodecThatCannotBeOpenedIsReportedAndTouchesNoFile)
     EXPECT_EQ(std::vector<std::string>({"Track 01.wav"}), FilesInFolder());
     const std::vector<BYTE> bytes = FileBytes(path);
     EXPECT_EQ("an older file of that name", std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(RipCommandTest, ASavedFormatWhoseBlocksAreNotItsCodecsIsNotValidAndTouchesNoFile)
+{
+    OpenOn(Disc("five-tracks"), folder);
+    CheckOnly({0, 2});
+    for (const LWaveFormatRecord& record : {CraftedImaAdpcmRecord(), CraftedMuLawRecord()})
+    {
+        SCOPED_TRACE(record.Format.wFormatTag);
+        ASSERT_TRUE(::SaveWaveFormat(record));
+        MessageBoxCapture boxes;
+        Rip();
+        ASSERT_NO_FATAL_FAILURE(ExpectOneBox(
+            boxes.boxes, "Error",
+            "The wave file format saved in Settings is not valid. Choose the format again in Settings.", IDI_ERROR));
+        EXPECT_TRUE(FilesInFolder().empty());
+    }
 }
 
 TEST_F(RipCommandTest, ACodecThatStopsTakingInputFailsTheTrack)

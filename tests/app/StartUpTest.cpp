@@ -3,6 +3,8 @@
 #include "app/RealProgram.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "FileBytes.h"
 
@@ -30,6 +32,67 @@ TEST_F(StartUpTest, ASecondStartBringsTheFirstWindowBack)
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(0u, ExitCodeAfter(first));
     CloseHandle(first);
+}
+
+struct CaptionSearch
+{
+    const char* caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectCaptioned(HWND window, LPARAM p)
+{
+    auto& search = *reinterpret_cast<CaptionSearch*>(p);
+    char text[64] = "";
+    GetWindowTextA(window, text, sizeof(text));
+    if (IsWindowVisible(window) && !lstrcmpA(text, search.caption))
+        search.found.push_back(window);
+    return TRUE;
+}
+
+// The visible top-level windows captioned `caption` (the tests run one program at a time).
+std::vector<HWND> WindowsCaptioned(const char* caption)
+{
+    CaptionSearch search = {caption, {}};
+    EnumWindows(CollectCaptioned, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Without a drive the start-up message shows over the main window; however
+// the window is closed then, the process ends (a process left behind holds
+// corvane.exe, which no install or uninstall can then replace).
+TEST_F(StartUpTest, ClosingTheWindowOverTheNoDriveMessageEndsTheProgram)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    const std::string noDrive = std::string(temp) + "corvane-startup-no-drive.txt";
+    FILE* file = fopen(noDrive.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    fclose(file);
+    const struct
+    {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+    } cases[] = {
+        {"the window's close", WM_CLOSE, 0},
+        {"Exit", WM_COMMAND, 1011},  // CM_EXIT
+        {"the system menu's Close", WM_SYSCOMMAND, SC_CLOSE},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        SetEnvironmentVariableA("VDRIVE_CONFIG", noDrive.c_str());
+        HANDLE program = Start(ProgramPath(), "");
+        SetEnvironmentVariableA("VDRIVE_CONFIG", config.c_str());
+        ASSERT_NE(nullptr, program);
+        ASSERT_TRUE(WaitFor([&] { return !WindowsCaptioned("Error").empty() && !MainWindows().empty(); }, 30000));
+        PostMessageA(MainWindows()[0], c.message, c.wParam, 0);
+        EXPECT_NE(STILL_ACTIVE, ExitCodeAfter(program));
+        TerminateProcess(program, 1);
+        CloseHandle(program);
+    }
+    DeleteFileA(noDrive.c_str());
 }
 
 // A setup file cut short, as a broken download leaves it, and a copy of the

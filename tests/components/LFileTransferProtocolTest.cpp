@@ -17,8 +17,10 @@
 #include "WaitFor.h"
 #include "components/InstallProgram.h"
 #include "components/LFileTransferProtocol.h"
+#include "components/ReadSize.h"
 #include "files/LFile.h"
 #include "TestFiles.h"
+#include "ui/MessageBoxCapture.h"
 
 namespace {
 
@@ -172,6 +174,53 @@ TEST_F(DownloadTest, CancelDuringASlowTransferStopsLeavesNoFileAndNeverAsksTheSe
     DeleteFileA(slowSetup.c_str());
 }
 
+TEST_F(DownloadTest, AServerThatSendsMoreThanItListedIsStoppedAtItsLimitAndLeavesNoFile)
+{
+    // Past its listed size; and, with none listed, past 64 MB.
+    for (const char* options : {"--extra 300000000", "--size-zero --extra 100000000"})
+    {
+        SCOPED_TRACE(options);
+        LocalFtpServer server("more", {{"served.bin", served}}, options);
+        ASSERT_NE(server.port, 0);
+        TestJobControl job;
+        EXPECT_EQ(ProcessDownloadComponent(job, "served.bin", server.Server().c_str(), local.c_str()), Failed);
+        EXPECT_FALSE(Exists(local));
+    }
+}
+
+TEST_F(DownloadTest, CancelEndsTheDownloadAtOnceWhenTheServerStallsOrNeverGreets)
+{
+    struct Case
+    {
+        const char* options;
+        DWORD cancelAtBytes;  // 0: a second after the start
+    };
+    for (const Case& c : {Case{"--stall 40000", 40000}, Case{"--silent", 0}})
+    {
+        SCOPED_TRACE(c.options);
+        LocalFtpServer server("stalling", {{"served.bin", served}}, c.options);
+        ASSERT_NE(server.port, 0);
+        TestJobControl job;
+        std::atomic<DWORD> stoppedAt{0};
+        std::thread user([&] {
+            if (c.cancelAtBytes)
+                WaitFor([&] { return FileSize(local) >= c.cancelAtBytes; }, 20000);
+            else
+                Sleep(1000);
+            stoppedAt = GetTickCount();
+            job.Stop();
+        });
+        const ProcessResult result = ProcessDownloadComponent(job, "served.bin", server.Server().c_str(), local.c_str());
+        const DWORD returned = GetTickCount();
+        user.join();
+        EXPECT_EQ(result, Stopped);
+        // Well before the server's silence would end the wait.
+        EXPECT_LT(returned - stoppedAt, DOWNLOAD_TIMEOUT_MS / 3);
+        // The worker, held by the server until its time-out, then removes its file.
+        EXPECT_TRUE(WaitFor([&] { return !Exists(local); }, DOWNLOAD_TIMEOUT_MS + 20000));
+    }
+}
+
 TEST_F(DownloadTest, AFirstServerThatRefusesFallsThroughToTheSecond)
 {
     // One refuses the log-on; at the other nobody listens.
@@ -194,21 +243,73 @@ TEST_F(DownloadTest, AFirstServerThatRefusesFallsThroughToTheSecond)
     EXPECT_FALSE(Received(refusing, "RETR tssetup.exe"));
 }
 
-TEST_F(DownloadTest, TheSetupRunsHiddenWithItsPathAloneIsWaitedForAndDeleted)
+TEST_F(DownloadTest, TheSetupRunsHiddenWithItsPathAloneQuotedIsWaitedForAndDeleted)
 {
     LocalFtpServer server("setup", {{"tssetup.exe", FakeTessaroPath()}});
     ASSERT_NE(server.port, 0);
     SetValue(SETTINGS_KEY, "ComponentServers", server.Server().c_str());
-    TestJobControl job;
-    EXPECT_EQ(ProcessInstallProgram(job, "tssetup"), Done);
+    // A temporary folder with a space: unquoted, "...\\Temp.exe" would be
+    // started in the setup's place.
+    char temp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", temp, sizeof(temp));
+    const std::string spaced = TempPath("Temp Dir");
+    CreateDirectoryA(spaced.c_str(), nullptr);
+    for (const std::string& folder : {TempFolder(), spaced + "\\"})
+    {
+        SCOPED_TRACE(folder);
+        SetEnvironmentVariableA("TMP", folder.c_str());
+        DeleteFileA((TessaroFolder() + "\\setup.txt").c_str());
+        TestJobControl job;
+        EXPECT_EQ(ProcessInstallProgram(job, "tssetup"), Done);
 
-    // What the setup recorded, and registered before it ended.
-    const std::vector<std::string> record = Lines(TessaroFolder() + "\\setup.txt");
-    ASSERT_EQ(record.size(), 2u);
-    EXPECT_EQ(record[0], TempPath("tssetup.exe"));
-    EXPECT_EQ(record[1], std::to_string(SW_HIDE));
-    EXPECT_EQ(GetValue(TESSARO_KEY, "RunEdit"), "\"" + TessaroFolder() + "\\tessaro.exe\" \"%s\"");
-    EXPECT_FALSE(Exists(TempPath("tssetup.exe")));
+        // What the setup recorded, and registered before it ended.
+        const std::vector<std::string> record = Lines(TessaroFolder() + "\\setup.txt");
+        ASSERT_EQ(record.size(), 2u);
+        EXPECT_EQ(record[0], "\"" + folder + "tssetup.exe\"");
+        EXPECT_EQ(record[1], std::to_string(SW_HIDE));
+        EXPECT_EQ(GetValue(TESSARO_KEY, "RunEdit"), "\"" + TessaroFolder() + "\\tessaro.exe\" \"%s\"");
+        EXPECT_FALSE(Exists(folder + "tssetup.exe"));
+    }
+    SetEnvironmentVariableA("TMP", temp);
+    RemoveDirectoryA(spaced.c_str());
+}
+
+TEST_F(DownloadTest, ASetupThatIsNotTheOneCarriedIsRefusedDeletedAndNeverRun)
+{
+    // The stand-in setup with one byte more: still a program that would run,
+    // and a name whose digest the program carries for another file.
+    const std::string changed = TempPath("changed-setup.exe");
+    {
+        std::vector<BYTE> bytes = FileBytes(FakeTessaroPath());
+        bytes.push_back(0);
+        std::ofstream out(changed, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    struct Case
+    {
+        const char* setupName;
+        std::string served;
+    };
+    for (const Case& c : {Case{"tssetup", changed}, Case{"mvsetup", FakeTessaroPath()}})
+    {
+        SCOPED_TRACE(c.setupName);
+        const std::string file = std::string(c.setupName) + ".exe";
+        LocalFtpServer server("changed", {{file, c.served}});
+        ASSERT_NE(server.port, 0);
+        SetValue(SETTINGS_KEY, "ComponentServers", server.Server().c_str());
+        TestJobControl job;
+        MessageBoxCapture boxes;
+        EXPECT_EQ(ProcessInstallProgram(job, c.setupName), Failed);
+        EXPECT_TRUE(Received(server, "RETR " + file));
+        ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "Download Error",
+                                             "The downloaded setup \"" + file + "\" is not the one Corvane expects, so "
+                                             "it has not been run and has been deleted. It may have been damaged on "
+                                             "the way or changed on the server.",
+                                             IDI_ERROR));
+        EXPECT_FALSE(Exists(TempPath(file)));
+        EXPECT_FALSE(Exists(TessaroFolder() + "\\setup.txt")) << "the setup ran";
+    }
+    DeleteFileA(changed.c_str());
 }
 
 TEST_F(DownloadTest, ASetupThatOutlivesTheTimeLimitLeavesTheResultDone)

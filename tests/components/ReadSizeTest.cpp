@@ -40,4 +40,30 @@ TEST(NextReadSize, FromTheSmallestToTheLargestInEightFastReads)
     EXPECT_EQ(READ_SIZE_MAX, size);
 }
 
+TEST(DownloadLimit, ADownloadStopsAtItsListedSizeOrAt64MegabytesWithoutOne)
+{
+    EXPECT_EQ(875126u, DownloadLimit(875126));
+    EXPECT_EQ(64u * 1024 * 1024, DownloadLimit(0));
+    const struct
+    {
+        const char* what;
+        uint32_t total, received, limit;
+        bool bWithin;
+    } cases[] = {
+        {"the last bytes up to the listed size", 875000, 126, 875126, true},
+        {"one byte past the listed size", 875000, 127, 875126, false},
+        {"a full read past it", 875126, 65536, 875126, false},
+        {"the end of the file at the listed size", 875126, 0, 875126, true},
+        {"up to the cap", DOWNLOAD_UNLISTED_LIMIT - 65536, 65536, DOWNLOAD_UNLISTED_LIMIT, true},
+        {"past the cap", DOWNLOAD_UNLISTED_LIMIT, 1, DOWNLOAD_UNLISTED_LIMIT, false},
+        {"a read whose sum would wrap", 0xFFFF0000u, 0x20000u, 0xFFFFFFFFu, false},
+        {"a total already past the limit", 10, 0, 5, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.bWithin, IsWithinDownloadLimit(c.total, c.received, c.limit));
+    }
+}
+
 } // namespace

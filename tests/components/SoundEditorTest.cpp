@@ -180,6 +180,23 @@ TEST_F(SoundEditorTest, WithoutAnEditorTheUserIsAskedToDownloadIt)
     }
 }
 
+TEST_F(SoundEditorTest, CancellingTheEditorsDownloadAsksNothingMore)
+{
+    LocalFtpServer server("stalled-editor", {{"tssetup.exe", FakeTessaroPath()}}, "--stall 20000");
+    ASSERT_NE(server.port, 0);
+    SetValue(SETTINGS_KEY, "ComponentServers", server.Server().c_str());
+    MessageBoxCapture boxes(IDNO);
+    TestJobControl job;
+    std::thread user([&] {
+        WaitFor([&] { return FileSize(TempFolder() + "tssetup.exe") >= 20000; }, 20000);
+        job.Stop();
+    });
+    EXPECT_EQ(ProcessTessaroRunCommandLine(job, data), Stopped);
+    user.join();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(FindWindowA(FAKE_TESSARO_CLASS, nullptr), nullptr);
+}
+
 TEST_F(SoundEditorTest, AMissingEditorIsFetchedInstalledAndStartedOnTheFile)
 {
     LocalFtpServer server("editor", {{"tssetup.exe", FakeTessaroPath()}});

@@ -24,6 +24,11 @@ Misbehaviour:
   --rate BYTES          send file data at BYTES a second at most
   --cut BYTES           send only the first BYTES of a file, then end the
                         transfer as complete (the listing keeps the full size)
+  --extra BYTES         send BYTES more after a file's own (the listing keeps
+                        its own size), as a server that sends another file
+  --stall BYTES         send the first BYTES of a file, then nothing more,
+                        keeping the transfer open
+  --silent              accept connections and never greet
 """
 
 import argparse
@@ -36,7 +41,7 @@ import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.log import config_logging
 from pyftpdlib.servers import FTPServer
 
@@ -54,7 +59,30 @@ def main():
     parser.add_argument("--size-zero", action="store_true")
     parser.add_argument("--rate", type=int, default=0)
     parser.add_argument("--cut", type=int, default=-1)
+    parser.add_argument("--extra", type=int, default=0)
+    parser.add_argument("--stall", type=int, default=-1)
+    parser.add_argument("--silent", action="store_true")
     args = parser.parse_args()
+
+    class Extended(io.RawIOBase):
+        """A file followed by args.extra bytes of 0x5A, made as they are read."""
+        def __init__(self, f):
+            self.f, self.left, self.name = f, args.extra, f.name
+
+        def readable(self):
+            return True
+
+        def read(self, n=-1):
+            data = self.f.read(n)
+            if data:
+                return data
+            take = self.left if n < 0 else min(n, self.left)
+            self.left -= take
+            return b"\x5a" * take
+
+        def close(self):
+            self.f.close()
+            super().close()
 
     last_activity = [time.monotonic()]
 
@@ -69,6 +97,8 @@ def main():
 
         def open(self, filename, mode):
             f = super().open(filename, mode)
+            if args.extra > 0:
+                return Extended(f)
             if args.cut < 0:
                 return f
             with f:
@@ -83,6 +113,13 @@ def main():
         def on_connect(self):
             last_activity[0] = time.monotonic()
 
+        def handle(self):
+            # Greets, unless the server is to keep the client waiting.
+            if args.silent:
+                self.on_connect()
+            else:
+                super().handle()
+
         def pre_process_command(self, line, cmd, arg):
             last_activity[0] = time.monotonic()
             if args.log:
@@ -94,6 +131,17 @@ def main():
     if not args.refuse:
         authorizer.add_anonymous(os.path.abspath(args.root), perm="elr")
     Handler.authorizer = authorizer
+    if args.stall >= 0:
+        class Stalling(DTPHandler):
+            def send(self, data):
+                if self.tot_bytes_sent >= args.stall:
+                    # Off the loop for good: the connection stays, silent.
+                    self.del_channel()
+                    return 0
+                return super().send(data[:args.stall - self.tot_bytes_sent])
+        Handler.dtp_handler = Stalling
+        # sendfile() would pass the file by the handler's send().
+        Handler.use_sendfile = False
     if args.rate > 0:
         class Throttled(ThrottledDTPHandler):
             write_limit = args.rate

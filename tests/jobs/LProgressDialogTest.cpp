@@ -340,13 +340,12 @@ std::string TempMarker(const char* name)
     return marker;
 }
 
-TEST(ProcessRunCommandLineProcess, AProgramThatEndsGivesDone)
+TEST(ProcessRunProgram, AProgramThatEndsGivesDone)
 {
     const std::string marker = TempMarker("corvane-run-done.mark");
     ProcessResult result = Failed;
     TestJob job([&](TestJob& self) {
-        result = ProcessRunCommandLineProcess(self, ("\"" + SleepThenMark() + "\" 0 \"" + marker + "\"").c_str(),
-                                              20000);
+        result = ProcessRunProgram(self, SleepThenMark().c_str(), ("0 \"" + marker + "\"").c_str(), 20000);
         return true;
     });
     EXPECT_TRUE(job.Run(nullptr));
@@ -355,13 +354,13 @@ TEST(ProcessRunCommandLineProcess, AProgramThatEndsGivesDone)
     DeleteFileA(marker.c_str());
 }
 
-TEST(ProcessRunCommandLineProcess, AMissingProgramFailsAtOnce)
+TEST(ProcessRunProgram, AMissingProgramFailsAtOnce)
 {
     ProcessResult result = Done;
     DWORD tookMs = 0;
     TestJob job([&](TestJob& self) {
         const DWORD start = GetTickCount();
-        result = ProcessRunCommandLineProcess(self, "C:\\no-such-folder\\no-such-program.exe", 60000);
+        result = ProcessRunProgram(self, "C:\\no-such-folder\\no-such-program.exe", "", 60000);
         tookMs = GetTickCount() - start;
         return true;
     });
@@ -370,13 +369,12 @@ TEST(ProcessRunCommandLineProcess, AMissingProgramFailsAtOnce)
     EXPECT_LT(tookMs, 30000u) << "it waited for a program that never started";
 }
 
-TEST(ProcessRunCommandLineProcess, AProgramThatOutlivesItsTimeOutFailsAndKeepsRunning)
+TEST(ProcessRunProgram, AProgramThatOutlivesItsTimeOutFailsAndKeepsRunning)
 {
     const std::string marker = TempMarker("corvane-run-late.mark");
     ProcessResult result = Done;
     TestJob job([&](TestJob& self) {
-        result = ProcessRunCommandLineProcess(self, ("\"" + SleepThenMark() + "\" 2000 \"" + marker + "\"").c_str(),
-                                              300);
+        result = ProcessRunProgram(self, SleepThenMark().c_str(), ("2000 \"" + marker + "\"").c_str(), 300);
         return true;
     });
     EXPECT_TRUE(job.Run(nullptr));
@@ -387,15 +385,14 @@ TEST(ProcessRunCommandLineProcess, AProgramThatOutlivesItsTimeOutFailsAndKeepsRu
     DeleteFileA(marker.c_str());
 }
 
-TEST(ProcessRunCommandLineProcess, CancelWhileTheProgramRunsGivesStopped)
+TEST(ProcessRunProgram, CancelWhileTheProgramRunsGivesStopped)
 {
     const std::string marker = TempMarker("corvane-run-cancel.mark");
     ProcessResult result = Done;
     std::thread presser;
     TestJob job([&](TestJob& self) {
         presser = CancelLater(self, CancelBy::ClickFromThread, 200);
-        result = ProcessRunCommandLineProcess(self, ("\"" + SleepThenMark() + "\" 1500 \"" + marker + "\"").c_str(),
-                                              30000);
+        result = ProcessRunProgram(self, SleepThenMark().c_str(), ("1500 \"" + marker + "\"").c_str(), 30000);
         return true;
     });
     EXPECT_TRUE(job.Run(nullptr));

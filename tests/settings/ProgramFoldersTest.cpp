@@ -1,48 +1,68 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 #include "files/TextBuffer.h"
-#include "settings/FolderSecurity.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsStore.h"
 
 namespace {
 
-// Wine keeps no access lists on folders (it derives them from the Unix mode),
-// so the descriptor the folder is created with is checked as built.
-TEST(FolderSecurity, AllowsEveryoneFullAccessInheritedByFilesAndFolders)
+// The access an entry of `dacl` gives everyone.
+DWORD EveryonesAccess(PACL dacl)
 {
-    FolderSecurity security;
-    SECURITY_ATTRIBUTES* attributes = security.Attributes();
-    ASSERT_NE(nullptr, attributes);
-    EXPECT_EQ(sizeof(SECURITY_ATTRIBUTES), attributes->nLength);
-    EXPECT_FALSE(attributes->bInheritHandle);
-
-    BOOL present = FALSE, defaulted = TRUE;
-    PACL dacl = nullptr;
-    auto* descriptor = static_cast<PSECURITY_DESCRIPTOR>(attributes->lpSecurityDescriptor);
-    ASSERT_TRUE(IsValidSecurityDescriptor(descriptor));
-    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-    EXPECT_TRUE(present);
-    EXPECT_FALSE(defaulted);
-    ASSERT_NE(nullptr, dacl);
-    EXPECT_EQ(ACL_REVISION, dacl->AclRevision);
-    ASSERT_EQ(1, dacl->AceCount);
-
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
-    EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-    EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ace->Header.AceFlags);
-    EXPECT_EQ(static_cast<DWORD>(GENERIC_ALL), ace->Mask);
-
     SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone;
-    ASSERT_TRUE(AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
-    EXPECT_TRUE(EqualSid(&ace->SidStart, everyone));
+    PSID everyone = nullptr;
+    if (!dacl || !AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        return 0;
+    DWORD access = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i)
+    {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE
+            && EqualSid(&ace->SidStart, everyone))
+            access |= ace->Mask;
+    }
     FreeSid(everyone);
+    return access;
+}
+
+// Any local user could otherwise replace the program or its uninstaller: the
+// folder takes the program-files folder's own security.
+TEST(InstallFolder, GivesEveryoneNoRightToChangeWhatIsInstalled)
+{
+    char path[TEXT_BUFFER_SIZE];
+    CreateInstallFolder(path);
+    DWORD size = 0;
+    GetFileSecurityA(path, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<BYTE> descriptor(size ? size : 1);
+    PACL dacl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (size && GetFileSecurityA(path, DACL_SECURITY_INFORMATION, descriptor.data(), size, &size))
+        GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted);
+    const DWORD change = GENERIC_ALL | GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_ADD_FILE
+                         | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER;
+    EXPECT_EQ(0u, EveryonesAccess(present ? dacl : nullptr) & change);
+}
+
+// What a user saves has a folder of the user's own.
+TEST(UserDataFolder, IsTheProgramsFolderInTheUsersApplicationData)
+{
+    char appData[MAX_PATH] = "";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
+    const std::string expected = std::string(appData) + "\\Talmarin\\Corvane";
+    char path[TEXT_BUFFER_SIZE];
+    ASSERT_TRUE(GetUserDataFolder(path));
+    EXPECT_EQ(expected, path);
+    ASSERT_TRUE(CreateUserDataFolder(path));
+    EXPECT_EQ(expected, path);
+    const DWORD attributes = GetFileAttributesA(path);
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST(InstallFolder, IsCreatedUnderProgramFilesAndLeftAloneWhenThere)

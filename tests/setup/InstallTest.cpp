@@ -472,6 +472,79 @@ void PutDiscIntoTheInstalledProgramsDrive()
     SetValue("Software\\Talmarin\\Corvane\\Settings", "CDDBServer", "127.0.0.1:1");
 }
 
+// The box of the uninstaller's copy with `text`, once it shows.
+HWND WaitForUninstallBox(const std::string& text)
+{
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            found = FindDialog("Uninstall Corvane");
+            return found && Text(GetDlgItem(found, 0xFFFF)) == text;
+        },
+        WINDOW_WAIT_MS);
+    return found && Text(GetDlgItem(found, 0xFFFF)) == text ? found : nullptr;
+}
+
+TEST_F(InstallTest, UninstallingWhileTheProgramRunsClosesItWhenIdleAndOtherwiseAsksToCloseIt)
+{
+    InstallThroughWizard(false);
+    ASSERT_TRUE(InstalledProgramShowsItsWindow());
+    HWND window = MainWindow();
+    struct Case
+    {
+        const char* name;
+        bool bBusy;  // a box of the program's is open, which the window waits on
+    };
+    for (const Case& c : {Case{"busy", true}, Case{"idle", false}})
+    {
+        SCOPED_TRACE(c.name);
+        if (c.bBusy)
+        {
+            PostMessageA(window, WM_COMMAND, 6015, 0);  // CM_ABOUT
+            ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(window); }, WINDOW_WAIT_MS));
+        }
+        Process first = Start(InstallFolder() + "\\uninst.exe");
+        ASSERT_NE(nullptr, first.hProcess);
+        ASSERT_EQ(0u, ExitCodeAfter(first));
+        CloseHandle(first.hProcess);
+        HWND question = WaitForUninstallBox("Are you sure you want to remove Corvane from this computer?");
+        ASSERT_NE(nullptr, question);
+        DWORD asking = 0;
+        GetWindowThreadProcessId(question, &asking);
+        HANDLE second = OpenProcess(SYNCHRONIZE, FALSE, asking);
+        Click(question, IDYES);
+        if (c.bBusy)
+        {
+            HWND running = WaitForUninstallBox("Corvane is running. Please close Corvane and try again.");
+            ASSERT_NE(nullptr, running);
+            Click(running, IDOK);
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second, WINDOW_WAIT_MS));
+            // Nothing is removed while the program runs.
+            for (const char* name : {"corvane.exe", "uninst.exe"})
+                EXPECT_TRUE(FileExists(InstallFolder() + "\\" + name)) << name;
+            EXPECT_TRUE(FileExists(DesktopShortcut()));
+            EXPECT_EQ("Corvane Uninstall", GetValue(UNINSTALL_ENTRY, "DisplayName"));
+            EXPECT_TRUE(IsWindow(window));
+            // The user closes the program's box; the window is idle again.
+            HWND about = nullptr;
+            ASSERT_TRUE(WaitFor([&] { return (about = GetLastActivePopup(window)) != window; }, WINDOW_WAIT_MS));
+            PostMessageA(about, WM_CLOSE, 0, 0);
+            ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(window) != 0; }, WINDOW_WAIT_MS));
+        }
+        else
+        {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second, WINDOW_WAIT_MS));
+            EXPECT_FALSE(IsWindow(window)) << "the idle program did not close itself";
+            for (const char* name : {"corvane.exe", "uninst.exe", "corvane.hlp"})
+                EXPECT_FALSE(FileExists(InstallFolder() + "\\" + name)) << name;
+            HKEY hKey;
+            EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY, 0, KEY_READ, &hKey));
+        }
+        if (second)
+            CloseHandle(second);
+    }
+}
+
 TEST_F(InstallTest, TheUninstallerAsksThenRemovesWhatTheInstallerPutThere)
 {
     PutDiscIntoTheInstalledProgramsDrive();

@@ -34,3 +34,24 @@ inline LWaveFormatRecord ListedRecord(WORD tag, WORD channels, DWORD rate)
                    ACM_FORMATENUMF_WFORMATTAG | ACM_FORMATENUMF_NCHANNELS | ACM_FORMATENUMF_NSAMPLESPERSEC);
     return found;
 }
+
+// The crafted records a codec's query accepts though their blocks are not
+// the codec's: IMA ADPCM stereo at 44100 Hz with a block alignment of 1 and
+// 2041 samples a block, for which the codec reports 5 bytes of destination
+// for 32,768 of source; and mu-law stereo with a block alignment of 1.
+inline LWaveFormatRecord CraftedImaAdpcmRecord()
+{
+    LWaveFormatRecord record = ListedRecord(WAVE_FORMAT_IMA_ADPCM, 2, 44100);
+    record.Format.nBlockAlign = 1;
+    record.Format.cbSize = 2;
+    record.bytes[sizeof(WAVEFORMATEX)] = 2041 & 0xFF;
+    record.bytes[sizeof(WAVEFORMATEX) + 1] = 2041 >> 8;
+    return record;
+}
+
+inline LWaveFormatRecord CraftedMuLawRecord()
+{
+    LWaveFormatRecord record = ListedRecord(WAVE_FORMAT_MULAW, 2, 8000);
+    record.Format.nBlockAlign = 1;
+    return record;
+}

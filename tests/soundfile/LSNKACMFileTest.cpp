@@ -111,6 +111,8 @@ TEST(LSNKACMFile, AFormatNoCodecWritesLeavesNoFileAndAnOlderOneUntouched)
     WAVEFORMATEX msAdpcm = ListedRecord(WAVE_FORMAT_ADPCM, 2, 44100).Format;
     LWaveFormatRecord oversized = ListedRecord(WAVE_FORMAT_IMA_ADPCM, 2, 44100);
     oversized.Format.cbSize = 1007;  // one byte more than the record holds
+    const LWaveFormatRecord craftedIma = CraftedImaAdpcmRecord();
+    const LWaveFormatRecord craftedMuLaw = CraftedMuLawRecord();
     const struct
     {
         const char* name;
@@ -121,6 +123,9 @@ TEST(LSNKACMFile, AFormatNoCodecWritesLeavesNoFileAndAnOlderOneUntouched)
         {"a tag no codec knows", WAVEFORMATEX{0x2222, 2, 44100, 44100, 4, 8, 0}},
         {"more codec bytes than the record holds", oversized.Format},
         {"no channels", WAVEFORMATEX{WAVE_FORMAT_IMA_ADPCM, 0, 44100, 22000, 1024, 4, 2}},
+        // Records whose blocks are not the codec's, which would overrun the destination.
+        {"IMA ADPCM with a block alignment of 1", craftedIma.Format},
+        {"mu-law stereo with a block alignment of 1", craftedMuLaw.Format},
     };
     ASSERT_EQ(WAVE_FORMAT_ADPCM, msAdpcm.wFormatTag);
     const std::string path = OutputFile("refused-codec.wav");

@@ -17,6 +17,7 @@ namespace stalling_codec {
 
 constexpr UINT ACMDM_DRIVER_DETAILS = ACMDM_BASE + 10;
 constexpr UINT ACMDM_FORMATTAG_DETAILS = ACMDM_BASE + 25;
+constexpr UINT ACMDM_FORMAT_SUGGEST = ACMDM_BASE + 27;
 constexpr UINT ACMDM_STREAM_OPEN = ACMDM_BASE + 76;
 constexpr UINT ACMDM_STREAM_CLOSE = ACMDM_BASE + 77;
 constexpr UINT ACMDM_STREAM_SIZE = ACMDM_BASE + 78;
@@ -48,6 +49,16 @@ struct StreamHeader  // ACMDRVSTREAMHEADER, as far as a driver reads it
     LPBYTE pbDst;
     DWORD cbDstLength;
     DWORD cbDstLengthUsed;
+};
+
+struct FormatSuggest  // ACMDRVFORMATSUGGEST
+{
+    DWORD cbStruct;
+    DWORD fdwSuggest;
+    LPWAVEFORMATEX pwfxSrc;
+    DWORD cbwfxSrc;
+    LPWAVEFORMATEX pwfxDst;
+    DWORD cbwfxDst;
 };
 
 struct StreamSize  // ACMDRVSTREAMSIZE
@@ -82,6 +93,19 @@ inline LRESULT FormatTagDetails(ACMFORMATTAGDETAILSW& details, DWORD query)
     details.fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
     details.cStandardFormats = 0;
     lstrcpyW(details.szFormatTag, index == 0 ? L"PCM" : L"Stalling");
+    return MMSYSERR_NOERROR;
+}
+
+// Its one format for 16-bit PCM: the same channels and rate, 16 bits; the
+// program takes only records that agree with this.
+inline LRESULT FormatSuggestion(FormatSuggest& suggest)
+{
+    const WAVEFORMATEX& from = *suggest.pwfxSrc;
+    WAVEFORMATEX& to = *suggest.pwfxDst;
+    if (!IsPcm16(from) || suggest.cbwfxDst < sizeof(WAVEFORMATEX)
+        || ((suggest.fdwSuggest & ACM_FORMATSUGGESTF_WFORMATTAG) && to.wFormatTag != WAVE_FORMAT_DEVELOPMENT))
+        return ACMERR_NOTPOSSIBLE;
+    to = {WAVE_FORMAT_DEVELOPMENT, from.nChannels, from.nSamplesPerSec, from.nAvgBytesPerSec, from.nBlockAlign, 16, 0};
     return MMSYSERR_NOERROR;
 }
 
@@ -135,6 +159,8 @@ inline LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT message, LPA
     }
     case ACMDM_FORMATTAG_DETAILS:
         return FormatTagDetails(*reinterpret_cast<ACMFORMATTAGDETAILSW*>(lParam1), static_cast<DWORD>(lParam2));
+    case ACMDM_FORMAT_SUGGEST:
+        return FormatSuggestion(*reinterpret_cast<FormatSuggest*>(lParam1));
     case ACMDM_STREAM_OPEN:
         return StreamOpen(*reinterpret_cast<StreamInstance*>(lParam1));
     case ACMDM_STREAM_CLOSE:

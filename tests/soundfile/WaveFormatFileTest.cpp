@@ -28,15 +28,31 @@ std::string FormatFile()
     return path;
 }
 
-// Every test starts and ends without a saved format.
+// The user's saved format, its folder made.
+std::string UserFormatFile()
+{
+    char path[TEXT_BUFFER_SIZE];
+    CreateUserDataFolder(path);
+    LFile::FilePathCat(path, "WavCodec.wff");
+    return path;
+}
+
+// Every test starts and ends without a saved format, the user's or the
+// install folder's.
 class WaveFormatFileTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { DeleteFileA(FormatFile().c_str()); }
+    void SetUp() override
+    {
+        DeleteFileA(FormatFile().c_str());
+        DeleteFileA(UserFormatFile().c_str());
+    }
     void TearDown() override
     {
         RemoveDirectoryA(FormatFile().c_str());
         DeleteFileA(FormatFile().c_str());
+        RemoveDirectoryA(UserFormatFile().c_str());
+        DeleteFileA(UserFormatFile().c_str());
     }
 };
 
@@ -79,11 +95,11 @@ TEST_F(WaveFormatFileTest, SavingWritesAllOfTheRecordAndLoadingReadsItBack)
     LWaveFormatRecord record = ListedRecord(WAVE_FORMAT_GSM610, 1, 8000);
     record.bytes[1000] = 0x5A;  // past the record, where a chooser may have written
     {
-        std::ofstream longer(FormatFile(), std::ios::binary);
+        std::ofstream longer(UserFormatFile(), std::ios::binary);
         longer << std::string(3000, 'x');
     }
     ASSERT_TRUE(SaveWaveFormat(record));
-    const std::vector<BYTE> bytes = FileBytes(FormatFile());
+    const std::vector<BYTE> bytes = FileBytes(UserFormatFile());
     ASSERT_EQ(1024u, bytes.size());
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), record.bytes));
     LWaveFormatRecord loaded;
@@ -91,12 +107,38 @@ TEST_F(WaveFormatFileTest, SavingWritesAllOfTheRecordAndLoadingReadsItBack)
     EXPECT_EQ(0, memcmp(record.bytes, loaded.bytes, sizeof(record.bytes)));
 }
 
+TEST_F(WaveFormatFileTest, ASavedFormatIsTheUsersAndAnInstalledOneIsReadUntilThen)
+{
+    // An earlier install's choice, in the install folder users may not write.
+    LWaveFormatRecord installed = DefaultRecord();
+    installed.Format.nChannels = 1;
+    installed.Format.nAvgBytesPerSec = 88200;
+    installed.Format.nBlockAlign = 2;
+    {
+        std::ofstream file(FormatFile(), std::ios::binary);
+        file.write(reinterpret_cast<const char*>(installed.bytes), sizeof(installed.bytes));
+    }
+    ASSERT_NE("", UserFormatFile());
+    EXPECT_NE(FormatFile(), UserFormatFile());
+    LWaveFormatRecord record;
+    LoadWaveFormat(record);
+    EXPECT_EQ(0, memcmp(installed.bytes, record.bytes, sizeof(record.bytes)));
+
+    // The user's own choice goes to the user's folder and wins from then on.
+    const LWaveFormatRecord chosen = DefaultRecord();
+    ASSERT_TRUE(SaveWaveFormat(chosen));
+    EXPECT_EQ(std::vector<BYTE>(chosen.bytes, chosen.bytes + sizeof(chosen.bytes)), FileBytes(UserFormatFile()));
+    EXPECT_EQ(std::vector<BYTE>(installed.bytes, installed.bytes + sizeof(installed.bytes)), FileBytes(FormatFile()));
+    LoadWaveFormat(record);
+    EXPECT_EQ(0, memcmp(chosen.bytes, record.bytes, sizeof(record.bytes)));
+}
+
 TEST_F(WaveFormatFileTest, AFormatFileThatCannotBeWrittenGivesFalse)
 {
     // A folder stands where the file would go.
-    ASSERT_TRUE(CreateDirectoryA(FormatFile().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(UserFormatFile().c_str(), nullptr));
     EXPECT_FALSE(SaveWaveFormat(ListedRecord(WAVE_FORMAT_MULAW, 2, 44100)));
-    EXPECT_TRUE(RemoveDirectoryA(FormatFile().c_str())) << "the folder is still a folder";
+    EXPECT_TRUE(RemoveDirectoryA(UserFormatFile().c_str())) << "the folder is still a folder";
 }
 
 TEST_F(WaveFormatFileTest, ARecordIsSupportedWhenACodecWritesItFromPcm)
@@ -120,6 +162,8 @@ TEST_F(WaveFormatFileTest, ARecordIsSupportedWhenACodecWritesItFromPcm)
         {"Microsoft ADPCM", ListedRecord(WAVE_FORMAT_ADPCM, 2, 44100), false},
         {"a tag no codec knows", unknown, false},
         {"more codec bytes than the record holds", oversized, false},
+        {"IMA ADPCM with a block alignment of 1", CraftedImaAdpcmRecord(), false},
+        {"mu-law stereo with a block alignment of 1", CraftedMuLawRecord(), false},
     };
     for (const auto& c : cases)
     {
@@ -220,7 +264,7 @@ TEST_F(WaveFormatFileTest, AFormatPickedInTheChooserIsSavedWhole)
     EXPECT_EQ(1024, record.Format.nBlockAlign);
     EXPECT_EQ(4, record.Format.wBitsPerSample);
     EXPECT_EQ(2, record.Format.cbSize);
-    const std::vector<BYTE> bytes = FileBytes(FormatFile());
+    const std::vector<BYTE> bytes = FileBytes(UserFormatFile());
     ASSERT_EQ(1024u, bytes.size());
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), record.bytes));
     EXPECT_EQ(0, memcmp(ListedRecord(WAVE_FORMAT_IMA_ADPCM, 2, 22050).bytes, bytes.data(), 20))
@@ -245,7 +289,7 @@ TEST_F(WaveFormatFileTest, AFormatNoCodecWritesIsReportedAndTheChooserShownAgain
     EXPECT_EQ(WAVE_FORMAT_MULAW, record.Format.wFormatTag);
     EXPECT_EQ(1, record.Format.nChannels);
     EXPECT_EQ(8000u, record.Format.nSamplesPerSec);
-    EXPECT_EQ(1024u, FileBytes(FormatFile()).size());
+    EXPECT_EQ(1024u, FileBytes(UserFormatFile()).size());
 }
 
 TEST_F(WaveFormatFileTest, CancelWritesNothing)
@@ -264,7 +308,7 @@ TEST_F(WaveFormatFileTest, CancelWritesNothing)
         EXPECT_FALSE(ChooseAndSave(steps, record));
         ASSERT_EQ(steps.size(), shownTags.size());
         EXPECT_EQ("A-Law", shownTags[0]) << "the chooser starts from the saved format";
-        const std::vector<BYTE> bytes = FileBytes(FormatFile());
+        const std::vector<BYTE> bytes = FileBytes(UserFormatFile());
         EXPECT_TRUE(bytes.size() == 1024 && std::equal(bytes.begin(), bytes.end(), saved.bytes));
     }
 }

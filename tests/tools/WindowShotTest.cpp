@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #include "shot/WindowShot.h"
 #include "tools/PngReader.h"
 
@@ -89,6 +91,86 @@ TEST_F(WindowShot, PictureHoldsTheFrameTheClientAreaAndTheChildren)
     const uint32_t caption = image.Pixel(image.width / 2, captionY);
     EXPECT_NE(caption, Rgb(kClientColour));
     EXPECT_NE(caption, Rgb(kChildColour));
+}
+
+// A window of another thread that, asked to change, paints a moment later
+// (on a timer, as a list filled in the background does).
+const COLORREF kLateColour = RGB(230, 220, 20);
+const UINT WM_CHANGE_LATER = WM_APP + 1;
+const UINT_PTR LATE_TIMER = 1;
+HBRUSH lateBrush = nullptr;
+
+LRESULT CALLBACK LatePainter(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg)
+    {
+    case WM_CHANGE_LATER:
+        SetTimer(window, LATE_TIMER, 20, nullptr);
+        return 0;
+    case WM_TIMER:
+        KillTimer(window, LATE_TIMER);
+        lateBrush = CreateSolidBrush(kLateColour);
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_ERASEBKGND:
+        if (lateBrush)
+        {
+            RECT client;
+            GetClientRect(window, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, lateBrush);
+            return 1;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+TEST(WindowShotOfAnotherThread, ThePictureWaitsForWhatTheWindowPaintsRightAfterTheRedraw)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = LatePainter;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = CreateSolidBrush(kClientColour);
+    wc.lpszClassName = "ShotTestLatePainter";
+    RegisterClassA(&wc);
+    HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND window = nullptr;
+    DWORD ownerId = 0;
+    std::thread owner([&] {
+        ownerId = GetCurrentThreadId();
+        window = CreateWindowA("ShotTestLatePainter", "Late", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 80, 60, 240, 180,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        UpdateWindow(window);
+        SetEvent(created);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+    });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(created, 10000));
+    ASSERT_NE(nullptr, window);
+
+    PostMessageA(window, WM_CHANGE_LATER, 0, 0);
+    const char* path = "WindowShotLate.png";
+    EXPECT_TRUE(SaveWindowPng(window, path));
+    PngImage image;
+    EXPECT_EQ(ReadPng(path, image), "");
+    RECT client;
+    GetClientRect(window, &client);
+    POINT p = {client.right / 2, client.bottom / 2};
+    ClientToScreen(window, &p);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    if (image.width > 0)
+    {
+        EXPECT_EQ(image.Pixel(p.x - frame.left, p.y - frame.top), Rgb(kLateColour));
+    }
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    PostThreadMessageA(ownerId, WM_QUIT, 0, 0);
+    owner.join();
+    CloseHandle(created);
 }
 
 TEST_F(WindowShot, FailsForAWindowThatIsGone)

@@ -9,6 +9,7 @@ BUILD_DIR is the Windows build the run command uses (build/win of this
 source tree), with its test discs made.
 """
 
+import glob
 import os
 import shutil
 import struct
@@ -21,8 +22,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 RUN = os.path.join(ROOT, "scripts", "run")
 BUILD = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else ""
 PREFIX = os.path.join(BUILD, "wineprefix")
-# The program's saved wave format, in the prefix's program folder.
-FORMAT_FILE = os.path.join(PREFIX, "drive_c", "Program Files", "Talmarin", "Corvane", "WavCodec.wff")
+# The program's saved wave format, in the application data of the prefix's user.
+def format_file():
+    found = glob.glob(os.path.join(PREFIX, "drive_c", "users", "*", "*", "*", "Talmarin", "Corvane", "WavCodec.wff"))
+    return found[0] if found else ""
 WORK = os.path.join(BUILD, "tests", "run-command")
 # The disc's tracks, in sectors, as tests/CMakeLists.txt makes it.
 DISC = "not-in-cddb"
@@ -104,10 +107,11 @@ class RunCommandTest(unittest.TestCase):
 
     def test_a_codec_format_is_saved_as_settings_saves_it_and_the_files_decoded_to_be_listed(self):
         # The prefix is the other Wine tests' too: it is left with the default format.
-        self.addCleanup(lambda: os.path.exists(FORMAT_FILE) and os.remove(FORMAT_FILE))
+        self.addCleanup(lambda: format_file() and os.remove(format_file()))
         code, output, ripped = self.run_command("", "--format", "ima-adpcm")
         self.assertEqual(0, code, output)
-        with open(FORMAT_FILE, "rb") as f:
+        self.assertTrue(format_file(), output)
+        with open(format_file(), "rb") as f:
             record = f.read()
         self.assertEqual(1024, len(record), output)
         self.assertEqual((0x11, 2, 44100), struct.unpack_from("<HHI", record), output)

@@ -3,13 +3,19 @@
 // port, and the editor's command format ("RunEdit") with a file path. Every
 // server is a non-empty, trimmed entry of the text; a host never holds the
 // port's colon; the command is the format with its first "%s" replaced and
-// nothing else changed, whatever '%' the format holds.
+// nothing else changed, whatever '%' the format holds. The same bytes, read
+// as a listed size and the sizes of reads, make a download that never keeps
+// more than its limit (the listed size, or 64 MB) and stops at the first read
+// past it; and, read as a program path and its arguments, a command line whose
+// first word is the whole path, quoted.
 #include <cstring>
 #include <string>
 
 #include "FuzzCheck.h"
 #include "components/ComponentServers.h"
 #include "components/EditorCommand.h"
+#include "components/ReadSize.h"
+#include "jobs/CommandLine.h"
 
 namespace {
 
@@ -55,14 +61,51 @@ void CheckEditorCommand(const std::string& format, const std::string& path)
     FUZZ_CHECK(expected == command);
 }
 
+// The reads a server answers with, each up to 64 KiB times a factor the
+// input chooses, against the limit of the listed size.
+void CheckDownloadLimit(FuzzInput input)
+{
+    const uint32_t listed = input.Flag() ? 0 : input.U32();
+    const uint32_t limit = DownloadLimit(listed);
+    FUZZ_CHECK(limit == (listed ? listed : DOWNLOAD_UNLISTED_LIMIT));
+    const uint32_t factor = 1u << (input.Byte() % 12);
+    uint64_t total = 0;
+    while (input.Left() >= 2)
+    {
+        const uint32_t received = static_cast<uint32_t>(input.U16()) * factor;
+        const bool bWithin = IsWithinDownloadLimit(static_cast<uint32_t>(total), received, limit);
+        FUZZ_CHECK(bWithin == (total + received <= limit));
+        if (!bWithin)
+            break;
+        total += received;
+    }
+    FUZZ_CHECK(total <= limit);
+}
+
+void CheckCommandLine(const std::string& path, const std::string& arguments)
+{
+    char line[2 * TEXT_BUFFER_SIZE];
+    if (!MakeCommandLine(path.c_str(), arguments.c_str(), line, sizeof(line)))
+    {
+        FUZZ_CHECK(line[0] == '\0');
+        FUZZ_CHECK(path.empty() || path.find('"') != std::string::npos
+                   || path.size() + 2 + (arguments.empty() ? 0 : 1 + arguments.size()) >= sizeof(line));
+        return;
+    }
+    const std::string expected = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
+    FUZZ_CHECK(expected == line);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
+    CheckDownloadLimit(FuzzInput(data, size));
     FuzzInput input(data, size);
     const std::string first = RegistryText(input.Line());
     const std::string second = RegistryText(input.Rest());
     CheckServers(first);
     CheckEditorCommand(first, second);
+    CheckCommandLine(first, second);
     return 0;
 }

@@ -1,5 +1,6 @@
 // A saved wave format record ("WavCodec.wff") on its way to a file, as the rip
-// takes it: a probe sink of the record's rate and channels behind the
+// takes it: the checks of a codec record against its codec's suggestion and
+// the size of the codec's destination, then a probe sink of the record's rate and channels behind the
 // converters the rip puts in front of every file, then the PCM file's header
 // and its samples. A format the converters take gets a consistent header
 // (sizes, block align, byte rate) and samples that narrow to 16 or 8 bits by
@@ -11,6 +12,7 @@
 #include "SoundChecks.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
+#include "soundfile/CodecRecordCheck.h"
 #include "soundfile/WaveHeader.h"
 
 namespace {
@@ -53,6 +55,28 @@ void CheckNarrowing(int32_t v)
     FUZZ_CHECK(SampleTo8(v) == std::clamp<int64_t>(FloorDivide(int64_t(v) + 2048, 4096), -128, 127) + 128);
 }
 
+// The checks a codec record passes before a codec sees it: a record agrees
+// with a suggestion exactly when the two share tag, channels, rate, block
+// alignment and byte rate, none of them 0; a destination is 0 or leaves room
+// over the codec's word, never wrapping.
+void CheckCodecRecord(const uint8_t* bytes, uint32_t reported)
+{
+    const WaveRecordFields record = ReadWaveRecord(bytes);
+    const bool bSound = record.nChannels != 0 && record.nRate != 0 && record.nBlockAlign != 0 && record.nByteRate != 0;
+    FUZZ_CHECK(RecordAgreesWithSuggestion(record, record) == bSound);
+    WaveRecordFields other = record;
+    other.nBlockAlign = static_cast<uint16_t>(other.nBlockAlign + 1);
+    FUZZ_CHECK(!RecordAgreesWithSuggestion(record, other) && !RecordAgreesWithSuggestion(other, record));
+    other = record;
+    other.nByteRate += 1;
+    FUZZ_CHECK(!RecordAgreesWithSuggestion(record, other));
+    const uint32_t size = CodecDestinationSize(reported);
+    if (reported == 0 || reported > CODEC_DESTINATION_MAX)
+        FUZZ_CHECK(size == 0);
+    else
+        FUZZ_CHECK(size > reported && IsConversionInside(reported, size) && !IsConversionInside(size + 1, size));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
@@ -62,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     FormatRecord record = {Get16(data), Get16(data + 2), Get32(data + 4), Get32(data + 8),
                            Get16(data + 12), Get16(data + 14), Get16(data + 16)};
     FuzzInput input(data + 18, size - 18);
+    CheckCodecRecord(data, Get32(data + 8) * 7);
 
     // The rip's probe: the record's rate and channels as a sink takes them.
     KeepingSink* probe = new KeepingSink(static_cast<int32_t>(record.rate), static_cast<uint8_t>(record.channels));

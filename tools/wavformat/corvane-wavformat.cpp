@@ -5,7 +5,8 @@
 //   corvane-wavformat TAG CHANNELS RATE
 //     TAG   the format tag, decimal or 0x hexadecimal (0x11 is IMA ADPCM)
 //   corvane-wavformat --default
-//     removes "WavCodec.wff": the program writes its default, CD audio
+//     removes "WavCodec.wff" (the user's, and the install folder's): the
+//     program writes its default, CD audio
 // Exit code 0 when the format was saved (or removed), 1 when no codec lists
 // or writes it or the file cannot be written (or removed), 2 for arguments it
 // does not understand.
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "files/LFile.h"
 #include "settings/ProgramFolders.h"
@@ -52,22 +54,22 @@ int Usage()
     return 2;
 }
 
-void GetFormatFilePath(char (&path)[TEXT_BUFFER_SIZE])
-{
-    // The program's start-up creates the folder; this stands in for its settings dialog.
-    CreateInstallFolder(path);
-    LFile::FilePathCat(path, "WavCodec.wff");
-}
+void GetFormatFilePath(char (&path)[TEXT_BUFFER_SIZE]) { WaveFormatFilePath(path); }
 
 int RemoveFormatFile()
 {
+    // The user's, and the one an earlier install left, which is read
+    // while the user has none.
+    char installed[TEXT_BUFFER_SIZE];
+    InstalledWaveFormatFilePath(installed);
     char path[TEXT_BUFFER_SIZE];
     GetFormatFilePath(path);
-    if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND)
-    {
-        fprintf(stderr, "corvane-wavformat: \"%s\" could not be removed\n", path);
-        return 1;
-    }
+    for (const char* file : {static_cast<const char*>(installed), static_cast<const char*>(path)})
+        if (file[0] && !DeleteFileA(file) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        {
+            fprintf(stderr, "corvane-wavformat: \"%s\" could not be removed\n", file);
+            return 1;
+        }
     printf("corvane-wavformat: no \"%s\": the program writes CD audio\n", path);
     return 0;
 }
