@@ -1,6 +1,6 @@
 #include "setup/InstallDialog.h"
 
-#include <vector>
+#include <cstdint>
 
 #include "components/InstallProgram.h"
 #include "components/RelatedPrograms.h"
@@ -100,27 +100,24 @@ void WriteUninstallEntry(const char* uninstallerPath)
     WriteRegistryString(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, "UninstallString", uninstallerPath);
 }
 
+// The size of the file `path`; 0 when it is missing or cannot be read.
+uint64_t FileSize(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 // Moves the encoder from the install folder into its component folder and
-// registers it there when it was copied whole.
+// registers it there. Only a whole copy of a file with bytes in it takes the
+// component's place: it is copied beside it under a name of its own first,
+// so that a working encoder is never replaced with less.
 void InstallEncoderComponent(const char* installFolder)
 {
     char source[TEXT_BUFFER_SIZE];
     PathIn(source, installFolder, "mp3enc.exe");
-    std::vector<char> bytes;
-    HANDLE file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-    {
-        const DWORD size = GetFileSize(file, nullptr);
-        DWORD read = 0;
-        if (size != INVALID_FILE_SIZE)
-        {
-            bytes.resize(size);
-            if (!ReadFile(file, bytes.data(), size, &read, nullptr))
-                read = 0;
-        }
-        bytes.resize(read);
-        CloseHandle(file);
-    }
+    const uint64_t size = FileSize(source);
 
     // The maker folder holds the install folder and the components.
     char target[TEXT_BUFFER_SIZE];
@@ -130,17 +127,14 @@ void InstallEncoderComponent(const char* installFolder)
     CreateDirectoryA(target, nullptr);
     LFile::FilePathCat(target, "mp3el");
     CreateDirectoryA(target, nullptr);
+    char staged[TEXT_BUFFER_SIZE];
+    CopyText(staged, target);
+    LFile::FilePathCat(staged, "mp3enc.new");
     LFile::FilePathCat(target, "mp3enc.exe");
-    file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-    {
-        DWORD written = 0;
-        const bool bWritten = (bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                                          &written, nullptr))
-                              && written == bytes.size();
-        if (CloseHandle(file) && bWritten)
-            WriteRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", target);
-    }
+    if (size > 0 && CopyFileA(source, staged, FALSE) && FileSize(staged) == size
+        && LFile::MoveReplacing(staged, target))
+        WriteRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", target);
+    DeleteFileA(staged);
     DeleteFileA(source);
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "files/Crc.h"
 #include "files/TextBuffer.h"
 #include "setup/InstallPayload.h"
 
@@ -24,7 +25,7 @@ bool ReadExactly(HANDLE file, unsigned char* bytes, DWORD count)
     return ReadFile(file, bytes, count, &read, nullptr) && read == count;
 }
 
-// Reads the tail and sums the payload: Done when both hold, Failed when the
+// Reads the tail and checks the payload's CRC: Done when both hold, Failed when the
 // file is damaged, Stopped when the job was stopped.
 ProcessResult VerifyPayload(LJobControl& job, HANDLE file, PayloadLayout& layout)
 {
@@ -43,19 +44,19 @@ ProcessResult VerifyPayload(LJobControl& job, HANDLE file, PayloadLayout& layout
     LARGE_INTEGER start = {};
     if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return Failed;
-    uint32_t sum = 0;
+    uint32_t crc = 0;
     std::vector<unsigned char> block(65536);
     for (LONGLONG left = tailOffset.QuadPart; left > 0;)
     {
         const DWORD n = static_cast<DWORD>(left < static_cast<LONGLONG>(block.size()) ? left : block.size());
         if (!ReadExactly(file, block.data(), n))
             return Failed;
-        sum = AddPayloadBytes(sum, block.data(), n);
+        crc = Crc32(crc, block.data(), n);
         left -= n;
         if (job.IsStopped())
             return Stopped;
     }
-    return sum == layout.nChecksum ? Done : Failed;
+    return PayloadChecksum(crc, layout) == layout.nChecksum ? Done : Failed;
 }
 
 // Copies `size` bytes from the setup file's position into `path`; false
@@ -108,8 +109,6 @@ ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* s
     uint32_t copied = 0;
     for (int i = 0; result == Done && i < layout.nFiles; ++i)
     {
-        if (layout.nSizes[i] == 0)
-            continue;
         const InstallFile& file = InstallFileTable[i];
         job.SetText(1, file.szFileName);
         char path[TEXT_BUFFER_SIZE];

@@ -12,7 +12,7 @@ void ShowCorruptSetupFile(HWND hOwner);
 
 // Checks the whole payload of `setupPath` first (sizes that fill the file,
 // then the checksum) and writes nothing unless it holds; then writes each
-// file of the install table with a size into `installFolder`, replacing what
+// file of the install table into `installFolder`, replacing what
 // is there. Done when every file was written; Failed after a message owned by
 // `hOwner` (a damaged payload, a file that could not be written, which is
 // then removed) or silently when the setup file cannot be read; Stopped when
