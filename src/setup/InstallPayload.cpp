@@ -90,3 +90,11 @@ void InstallDestination(char (&path)[TEXT_BUFFER_SIZE], const char* installFolde
     else
         FormatText(path, sizeof(path), "%s\\%s\\%s", installFolder, key, file.szFileName);
 }
+
+bool InstallStagingPath(char (&path)[TEXT_BUFFER_SIZE], const char* installFolder, const InstallFile& file)
+{
+    char destination[TEXT_BUFFER_SIZE];
+    InstallDestination(destination, installFolder, file);
+    path[0] = '\0';
+    return AppendFormat(path, sizeof(path), "%s.new", destination);
+}

@@ -64,3 +64,6 @@ void WritePayloadTail(const PayloadLayout& layout, unsigned char* tail);
 
 // The installed path of `file` in `installFolder` (no trailing separator).
 void InstallDestination(char (&path)[TEXT_BUFFER_SIZE], const char* installFolder, const InstallFile& file);
+// Where `file` is written before it replaces its installed copy: the
+// destination with ".new" after it. False when that does not fit.
+bool InstallStagingPath(char (&path)[TEXT_BUFFER_SIZE], const char* installFolder, const InstallFile& file);

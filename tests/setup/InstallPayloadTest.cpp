@@ -131,6 +131,26 @@ TEST(InstallPayload, DestinationsJoinTheFolderKeyOnlyWhenItNamesASubFolder)
         char path[TEXT_BUFFER_SIZE];
         InstallDestination(path, "C:\\Program Files\\Talmarin\\Corvane", c.file);
         EXPECT_STREQ(c.expected, path);
+        ASSERT_TRUE(InstallStagingPath(path, "C:\\Program Files\\Talmarin\\Corvane", c.file));
+        EXPECT_EQ(std::string(c.expected) + ".new", path) << "a file is written beside its place first";
+    }
+}
+
+TEST(InstallPayload, AStagingPathThatDoesNotFitIsRefused)
+{
+    const std::string folder = "C:\\" + std::string(240, 'f');
+    const struct
+    {
+        const char* name;
+        bool bFits;
+    } cases[] = {
+        {"corvane.exe", true},           // 243 + 12 + 4 = 259 characters
+        {"corvane1.exe", false},         // one more
+    };
+    for (const auto& c : cases)
+    {
+        char path[TEXT_BUFFER_SIZE];
+        EXPECT_EQ(c.bFits, InstallStagingPath(path, folder.c_str(), {nullptr, c.name})) << c.name;
     }
 }
 

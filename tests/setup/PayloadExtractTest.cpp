@@ -42,6 +42,7 @@ protected:
         for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
         {
             DeleteFileA((folder + "\\" + name).c_str());
+            DeleteFileA((folder + "\\" + name + ".new").c_str());
             RemoveDirectoryA((folder + "\\" + name).c_str());
         }
         RemoveDirectoryA(folder.c_str());
@@ -158,6 +159,59 @@ TEST_F(PayloadExtractTest, AFileThatCannotBeCreatedFailsTheInstallWithItsName)
     EXPECT_NE(std::string::npos, boxes[0].text.find(folder + "\\mp3enc.exe")) << boxes[0].text;
     EXPECT_EQ(IDI_ERROR, boxes[0].icon);
     EXPECT_EQ(jobWindow, boxes[0].hOwner);
+}
+
+// A job that is stopped once the copy passes a fraction of the payload, as
+// the user's Cancel does.
+class StopAtProgress : public TestJobControl
+{
+public:
+    explicit StopAtProgress(double at) : at(at) {}
+    void SetProgress(double fraction) override
+    {
+        if (fraction >= at)
+            Stop();
+    }
+
+private:
+    double at;
+};
+
+TEST_F(PayloadExtractTest, CancelLeavesTheInstallationAsItWas)
+{
+    const std::vector<unsigned char> older(5000, 0x4F);
+    const std::vector<unsigned char> newProgram(program.size(), 0x11);
+    ASSERT_TRUE(WriteBytes(setupPath, MakeSetupFile({newProgram, help, encoder})));
+    const struct
+    {
+        const char* what;
+        bool bInstalledBefore;
+        double stopAt;
+    } cases[] = {
+        {"an update stopped in the program", true, 0.3},
+        {"an update stopped in the encoder", true, 0.99},
+        {"a first install stopped in the program", false, 0.3},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
+        {
+            DeleteFileA((folder + "\\" + name).c_str());
+            if (c.bInstalledBefore)
+                ASSERT_TRUE(WriteBytes(folder + "\\" + name, older));
+        }
+        StopAtProgress job(c.stopAt);
+        EXPECT_EQ(Stopped, ProcessExtractPayload(job, nullptr, setupPath.c_str(), folder.c_str()));
+        for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
+        {
+            if (c.bInstalledBefore)
+                EXPECT_EQ(older, Installed(name)) << name;
+            else
+                EXPECT_FALSE(Exists(name)) << name;
+            EXPECT_FALSE(FileExists(folder + "\\" + name + ".new")) << "a staged file was left";
+        }
+    }
 }
 
 TEST_F(PayloadExtractTest, AnUnreadableSetupFileFailsWithoutAMessage)
