@@ -174,3 +174,49 @@ void FinishInstall(const char* installFolder)
     WriteSettingString(SETTINGS_SECTION, "ExtractCD", extractCommand);
     StartProgram(program, installFolder);
 }
+
+namespace {
+
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+} // namespace
+
+void RunInstall(const char* title, const char* setupPath)
+{
+    static const char* const FOLDER_VALUES[] = {"ProgramFiles", "DataFiles", "Output"};
+    bool bHadValue[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        char value[TEXT_BUFFER_SIZE];
+        ReadSettingString(FOLDERS_SECTION, "", FOLDER_VALUES[i], value);
+        bHadValue[i] = value[0] != '\0';
+    }
+    char installFolder[TEXT_BUFFER_SIZE];
+    char makerFolder[TEXT_BUFFER_SIZE];
+    char outputFolder[TEXT_BUFFER_SIZE];
+    GetInstallProgramFilesPath(installFolder);
+    LFile::_GetFolderFromPath(makerFolder, installFolder);
+    PathIn(outputFolder, installFolder, "Output");
+    const bool bHadMaker = Exists(makerFolder);
+    const bool bHadInstall = Exists(installFolder);
+    const bool bHadOutput = Exists(outputFolder);
+
+    CreateInstallFolder(installFolder);
+    WriteSettingString(FOLDERS_SECTION, "ProgramFiles", installFolder);
+    WriteSettingString(FOLDERS_SECTION, "DataFiles", installFolder);
+    InstallDialog install(title, setupPath);
+    CopyText(install.szInstallFolder, installFolder);
+    if (install.Run(nullptr))
+        return;
+
+    for (int i = 0; i < 3; ++i)
+        if (!bHadValue[i])
+            DeleteSetting(FOLDERS_SECTION, FOLDER_VALUES[i]);
+    // RemoveDirectory takes only an empty folder: whatever is in one stays.
+    if (!bHadOutput)
+        RemoveDirectoryA(outputFolder);
+    if (!bHadInstall)
+        RemoveDirectoryA(installFolder);
+    if (!bHadMaker)
+        RemoveDirectoryA(makerFolder);
+}

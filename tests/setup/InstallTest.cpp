@@ -386,6 +386,12 @@ TEST_F(InstallTest, ExitSetupLeavesWithoutInstalling)
     EXPECT_FALSE(FileExists(InstallFolder() + "\\Output"));
     EXPECT_EQ("", GetValue(UNINSTALL_ENTRY, "DisplayName"));
     EXPECT_EQ(nullptr, MainWindow());
+    // Nothing of an install that never happened: not its folders, not where
+    // it would have put them.
+    EXPECT_FALSE(FileExists(InstallFolder()));
+    EXPECT_FALSE(FileExists(MakerFolder()));
+    for (const char* name : {"ProgramFiles", "DataFiles", "Output"})
+        EXPECT_EQ("", GetValue("Software\\Talmarin\\Corvane\\Folders", name)) << name;
 }
 
 TEST_F(InstallTest, ASecondInstallKeepsTheFirstUninstallEntry)
