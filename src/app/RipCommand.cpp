@@ -10,6 +10,7 @@
 #include "app/RipNames.h"
 #include "app/RipRequest.h"
 #include "cdrom/LCDROMRipSectors.h"
+#include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
 #include "settings/RegistryKeys.h"
@@ -206,6 +207,16 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)
 {
     char text[MESSAGE_SIZE];
+    // The track is written under a name of its own and takes `path` only
+    // when it is complete: a failed or cancelled rip leaves an older file of
+    // that name as it was.
+    char temp[TEXT_BUFFER_SIZE];
+    if (!MakeTrackTempPath(path, temp))
+    {
+        FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
+        ShowError(hWnd, text);
+        return false;
+    }
     const LCDTrack& entry = CDDBInfo.Tracks[track];
     TrackRip rip;
     LSoundSinkPtr chain;
@@ -216,7 +227,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         GetControlText(IDC_ARTIST, artist);
         GetControlText(IDC_ALBUM, album);
         const Mp3Tags tags = {rowText, artist, album, track + 1};
-        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), path, 2, 44100, &tags);
+        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags);
         rip.File = rip.Encoder;
         chain = OpenConverters(rip.File);
         if (rip.Encoder->bError)
@@ -237,7 +248,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
                                                   static_cast<uint8_t>(format.Format.nChannels)));
         if (OpenConverters(probe))
         {
-            rip.File = LWaveFile::OpenSink(path, format.Format);
+            rip.File = LWaveFile::OpenSink(temp, format.Format);
             chain = OpenConverters(rip.File);
         }
     }
@@ -250,7 +261,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         rip.File = nullptr;
         rip.Encoder = nullptr;
         if (bFileMade)
-            DeleteFileA(path);
+            DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
         return false;
@@ -273,14 +284,21 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     rip.Encoder = nullptr;
     rip.File = nullptr;
     if (job.nResult == Done)
-        return true;
+    {
+        if (LFile::MoveReplacing(temp, path))
+            return true;
+        DeleteFileA(temp);
+        FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
+        ShowError(hWnd, text);
+        return false;
+    }
 
-    DeleteFileA(path);
+    DeleteFileA(temp);
     if (bMp3)
     {
         // An encoder that was ended leaves the file it was writing under this name.
         char partial[TEXT_BUFFER_SIZE];
-        FormatText(partial, sizeof(partial), "%s.part", path);
+        FormatText(partial, sizeof(partial), "%s.part", temp);
         DeleteFileA(partial);
     }
     if (bFileFailed && bMp3)

@@ -322,6 +322,59 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
     RemoveDirectoryA(blocked.c_str());
 }
 
+// A track is written under a name of its own: an earlier file of its name
+// stays as it was when the new rip of it fails or is cancelled, and only a
+// complete track replaces it.
+TEST_F(RipCommandTest, AFailedOrCancelledRipKeepsTheEarlierFile)
+{
+    DriveConfig drive = Disc("five-tracks");
+    drive.failLba = 80;  // inside track 2
+    drive.delayMs = 40;
+    OpenOn(drive, folder);
+    const std::vector<BYTE> earlier(5000, 0x55);
+    const struct
+    {
+        const char* what;
+        int row;
+        const char* cancelAt;  // null: no Cancel
+        const char* message;   // null: no box
+        bool bReplaced;
+    } cases[] = {
+        {"a read that fails", 1, nullptr, "Track \"Track 02\" could not be read from the CD.", false},
+        {"Cancel", 3, "Loading Track 04", nullptr, false},
+        {"a complete track", 2, nullptr, nullptr, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        char name[16];
+        wsprintfA(name, "Track %.2d.wav", c.row + 1);
+        const std::string path = folder + "\\" + name;
+        {
+            std::ofstream file(path, std::ios::binary);
+            file.write(reinterpret_cast<const char*>(earlier.data()), earlier.size());
+        }
+        CheckOnly({c.row});
+        MessageBoxCapture boxes;
+        cancelAt = nullptr;
+        cancelLine = c.cancelAt ? c.cancelAt : "";
+        const UINT_PTR timer = c.cancelAt ? SetTimer(nullptr, 0, 10, CancelAtTheTrack) : 0;
+        Rip();
+        if (timer)
+            KillTimer(nullptr, timer);
+        if (c.message)
+            ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "Error", c.message, IDI_ERROR));
+        else
+            EXPECT_TRUE(boxes.boxes.empty());
+        if (c.bReplaced)
+            ExpectTrackFile(name, STARTS[c.row], STARTS[c.row + 1] - STARTS[c.row]);
+        else
+            EXPECT_EQ(earlier, FileBytes(path)) << "the earlier file was touched";
+        EXPECT_EQ(std::vector<std::string>({name}), FilesInFolder()) << "a temporary file was left";
+        DeleteFileA(path.c_str());
+    }
+}
+
 TEST_F(RipCommandTest, ASavedWaveFormatGetsItsRateAndChannelsThroughTheConverters)
 {
     const std::string formatFile = WriteFormatFile({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
@@ -690,9 +743,11 @@ protected:
         return names;
     }
 
+    // What the stand-in was told for the file `name`, which it wrote under
+    // the rip's temporary name.
     std::vector<std::string> Arguments(const std::string& name) const
     {
-        std::ifstream file(folder + "\\" + name + ".args");
+        std::ifstream file(folder + "\\" + name.substr(0, name.rfind('.')) + ".tmp.args");
         std::vector<std::string> args;
         for (std::string line; std::getline(file, line);)
             args.push_back(line);
@@ -768,6 +823,23 @@ TEST_F(Mp3RipTest, AFailingEncoderIsReportedAndLeavesNoFile)
         EXPECT_EQ(c.message, boxes.boxes[0].text);
         EXPECT_TRUE(Mp3Files().empty()) << "a file was left, or the rip went on";
     }
+}
+
+TEST_F(Mp3RipTest, AFailedEncodingKeepsTheEarlierFile)
+{
+    const std::vector<BYTE> earlier(5000, 0x55);
+    {
+        std::ofstream file(folder + "\\Track 01.mp3", std::ios::binary);
+        file.write(reinterpret_cast<const char*>(earlier.data()), earlier.size());
+    }
+    OpenOn(Disc("five-tracks"), folder);
+    SetEnvironmentVariableA("FAKE_ENCODER", "die-after=50000");
+    CheckOnly({0});
+    MessageBoxCapture boxes;
+    Rip();
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(earlier, FileBytes(folder + "\\Track 01.mp3"));
+    EXPECT_EQ(std::vector<std::string>({"Track 01.mp3"}), FilesInFolder()) << "a temporary file was left";
 }
 
 TEST_F(Mp3RipTest, CancelLeavesNoFileAndNoEncoder)
