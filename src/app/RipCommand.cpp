@@ -9,6 +9,7 @@
 #include "app/MainDialog.h"
 #include "app/RipNames.h"
 #include "app/RipRequest.h"
+#include "cdrom/CDCommandBlocks.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
@@ -227,7 +228,8 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         GetControlText(IDC_ARTIST, artist);
         GetControlText(IDC_ALBUM, album);
         const Mp3Tags tags = {rowText, artist, album, track + 1};
-        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags);
+        const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
+        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags, frames);
         rip.File = rip.Encoder;
         chain = OpenConverters(rip.File);
         if (rip.Encoder->bError)

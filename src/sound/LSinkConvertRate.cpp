@@ -13,6 +13,14 @@ constexpr int FLUSH_FRAMES = 8;
 
 } // namespace
 
+int64_t ConvertedFrames(int64_t frames, int32_t dataRate, int32_t sinkRate)
+{
+    if (dataRate == sinkRate)
+        return frames;
+    const LResampleFilter filter(sinkRate, dataRate);
+    return (frames * filter.phases + filter.step - 1) / filter.step;
+}
+
 LSinkConvertRateBase::LSinkConvertRateBase(int32_t dataRate, const LSoundSinkPtr& sink)
     : LSoundSinkBase(dataRate, ChannelsOf(sink)), filter(RateOf(sink), nSampleRate), inner(sink)
 {

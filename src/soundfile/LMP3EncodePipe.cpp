@@ -1,6 +1,7 @@
 #include "soundfile/LMP3EncodePipe.h"
 
 #include "settings/SettingsStore.h"
+#include "sound/LSinkConvertRate.h"
 #include "sound/SampleBlocks.h"
 #include "sound/SampleFormat.h"
 
@@ -27,16 +28,20 @@ void ReadMp3EncoderPath(char (&path)[TEXT_BUFFER_SIZE])
 }
 
 LCountedPtr<LMP3EncodePipe> LMP3EncodePipe::OpenMp3Sink(const Mp3EncoderSettings& settings, const char* outputPath,
-                                                        uint8_t channels, int32_t rate, const Mp3Tags* tags)
+                                                        uint8_t channels, int32_t rate, const Mp3Tags* tags,
+                                                        int64_t frames)
 {
     int32_t inputRate = rate;
     uint8_t inputChannels = channels;
     ChooseMp3Input(settings, rate, channels, inputRate, inputChannels);
-    return LCountedPtr<LMP3EncodePipe>(new LMP3EncodePipe(settings, outputPath, inputChannels, inputRate, tags));
+    // The rate converter in front of the encoder makes its own count.
+    const int64_t inputFrames = frames < 0 ? -1 : ConvertedFrames(frames, rate, inputRate);
+    return LCountedPtr<LMP3EncodePipe>(
+        new LMP3EncodePipe(settings, outputPath, inputChannels, inputRate, tags, inputFrames));
 }
 
 LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels,
-                               int32_t rate, const Mp3Tags* tags)
+                               int32_t rate, const Mp3Tags* tags, int64_t frames)
     : LSoundSinkBase(rate, channels), pBuffer(new uint8_t[static_cast<size_t>(BRIDGE_BLOCK_FRAMES) * nChannels * 2])
 {
     szCommandLine[0] = '\0';
@@ -47,7 +52,7 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
     ReadMp3EncoderPath(encoderPath);
     if (encoderPath[0] == '\0'
         || !MakeMp3CommandLine(settings, encoderPath, nSampleRate, nChannels, outputPath, tags, szCommandLine,
-                               sizeof(szCommandLine)))
+                               sizeof(szCommandLine), frames))
     {
         bError = 1;
         return;

@@ -19,12 +19,16 @@ class LMP3EncodePipe : public LSoundSinkBase
 public:
     // The sink for what a job offers (`channels`, `rate`), fed as
     // ChooseMp3Input decides; converters put in front of it bridge the rest.
+    // With `frames` (what the job offers, not negative) the encoder makes
+    // its file only when all of them arrived.
     static LCountedPtr<LMP3EncodePipe> OpenMp3Sink(const Mp3EncoderSettings& settings, const char* outputPath,
-                                                   uint8_t channels, int32_t rate, const Mp3Tags* tags = nullptr);
+                                                   uint8_t channels, int32_t rate, const Mp3Tags* tags = nullptr,
+                                                   int64_t frames = -1);
 
     // Starts the encoder; bError when it is not registered or cannot start.
+    // `frames` counts at `rate`; negative when not known.
     LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels, int32_t rate,
-                   const Mp3Tags* tags = nullptr);
+                   const Mp3Tags* tags = nullptr, int64_t frames = -1);
     // Ends the input and gives the encoder 5 s to finish, unless Finish or
     // Abort has already ended it.
     ~LMP3EncodePipe() override;

@@ -774,6 +774,10 @@ TEST_F(Mp3RipTest, CheckedTracksReachTheEncoderWithTheirTags)
     EXPECT_EQ(std::vector<std::string>({"--tt", "Encore", "--ta", "The \"Band\"", "--tl", "Live", "--tn", "4"}), tail);
     EXPECT_EQ("-m", args[0]);
     EXPECT_EQ("j", args[1]);
+    // The encoder makes its file only when the whole track arrived: 45 sectors.
+    const auto frames = std::find(args.begin(), args.end(), "--frames");
+    ASSERT_NE(args.end(), frames);
+    EXPECT_EQ("26460", *(frames + 1));
 }
 
 TEST_F(Mp3RipTest, ALowBitRateGetsAMonoInputAtHalfTheRate)
@@ -787,8 +791,11 @@ TEST_F(Mp3RipTest, ALowBitRateGetsAMonoInputAtHalfTheRate)
     const std::vector<std::string> args = Arguments("Track 01.mp3");
     EXPECT_EQ(std::vector<std::string>({"-m", "m", "-b", "16", "-r", "-x", "-s", "22.050"}),
               std::vector<std::string>(args.begin(), args.begin() + 8));
-    // 60 sectors, 35280 frames at 44100 Hz: half as many mono frames of 2 bytes.
+    // 60 sectors, 35280 frames at 44100 Hz: half as many mono frames of 2 bytes,
+    // and the encoder is told to expect exactly those.
     EXPECT_NEAR(17640.0, FileBytes(folder + "\\Track 01.mp3").size() / 2.0, 8.0);
+    EXPECT_EQ(std::vector<std::string>({"--frames", std::to_string(FileBytes(folder + "\\Track 01.mp3").size() / 2)}),
+              std::vector<std::string>(args.begin() + 8, args.begin() + 10));
 }
 
 TEST_F(Mp3RipTest, AFailingEncoderIsReportedAndLeavesNoFile)
