@@ -93,6 +93,10 @@ void LSinkConvertRateBase::Process()
     }
     if (made > 0)
         inner->Write(output, made);
+    // A write that failed behind it shows at the front of the chain, so that
+    // the writer stops.
+    if (inner->bError)
+        bError = 1;
     // What the next output frames still need moves to the front; the input
     // never moves on past the buffered frames (RESAMPLE_MAX_ADVANCE).
     const int kept = nFill - frame;

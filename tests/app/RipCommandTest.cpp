@@ -849,6 +849,27 @@ TEST_F(Mp3RipTest, AFailedEncodingKeepsTheEarlierFile)
     EXPECT_EQ(std::vector<std::string>({"Track 01.mp3"}), FilesInFolder()) << "a temporary file was left";
 }
 
+// The encoder dies early in track 4; a read of its last sectors would never
+// complete. The rip stops at the first write that failed, so that read is
+// never asked for.
+TEST_F(Mp3RipTest, TheRipStopsAtTheFirstWriteTheEncoderFails)
+{
+    DriveConfig drive = Disc("five-tracks");
+    drive.delayMs = 40;
+    drive.hangLba = 205;  // track 4 is sectors 135 to 209
+    OpenOn(drive, folder);
+    SetEnvironmentVariableA("FAKE_ENCODER", "die-after=50000");
+    CheckOnly({3});
+    MessageBoxCapture boxes;
+    Rip();
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(
+        boxes.boxes, "Error",
+        "Track \"Track 04\" could not be encoded to \"" + folder + "\\Track 04.mp3\": the MP3 encoder failed.",
+        IDI_ERROR));
+    EXPECT_EQ(0, io->PendingCommands()) << "the rip read on after the encoder had died";
+    EXPECT_TRUE(Mp3Files().empty());
+}
+
 TEST_F(Mp3RipTest, CancelLeavesNoFileAndNoEncoder)
 {
     DriveConfig slow = Disc("five-tracks");
