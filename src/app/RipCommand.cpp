@@ -62,7 +62,7 @@ struct TrackRip
 // Reads the track into its file, then finishes the file: only a file whose
 // every byte reached its place counts as done, and waiting for the encoder
 // to end it goes through the job, so the window answers and Cancel works.
-ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
+ProcessResult ProcessTrackRipUnder(LJobControl& job, TrackRip& track)
 {
     const ProcessResult r = Process(job, track.Rip);
     // Releasing the chain pushes out what the converters hold.
@@ -82,6 +82,17 @@ ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
     else
         track.File->Finish();
     return track.File->bError ? Failed : Done;
+}
+
+ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
+{
+    // A write waits for the encoder through the job: Cancel answers at once.
+    if (track.Encoder)
+        track.Encoder->SetJob(&job);
+    const ProcessResult r = ProcessTrackRipUnder(job, track);
+    if (track.Encoder)
+        track.Encoder->SetJob(nullptr);
+    return r;
 }
 
 } // namespace
@@ -303,6 +314,9 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         FormatText(partial, sizeof(partial), "%s.part", temp);
         DeleteFileA(partial);
     }
+    // A cancel shows nothing, though the encoder's write it ended failed.
+    if (job.nResult == Stopped)
+        return false;
     if (bFileFailed && bMp3)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be encoded to \"%s\": the MP3 encoder failed.", rowText,
