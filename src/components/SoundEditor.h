@@ -14,9 +14,11 @@ constexpr unsigned TESSARO_WAIT_MS = 3600000;
 struct LTessaroJobData
 {
     char szPath[TEXT_BUFFER_SIZE];  // the file to edit; the caller's to create and delete
+    bool bEditorOpen = false;       // set when the wait ended before the editor did
 };
 
 // Failed only when the editor could not be started. Cancel, or the hour
-// passing, ends the wait with Done and leaves the editor open. An editor
+// passing, ends the wait with Done and leaves the editor open, which
+// bEditorOpen then tells: its file must stay. An editor
 // registered with an empty command is offered for download instead.
 ProcessResult ProcessTessaroRunCommandLine(LJobControl& job, LTessaroJobData& data);
