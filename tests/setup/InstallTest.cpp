@@ -553,6 +553,23 @@ TEST_F(InstallTest, WithoutUserFilesTheUninstallLeavesOnlyTheComponent)
     Uninstall(IDYES);
     EXPECT_FALSE(FileExists(InstallFolder()));
     EXPECT_TRUE(FileExists(ComponentFile()));
+    // The copy in the temporary folder is removed at the next restart.
+    char pending[4096] = "";
+    DWORD size = sizeof(pending) - 2;
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                                           0, KEY_READ, &key));
+    RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(pending), &size);
+    RegCloseKey(key);
+    std::string names;  // the list's strings, one a line
+    for (DWORD i = 0; i < size; ++i)
+        names += pending[i] ? static_cast<char>(tolower(static_cast<unsigned char>(pending[i]))) : '\n';
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::string copy = std::string(temp) + "uninst.exe";
+    for (char& c : copy)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(std::string::npos, names.find(copy + "\n")) << names;
 }
 
 } // namespace
