@@ -1,5 +1,7 @@
 // The Edit command: the selected track goes to the sound editor through a
-// temporary WAV file, which is deleted once the editor is closed.
+// temporary WAV file, which is deleted once the editor is closed; when the
+// wait for it was cancelled, the file stays with the open editor until the
+// window closes.
 #include <windows.h>
 
 #include <cstring>
@@ -28,7 +30,8 @@ void MainDialog::CmEdit()
     LProgressJob<LTessaroJobData> job("Run Tessaro", ProcessTessaroRunCommandLine);
     job.pJobData = &edit;
     job.Run(hWnd);
-    CmDeleteTmpWavFiles();
+    if (!edit.bEditorOpen)
+        DeleteFileA(edit.szPath);
 }
 
 void MainDialog::RememberTmpWavFile(const char* path)

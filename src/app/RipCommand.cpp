@@ -9,7 +9,9 @@
 #include "app/MainDialog.h"
 #include "app/RipNames.h"
 #include "app/RipRequest.h"
+#include "cdrom/CDCommandBlocks.h"
 #include "cdrom/LCDROMRipSectors.h"
+#include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/resource.h"
 #include "settings/RegistryKeys.h"
@@ -60,7 +62,7 @@ struct TrackRip
 // Reads the track into its file, then finishes the file: only a file whose
 // every byte reached its place counts as done, and waiting for the encoder
 // to end it goes through the job, so the window answers and Cancel works.
-ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
+ProcessResult ProcessTrackRipUnder(LJobControl& job, TrackRip& track)
 {
     const ProcessResult r = Process(job, track.Rip);
     // Releasing the chain pushes out what the converters hold.
@@ -80,6 +82,17 @@ ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
     else
         track.File->Finish();
     return track.File->bError ? Failed : Done;
+}
+
+ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
+{
+    // A write waits for the encoder through the job: Cancel answers at once.
+    if (track.Encoder)
+        track.Encoder->SetJob(&job);
+    const ProcessResult r = ProcessTrackRipUnder(job, track);
+    if (track.Encoder)
+        track.Encoder->SetJob(nullptr);
+    return r;
 }
 
 } // namespace
@@ -206,6 +219,16 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)
 {
     char text[MESSAGE_SIZE];
+    // The track is written under a name of its own and takes `path` only
+    // when it is complete: a failed or cancelled rip leaves an older file of
+    // that name as it was.
+    char temp[TEXT_BUFFER_SIZE];
+    if (!MakeTrackTempPath(path, temp))
+    {
+        FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
+        ShowError(hWnd, text);
+        return false;
+    }
     const LCDTrack& entry = CDDBInfo.Tracks[track];
     TrackRip rip;
     LSoundSinkPtr chain;
@@ -216,7 +239,8 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         GetControlText(IDC_ARTIST, artist);
         GetControlText(IDC_ALBUM, album);
         const Mp3Tags tags = {rowText, artist, album, track + 1};
-        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), path, 2, 44100, &tags);
+        const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
+        rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags, frames);
         rip.File = rip.Encoder;
         chain = OpenConverters(rip.File);
         if (rip.Encoder->bError)
@@ -244,7 +268,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
                                                   static_cast<uint8_t>(format.Format.nChannels)));
         if (OpenConverters(probe))
         {
-            rip.File = LWaveFile::OpenSink(path, format.Format);
+            rip.File = LWaveFile::OpenSink(temp, format.Format);
             chain = OpenConverters(rip.File);
         }
     }
@@ -257,7 +281,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         rip.File = nullptr;
         rip.Encoder = nullptr;
         if (bFileMade)
-            DeleteFileA(path);
+            DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
         return false;
@@ -280,16 +304,26 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     rip.Encoder = nullptr;
     rip.File = nullptr;
     if (job.nResult == Done)
-        return true;
+    {
+        if (LFile::MoveReplacing(temp, path))
+            return true;
+        DeleteFileA(temp);
+        FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
+        ShowError(hWnd, text);
+        return false;
+    }
 
-    DeleteFileA(path);
+    DeleteFileA(temp);
     if (bMp3)
     {
         // An encoder that was ended leaves the file it was writing under this name.
         char partial[TEXT_BUFFER_SIZE];
-        FormatText(partial, sizeof(partial), "%s.part", path);
+        FormatText(partial, sizeof(partial), "%s.part", temp);
         DeleteFileA(partial);
     }
+    // A cancel shows nothing, though the encoder's write it ended failed.
+    if (job.nResult == Stopped)
+        return false;
     if (bFileFailed && bMp3)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be encoded to \"%s\": the MP3 encoder failed.", rowText,

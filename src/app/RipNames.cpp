@@ -84,6 +84,20 @@ bool MakeUniqueTrackPath(const char* folder, const char* name, const char* exten
     return false;
 }
 
+bool MakeTrackTempPath(const char* path, char (&temp)[TEXT_BUFFER_SIZE])
+{
+    CopyText(temp, path);
+    char* name = temp;
+    for (char* c = temp; *c; ++c)
+        if (*c == '\\' || *c == '/')
+            name = c + 1;
+    // A leading point starts a name, not an extension.
+    char* dot = strrchr(name, '.');
+    if (dot && dot != name)
+        *dot = '\0';
+    return strlen(path) < sizeof(temp) && AppendFormat(temp, sizeof(temp), ".tmp");
+}
+
 bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE])
 {
     artist[0] = '\0';

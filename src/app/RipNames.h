@@ -33,6 +33,12 @@ bool MakeTrackPath(const char* folder, const char* name, const char* extension, 
 bool MakeUniqueTrackPath(const char* folder, const char* name, const char* extension,
                          const char (*taken)[TEXT_BUFFER_SIZE], int nTaken, char (&path)[TEXT_BUFFER_SIZE]);
 
+// Where a track is written until it is complete: `path` with its extension
+// replaced by ".tmp", so that it fits wherever the path fits, stays in the
+// output folder and is never the final name of any track (those end in
+// ".wav" or ".mp3"). False when a path without an extension cannot take one.
+bool MakeTrackTempPath(const char* path, char (&temp)[TEXT_BUFFER_SIZE]);
+
 // Splits a disc title "artist / album" at its first " / ". Both parts become
 // parts of file names, so what a disc database sends is cleaned as a file
 // name (LFile::MakeValidFileName): it must not lead a path out of the output

@@ -49,19 +49,15 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
         }
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
-        char installFolder[TEXT_BUFFER_SIZE];
-        CreateInstallFolder(installFolder);
-        WriteSettingString(FOLDERS_SECTION, "ProgramFiles", installFolder);
-        WriteSettingString(FOLDERS_SECTION, "DataFiles", installFolder);
         const char* const caption = "Installing Corvane v 1.32";
         if (trailer == TRAILER_INSTALL)
-        {
-            InstallDialog install(caption, programPath);
-            CopyText(install.szInstallFolder, installFolder);
-            install.Run(nullptr);
-        }
+            RunInstall(caption, programPath);
         else
         {
+            char installFolder[TEXT_BUFFER_SIZE];
+            CreateInstallFolder(installFolder);
+            WriteSettingString(FOLDERS_SECTION, "ProgramFiles", installFolder);
+            WriteSettingString(FOLDERS_SECTION, "DataFiles", installFolder);
             // Only whether there is an argument counts, not what it says.
             const bool bHasArgument = commandLine && commandLine[strspn(commandLine, " \t")] != '\0';
             UninstallJob uninstall(caption, programPath, bHasArgument);

@@ -23,12 +23,17 @@ struct ReadBuffer
     int32_t frames[BRIDGE_BLOCK_FRAMES * 2];
 };
 
+// A sink whose write failed (a full disk, an encoder that died) takes no
+// more: the rip stops at once instead of reading the rest for nothing.
+bool SinkFailed(const LSoundSinkPtr& sink) { return sink && sink->bError; }
+
 // Converts `nSectors` sectors of `buffer` and writes them to the sink in
 // blocks the sink accepts; the frames handed on.
 int Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
 {
     const int nFrames = nSectors * CD_FRAMES_PER_SECTOR;
-    for (int done = 0; done < nFrames;)
+    int done = 0;
+    while (done < nFrames && !SinkFailed(sink))
     {
         const int block = std::min(nFrames - done, BRIDGE_BLOCK_FRAMES);
         CDFramesToSamples(buffer.sectors + static_cast<size_t>(done) * 4, block, buffer.frames);
@@ -36,7 +41,7 @@ int Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
             sink->Write(buffer.frames, block);
         done += block;
     }
-    return nFrames;
+    return done;
 }
 
 // Waits for the read in flight and checks how it ended: a read the drive
@@ -91,7 +96,7 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
             }
         }
         int nNext = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
-        if (job.IsStopped())
+        if (job.IsStopped() || SinkFailed(rip.Sink))
             nNext = 0;
         const ProcessResult r = WaitForRead(job, scsi);
         if (r != Done)

@@ -18,6 +18,7 @@ struct LCDROMRipSectors
 
 // Reads the range and writes it to the sink as 2-channel frames, in blocks of
 // at most BRIDGE_BLOCK_FRAMES. Failed when the drive cannot be opened or a
-// read is refused, fails or does not complete within 40 s, and Done only when
-// the frames delivered are the whole range. Frames written stay written.
+// read is refused, fails or does not complete within 40 s, or as soon as the
+// sink raises bError (a write failed: no further sector is read), and Done
+// only when the frames delivered are the whole range. Frames written stay written.
 ProcessResult Process(LJobControl& job, LCDROMRipSectors& rip);

@@ -80,8 +80,10 @@ ProcessResult ProcessInstallProgram(LJobControl& job, const char* szSetupName)
         job.SetText(0, "Running install-on-demand");
         // How the setup ends is its own affair; one that outlives the wait keeps running.
         ProcessRunProgram(job, localPath, "", SETUP_TIME_LIMIT_MS);
+        // A setup still running keeps its file, and the deletion fails quietly.
+        DeleteFileA(localPath);
     }
-    // A setup still running keeps its file, and the deletion fails quietly.
-    DeleteFileA(localPath);
+    // Otherwise the download removed what it wrote itself: a file of that
+    // name it never wrote (no server had the setup) is not this program's.
     return result;
 }

@@ -47,6 +47,6 @@ ProcessResult ProcessTessaroRunCommandLine(LJobControl& job, LTessaroJobData& da
     job.SetText(0, "Please exit Tessaro");
     job.SetText(1, "to continue...");
     // Cancel, or the hour passing, only stops the waiting: the editor stays open.
-    editor.Wait(job, TESSARO_WAIT_MS);
+    data.bEditorOpen = editor.Wait(job, TESSARO_WAIT_MS) != Done;
     return Done;
 }

@@ -14,10 +14,12 @@ constexpr unsigned TESSARO_WAIT_MS = 3600000;
 struct LTessaroJobData
 {
     char szPath[TEXT_BUFFER_SIZE];  // the file to edit; the caller's to create and delete
+    bool bEditorOpen = false;       // set when the wait ended before the editor did
 };
 
 // Failed only when the editor could not be started; Stopped when the
-// download of a missing editor was cancelled, and then nothing is asked. Cancel, or the hour
-// passing, ends the wait with Done and leaves the editor open. An editor
+// download of a missing editor was cancelled, and then nothing is asked.
+// Cancel, or the hour passing, ends the wait with Done and leaves the editor
+// open, which bEditorOpen then tells: its file must stay. An editor
 // registered with an empty command is offered for download instead.
 ProcessResult ProcessTessaroRunCommandLine(LJobControl& job, LTessaroJobData& data);

@@ -39,6 +39,10 @@ public:
     // Deletes the files directly in the folder, then the folder; true when the
     // folder itself was removed.
     static bool DeleteFolderAndFiles(const char* folderPath);
+    // Gives the file `from` the name `to`, replacing a file of that name;
+    // false, with both as they were, when it cannot. Windows 98 has no
+    // MoveFileEx: there the older file is deleted first.
+    static bool MoveReplacing(const char* from, const char* to);
     // The system's folder for temporary files; false (and `folder` empty)
     // when the system names none or none that fits.
     static bool GetTempFolder(char (&folder)[TEXT_BUFFER_SIZE]);

@@ -28,6 +28,16 @@ bool LFile::DeleteFolderAndFiles(const char* folderPath)
     return RemoveDirectoryA(folderPath) != FALSE;
 }
 
+bool LFile::MoveReplacing(const char* from, const char* to)
+{
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+        return false;
+    DeleteFileA(to);
+    return MoveFileA(from, to) != FALSE;
+}
+
 bool LFile::GetTempFolder(char (&folder)[TEXT_BUFFER_SIZE])
 {
     const DWORD length = GetTempPathA(sizeof(folder), folder);

@@ -1,6 +1,6 @@
 #include "setup/InstallDialog.h"
 
-#include <vector>
+#include <cstdint>
 
 #include "components/InstallProgram.h"
 #include "components/RelatedPrograms.h"
@@ -101,27 +101,24 @@ void WriteUninstallEntry(const char* uninstallerPath)
     WriteRegistryString(HKEY_LOCAL_MACHINE, UNINSTALL_ENTRY_KEY, "UninstallString", uninstallerPath);
 }
 
+// The size of the file `path`; 0 when it is missing or cannot be read.
+uint64_t FileSize(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 // Moves the encoder from the install folder into its component folder and
-// registers it there when it was copied whole.
+// registers it there. Only a whole copy of a file with bytes in it takes the
+// component's place: it is copied beside it under a name of its own first,
+// so that a working encoder is never replaced with less.
 void InstallEncoderComponent(const char* installFolder)
 {
     char source[TEXT_BUFFER_SIZE];
     PathIn(source, installFolder, "mp3enc.exe");
-    std::vector<char> bytes;
-    HANDLE file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-    {
-        const DWORD size = GetFileSize(file, nullptr);
-        DWORD read = 0;
-        if (size != INVALID_FILE_SIZE)
-        {
-            bytes.resize(size);
-            if (!ReadFile(file, bytes.data(), size, &read, nullptr))
-                read = 0;
-        }
-        bytes.resize(read);
-        CloseHandle(file);
-    }
+    const uint64_t size = FileSize(source);
 
     // The maker folder holds the install folder and the components.
     char target[TEXT_BUFFER_SIZE];
@@ -131,17 +128,14 @@ void InstallEncoderComponent(const char* installFolder)
     CreateDirectoryA(target, nullptr);
     LFile::FilePathCat(target, "mp3el");
     CreateDirectoryA(target, nullptr);
+    char staged[TEXT_BUFFER_SIZE];
+    CopyText(staged, target);
+    LFile::FilePathCat(staged, "mp3enc.new");
     LFile::FilePathCat(target, "mp3enc.exe");
-    file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE)
-    {
-        DWORD written = 0;
-        const bool bWritten = (bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                                          &written, nullptr))
-                              && written == bytes.size();
-        if (CloseHandle(file) && bWritten)
-            WriteRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", target);
-    }
+    if (size > 0 && CopyFileA(source, staged, FALSE) && FileSize(staged) == size
+        && LFile::MoveReplacing(staged, target))
+        WriteRegistryString(HKEY_LOCAL_MACHINE, MP3_ENCODER_KEY, "Path", target);
+    DeleteFileA(staged);
     DeleteFileA(source);
 }
 
@@ -178,4 +172,50 @@ void FinishInstall(const char* installFolder)
     FormatText(extractCommand, sizeof(extractCommand), "\"%s\" \"%%s\"", program);
     WriteSettingString(SETTINGS_SECTION, "ExtractCD", extractCommand);
     StartProgram(program, installFolder);
+}
+
+namespace {
+
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+} // namespace
+
+void RunInstall(const char* title, const char* setupPath)
+{
+    static const char* const FOLDER_VALUES[] = {"ProgramFiles", "DataFiles", "Output"};
+    bool bHadValue[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        char value[TEXT_BUFFER_SIZE];
+        ReadSettingString(FOLDERS_SECTION, "", FOLDER_VALUES[i], value);
+        bHadValue[i] = value[0] != '\0';
+    }
+    char installFolder[TEXT_BUFFER_SIZE];
+    char makerFolder[TEXT_BUFFER_SIZE];
+    char outputFolder[TEXT_BUFFER_SIZE];
+    GetInstallProgramFilesPath(installFolder);
+    LFile::_GetFolderFromPath(makerFolder, installFolder);
+    PathIn(outputFolder, installFolder, "Output");
+    const bool bHadMaker = Exists(makerFolder);
+    const bool bHadInstall = Exists(installFolder);
+    const bool bHadOutput = Exists(outputFolder);
+
+    CreateInstallFolder(installFolder);
+    WriteSettingString(FOLDERS_SECTION, "ProgramFiles", installFolder);
+    WriteSettingString(FOLDERS_SECTION, "DataFiles", installFolder);
+    InstallDialog install(title, setupPath);
+    CopyText(install.szInstallFolder, installFolder);
+    if (install.Run(nullptr))
+        return;
+
+    for (int i = 0; i < 3; ++i)
+        if (!bHadValue[i])
+            DeleteSetting(FOLDERS_SECTION, FOLDER_VALUES[i]);
+    // RemoveDirectory takes only an empty folder: whatever is in one stays.
+    if (!bHadOutput)
+        RemoveDirectoryA(outputFolder);
+    if (!bHadInstall)
+        RemoveDirectoryA(installFolder);
+    if (!bHadMaker)
+        RemoveDirectoryA(makerFolder);
 }

@@ -22,6 +22,13 @@ private:
     char szSetupPath[TEXT_BUFFER_SIZE];
 };
 
+// Runs the install of the setup file `setupPath` under a window captioned
+// `title`: makes the install folder and records it in "Folders". An install
+// that does not complete (the wizard or the copy cancelled, a failure) takes
+// back what this run made: the "Folders" values that were not there, and the
+// folders it created while they are empty.
+void RunInstall(const char* title, const char* setupPath);
+
 // What makes the unpacked files an installation: the uninstaller, the
 // trailers, shortcuts, the uninstall entry, the encoder component, the
 // command for other programs; then the installed program is started.

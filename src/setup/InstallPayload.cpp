@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "files/Crc.h"
 #include "files/LFile.h"
 
 bool IsSetupFileName(const char* programPath)
@@ -32,13 +33,6 @@ int CountInstallFiles(const InstallFile* table)
     return n;
 }
 
-uint32_t AddPayloadBytes(uint32_t sum, const unsigned char* bytes, std::size_t count)
-{
-    for (std::size_t i = 0; i < count; ++i)
-        sum += bytes[i];
-    return sum;
-}
-
 namespace {
 
 uint32_t ReadDword(const unsigned char* bytes)
@@ -54,19 +48,30 @@ void WriteDword(unsigned char* bytes, uint32_t value)
 
 } // namespace
 
+uint32_t PayloadChecksum(uint32_t filesCrc, const PayloadLayout& layout)
+{
+    unsigned char sizes[4 * MAX_INSTALL_FILES];
+    for (int i = 0; i < layout.nFiles; ++i)
+        WriteDword(sizes + 4 * i, layout.nSizes[i]);
+    return Crc32(filesCrc, sizes, 4 * static_cast<std::size_t>(layout.nFiles));
+}
+
 bool ReadPayloadTail(const unsigned char* tail, int nFiles, uint64_t fileLength, PayloadLayout& layout)
 {
     if (nFiles < 0 || nFiles > MAX_INSTALL_FILES || fileLength < PayloadTailBytes(nFiles))
         return false;
     layout.nFiles = nFiles;
     uint64_t total = 0;
+    bool bAllThere = true;
     for (int i = 0; i < nFiles; ++i)
     {
         layout.nSizes[i] = ReadDword(tail + 4 * i);
         total += layout.nSizes[i];
+        bAllThere = bAllThere && layout.nSizes[i] > 0;
     }
     layout.nChecksum = ReadDword(tail + 4 * nFiles);
-    return ReadDword(tail + 4 * nFiles + 4) == TRAILER_INSTALL && total == fileLength - PayloadTailBytes(nFiles);
+    return bAllThere && ReadDword(tail + 4 * nFiles + 4) == TRAILER_INSTALL
+           && total == fileLength - PayloadTailBytes(nFiles);
 }
 
 void WritePayloadTail(const PayloadLayout& layout, unsigned char* tail)
@@ -84,4 +89,12 @@ void InstallDestination(char (&path)[TEXT_BUFFER_SIZE], const char* installFolde
         FormatText(path, sizeof(path), "%s\\%s", installFolder, file.szFileName);
     else
         FormatText(path, sizeof(path), "%s\\%s\\%s", installFolder, key, file.szFileName);
+}
+
+bool InstallStagingPath(char (&path)[TEXT_BUFFER_SIZE], const char* installFolder, const InstallFile& file)
+{
+    char destination[TEXT_BUFFER_SIZE];
+    InstallDestination(destination, installFolder, file);
+    path[0] = '\0';
+    return AppendFormat(path, sizeof(path), "%s.new", destination);
 }

@@ -1,7 +1,10 @@
 #include "setup/PayloadExtract.h"
 
+#include <memory>
 #include <vector>
 
+#include "files/Crc.h"
+#include "files/LFile.h"
 #include "files/TextBuffer.h"
 #include "setup/InstallPayload.h"
 
@@ -24,7 +27,7 @@ bool ReadExactly(HANDLE file, unsigned char* bytes, DWORD count)
     return ReadFile(file, bytes, count, &read, nullptr) && read == count;
 }
 
-// Reads the tail and sums the payload: Done when both hold, Failed when the
+// Reads the tail and checks the payload's CRC: Done when both hold, Failed when the
 // file is damaged, Stopped when the job was stopped.
 ProcessResult VerifyPayload(LJobControl& job, HANDLE file, PayloadLayout& layout)
 {
@@ -43,23 +46,24 @@ ProcessResult VerifyPayload(LJobControl& job, HANDLE file, PayloadLayout& layout
     LARGE_INTEGER start = {};
     if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return Failed;
-    uint32_t sum = 0;
+    uint32_t crc = 0;
     std::vector<unsigned char> block(65536);
     for (LONGLONG left = tailOffset.QuadPart; left > 0;)
     {
         const DWORD n = static_cast<DWORD>(left < static_cast<LONGLONG>(block.size()) ? left : block.size());
         if (!ReadExactly(file, block.data(), n))
             return Failed;
-        sum = AddPayloadBytes(sum, block.data(), n);
+        crc = Crc32(crc, block.data(), n);
         left -= n;
         if (job.IsStopped())
             return Stopped;
     }
-    return sum == layout.nChecksum ? Done : Failed;
+    return PayloadChecksum(crc, layout) == layout.nChecksum ? Done : Failed;
 }
 
-// Copies `size` bytes from the setup file's position into `path`; false
-// when the file cannot be created or fully written (it is then removed).
+// Copies `size` bytes from the setup file's position into `path`: Failed
+// when the file cannot be created or fully written (it is then removed),
+// Stopped when the job was stopped, leaving what was written.
 ProcessResult CopyOut(LJobControl& job, HANDLE source, uint32_t size, const char* path, uint32_t& copied,
                       double total)
 {
@@ -89,6 +93,20 @@ ProcessResult CopyOut(LJobControl& job, HANDLE source, uint32_t size, const char
 
 } // namespace
 
+namespace {
+
+void ShowUnwritableFile(HWND hOwner, const char* path)
+{
+    char text[2 * TEXT_BUFFER_SIZE];
+    FormatText(text, sizeof(text),
+               "The file %s could not be written.\n\nCorvane has not been installed completely. Please free "
+               "some disk space or close the programs that use the file, and run the setup file again.",
+               path);
+    MessageBoxA(hOwner, text, "Install Error", MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
 ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* setupPath, const char* installFolder)
 {
     HANDLE source = CreateFileA(setupPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -105,27 +123,38 @@ ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* s
     double total = 0;
     for (int i = 0; i < layout.nFiles; ++i)
         total += layout.nSizes[i];
+    auto staged = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_INSTALL_FILES);
+    int nStaged = 0;
     uint32_t copied = 0;
     for (int i = 0; result == Done && i < layout.nFiles; ++i)
     {
-        if (layout.nSizes[i] == 0)
-            continue;
         const InstallFile& file = InstallFileTable[i];
         job.SetText(1, file.szFileName);
         char path[TEXT_BUFFER_SIZE];
         InstallDestination(path, installFolder, file);
-        result = CopyOut(job, source, layout.nSizes[i], path, copied, total);
+        result = InstallStagingPath(staged[i], installFolder, file)
+                     ? CopyOut(job, source, layout.nSizes[i], staged[i], copied, total)
+                     : Failed;
+        nStaged = i + 1;
         if (result == Failed)
-        {
-            char text[2 * TEXT_BUFFER_SIZE];
-            FormatText(text, sizeof(text),
-                       "The file %s could not be written.\n\nCorvane has not been installed completely. Please free "
-                       "some disk space or close the programs that use the file, and run the setup file again.",
-                       path);
-            MessageBoxA(hOwner, text, "Install Error", MB_OK | MB_ICONERROR);
-        }
+            ShowUnwritableFile(hOwner, path);
     }
     CloseHandle(source);
+
+    // Every file is whole: only now do they replace what is installed.
+    for (int i = 0; result == Done && i < layout.nFiles; ++i)
+    {
+        char path[TEXT_BUFFER_SIZE];
+        InstallDestination(path, installFolder, InstallFileTable[i]);
+        if (!LFile::MoveReplacing(staged[i], path))
+        {
+            result = Failed;
+            ShowUnwritableFile(hOwner, path);
+        }
+    }
+    if (result != Done)
+        for (int i = 0; i < nStaged; ++i)
+            DeleteFileA(staged[i]);
     return result;
 }
 

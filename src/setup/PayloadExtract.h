@@ -12,11 +12,13 @@ void ShowCorruptSetupFile(HWND hOwner);
 
 // Checks the whole payload of `setupPath` first (sizes that fill the file,
 // then the checksum) and writes nothing unless it holds; then writes each
-// file of the install table with a size into `installFolder`, replacing what
-// is there. Done when every file was written; Failed after a message owned by
-// `hOwner` (a damaged payload, a file that could not be written, which is
-// then removed) or silently when the setup file cannot be read; Stopped when
-// the job was stopped, leaving the files written so far.
+// file of the install table beside its place in `installFolder` under a name
+// of its own, and only once every one is whole puts them in place, replacing
+// what is there. Done when every file was put in place; Failed after a
+// message owned by `hOwner` (a damaged payload, a file that could not be
+// written) or silently when the setup file cannot be read; Stopped when the
+// job was stopped. Short of Done, the files written are removed, and an
+// earlier installation stays as it was unless a file could not be put in place.
 ProcessResult ProcessExtractPayload(LJobControl& job, HWND hOwner, const char* setupPath, const char* installFolder);
 
 // The last four bytes of the file `path`; 0 when they cannot be read.

@@ -26,15 +26,25 @@ UninstallJob::UninstallJob(const char* title, const char* programPath, bool bHas
     CopyText(szProgramPath, programPath);
 }
 
+namespace {
+
+// Where the first stage puts the copy.
+void GetUninstallerCopyPath(char (&copy)[TEXT_BUFFER_SIZE])
+{
+    LFile::GetTempFolder(copy);
+    LFile::FilePathCat(copy, "uninst.exe");
+}
+
+} // namespace
+
 bool UninstallJob::RunJob()
 {
+    char copy[TEXT_BUFFER_SIZE];
+    GetUninstallerCopyPath(copy);
     if (!bHasArgument)
     {
         // The copy runs from the temporary folder, so that this file, in the
         // install folder, is no longer in use when the copy removes it.
-        char copy[TEXT_BUFFER_SIZE];
-        GetTempPathA(sizeof(copy), copy);
-        LFile::FilePathCat(copy, "uninst.exe");
         if (CopyFileA(szProgramPath, copy, FALSE))
         {
             // This one ends only once the copy takes input, so that a window
@@ -45,6 +55,10 @@ bool UninstallJob::RunJob()
             return true;
         }
     }
+    // The copy cannot delete itself while it runs: the system removes it at
+    // the next restart. Only the copy, never an uninstaller elsewhere.
+    if (lstrcmpiA(szProgramPath, copy) == 0)
+        MoveFileExA(szProgramPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     if (ProcessMessages() || Pause(250) != Done)
         return false;
     if (MessageBoxA(hWnd, "Are you sure you want to remove Corvane from this computer?", "Uninstall Corvane",

@@ -43,8 +43,13 @@ void LSinkConvertChannels::Seek(int frame)
 
 void LSinkConvertChannels::Pass(int count)
 {
-    if (inner)
-        inner->Write(buffer, count);
+    if (!inner)
+        return;
+    inner->Write(buffer, count);
+    // A write that failed behind it shows at the front of the chain, so
+    // that the writer stops.
+    if (inner->bError)
+        bError = 1;
 }
 
 void LSinkStereoToMono::Write(const int32_t* frames, int count)

@@ -13,6 +13,14 @@ constexpr int FLUSH_FRAMES = 8;
 
 } // namespace
 
+int64_t ConvertedFrames(int64_t frames, int32_t dataRate, int32_t sinkRate)
+{
+    if (dataRate == sinkRate)
+        return frames;
+    const LResampleFilter filter(sinkRate, dataRate);
+    return (frames * filter.phases + filter.step - 1) / filter.step;
+}
+
 LSinkConvertRateBase::LSinkConvertRateBase(int32_t dataRate, const LSoundSinkPtr& sink)
     : LSoundSinkBase(dataRate, ChannelsOf(sink)), filter(RateOf(sink), nSampleRate), inner(sink)
 {
@@ -85,6 +93,10 @@ void LSinkConvertRateBase::Process()
     }
     if (made > 0)
         inner->Write(output, made);
+    // A write that failed behind it shows at the front of the chain, so that
+    // the writer stops.
+    if (inner->bError)
+        bError = 1;
     // What the next output frames still need moves to the front; the input
     // never moves on past the buffered frames (RESAMPLE_MAX_ADVANCE).
     const int kept = nFill - frame;

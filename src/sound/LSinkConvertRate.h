@@ -12,6 +12,11 @@
 // The input the converter keeps: one block and the filter's span.
 constexpr int RATE_INPUT_FRAMES = BRIDGE_BLOCK_FRAMES + RESAMPLE_TAPS;
 
+// The frames a converter from `dataRate` to `sinkRate` puts out for `frames`
+// frames once it is flushed: output frame n falls on input frame
+// n * step / phases, and every one that falls within the input is made.
+int64_t ConvertedFrames(int64_t frames, int32_t dataRate, int32_t sinkRate);
+
 class LSinkConvertRateBase : public LSoundSinkBase
 {
 public:

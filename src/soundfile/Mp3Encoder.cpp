@@ -96,7 +96,7 @@ bool AppendQuotedArgument(char* out, std::size_t outSize, const char* text)
 
 bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderPath, int32_t rate,
                         uint8_t channels, const char* outputPath, const Mp3Tags* tags, char* out,
-                        std::size_t outSize)
+                        std::size_t outSize, int64_t frames)
 {
     out[0] = '\0';
     // A program's name is read up to its closing quote, with no escapes: a
@@ -126,8 +126,10 @@ bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderP
         bFits = bFits && AppendFormat(out, outSize, " -v -b %d -B %d -V %d", settings.nVBRMinBitRate,
                                 settings.nVBRMaxBitRate, settings.nVBRQuality);
     bFits = bFits && AppendFormat(out, outSize, " -r -x -s %d.%.3d", static_cast<int>(rate / 1000),
-                            static_cast<int>(rate % 1000))
-            && AppendFormat(out, outSize, " -S - ") && AppendQuotedArgument(out, outSize, outputPath);
+                            static_cast<int>(rate % 1000));
+    if (frames >= 0)
+        bFits = bFits && AppendFormat(out, outSize, " --frames %lld", static_cast<long long>(frames));
+    bFits = bFits && AppendFormat(out, outSize, " -S - ") && AppendQuotedArgument(out, outSize, outputPath);
     if (tags)
     {
         const struct

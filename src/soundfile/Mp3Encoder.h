@@ -51,12 +51,13 @@ struct Mp3Tags
 constexpr std::size_t MP3_COMMAND_LINE_SIZE = 4096;
 
 // The encoder's command line: the quoted encoder path, " -m x", " -p", the
-// bit-rate options, " -r -x -s 44.100", " -S - " and the quoted output path,
-// then the tags. False when it does not fit, or the encoder's path holds a
-// quote (nothing then may be started).
+// bit-rate options, " -r -x -s 44.100", " --frames N" when `frames` (the
+// sample frames it will be fed) is not negative, " -S - " and the quoted
+// output path, then the tags. False when it does not fit, or the encoder's
+// path holds a quote (nothing then may be started).
 bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderPath, int32_t rate,
                         uint8_t channels, const char* outputPath, const Mp3Tags* tags, char* out,
-                        std::size_t outSize);
+                        std::size_t outSize, int64_t frames = -1);
 
 // Appends `text` as one argument of a Windows command line: in double quotes,
 // with quotes and the backslashes before them escaped, so that the program's

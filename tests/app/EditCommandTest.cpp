@@ -96,6 +96,31 @@ TEST_F(EditCommandTest, TheEditorGetsTheTracksAudioAndTheFileIsGoneAfterwards)
     DeleteFileA(foreign.c_str());
 }
 
+TEST_F(EditCommandTest, CancelWhileTheEditorIsOpenKeepsItsFileUntilTheWindowCloses)
+{
+    io->AddDrive('D', DRIVE_CDROM, Disc("five-tracks"));
+    Open();
+    // The user stops waiting, and leaves the editor open.
+    bool bCancelled = false;
+    std::thread user([&] {
+        WaitFor([] { return FindWindowA(FAKE_TESSARO_CLASS, nullptr) != nullptr; }, 20000);
+        WaitFor([] { return Exists(FakeTessaroRecord("edited.txt")); });
+        HWND waiting = FindWindowA("#32770", "Run Tessaro");
+        bCancelled = waiting != nullptr;
+        PostMessageA(GetDlgItem(waiting, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    Edit(1);
+    user.join();
+    ASSERT_TRUE(bCancelled);
+    const std::string temporary = TempPath("Track 02.wav");
+    EXPECT_TRUE(Exists(temporary)) << "the file was deleted under the open editor";
+    EXPECT_NE(nullptr, FindWindowA(FAKE_TESSARO_CLASS, nullptr));
+
+    SendMessageA(FindWindowA(FAKE_TESSARO_CLASS, nullptr), WM_CLOSE, 0, 0);
+    DestroyWindow(dialog.hWnd);
+    EXPECT_FALSE(Exists(temporary));
+}
+
 TEST_F(EditCommandTest, AFailedReadDeletesTheTemporaryFileAndStartsNoEditor)
 {
     DriveConfig failing = Disc("five-tracks");

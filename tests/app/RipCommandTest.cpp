@@ -332,6 +332,59 @@ TEST_F(RipCommandTest, AFailingReadAndAnUncreatableFileAreReportedAndLeaveNoFile
     RemoveDirectoryA(blocked.c_str());
 }
 
+// A track is written under a name of its own: an earlier file of its name
+// stays as it was when the new rip of it fails or is cancelled, and only a
+// complete track replaces it.
+TEST_F(RipCommandTest, AFailedOrCancelledRipKeepsTheEarlierFile)
+{
+    DriveConfig drive = Disc("five-tracks");
+    drive.failLba = 80;  // inside track 2
+    drive.delayMs = 40;
+    OpenOn(drive, folder);
+    const std::vector<BYTE> earlier(5000, 0x55);
+    const struct
+    {
+        const char* what;
+        int row;
+        const char* cancelAt;  // null: no Cancel
+        const char* message;   // null: no box
+        bool bReplaced;
+    } cases[] = {
+        {"a read that fails", 1, nullptr, "Track \"Track 02\" could not be read from the CD.", false},
+        {"Cancel", 3, "Loading Track 04", nullptr, false},
+        {"a complete track", 2, nullptr, nullptr, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        char name[16];
+        wsprintfA(name, "Track %.2d.wav", c.row + 1);
+        const std::string path = folder + "\\" + name;
+        {
+            std::ofstream file(path, std::ios::binary);
+            file.write(reinterpret_cast<const char*>(earlier.data()), earlier.size());
+        }
+        CheckOnly({c.row});
+        MessageBoxCapture boxes;
+        cancelAt = nullptr;
+        cancelLine = c.cancelAt ? c.cancelAt : "";
+        const UINT_PTR timer = c.cancelAt ? SetTimer(nullptr, 0, 10, CancelAtTheTrack) : 0;
+        Rip();
+        if (timer)
+            KillTimer(nullptr, timer);
+        if (c.message)
+            ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes.boxes, "Error", c.message, IDI_ERROR));
+        else
+            EXPECT_TRUE(boxes.boxes.empty());
+        if (c.bReplaced)
+            ExpectTrackFile(name, STARTS[c.row], STARTS[c.row + 1] - STARTS[c.row]);
+        else
+            EXPECT_EQ(earlier, FileBytes(path)) << "the earlier file was touched";
+        EXPECT_EQ(std::vector<std::string>({name}), FilesInFolder()) << "a temporary file was left";
+        DeleteFileA(path.c_str());
+    }
+}
+
 TEST_F(RipCommandTest, ASavedWaveFormatGetsItsRateAndChannelsThroughTheConverters)
 {
     const std::string formatFile = WriteFormatFile({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});
@@ -717,9 +770,11 @@ protected:
         return names;
     }
 
+    // What the stand-in was told for the file `name`, which it wrote under
+    // the rip's temporary name.
     std::vector<std::string> Arguments(const std::string& name) const
     {
-        std::ifstream file(folder + "\\" + name + ".args");
+        std::ifstream file(folder + "\\" + name.substr(0, name.rfind('.')) + ".tmp.args");
         std::vector<std::string> args;
         for (std::string line; std::getline(file, line);)
             args.push_back(line);
@@ -746,6 +801,10 @@ TEST_F(Mp3RipTest, CheckedTracksReachTheEncoderWithTheirTags)
     EXPECT_EQ(std::vector<std::string>({"--tt", "Encore", "--ta", "The \"Band\"", "--tl", "Live", "--tn", "4"}), tail);
     EXPECT_EQ("-m", args[0]);
     EXPECT_EQ("j", args[1]);
+    // The encoder makes its file only when the whole track arrived: 45 sectors.
+    const auto frames = std::find(args.begin(), args.end(), "--frames");
+    ASSERT_NE(args.end(), frames);
+    EXPECT_EQ("26460", *(frames + 1));
 }
 
 TEST_F(Mp3RipTest, ALowBitRateGetsAMonoInputAtHalfTheRate)
@@ -759,8 +818,11 @@ TEST_F(Mp3RipTest, ALowBitRateGetsAMonoInputAtHalfTheRate)
     const std::vector<std::string> args = Arguments("Track 01.mp3");
     EXPECT_EQ(std::vector<std::string>({"-m", "m", "-b", "16", "-r", "-x", "-s", "22.050"}),
               std::vector<std::string>(args.begin(), args.begin() + 8));
-    // 60 sectors, 35280 frames at 44100 Hz: half as many mono frames of 2 bytes.
+    // 60 sectors, 35280 frames at 44100 Hz: half as many mono frames of 2 bytes,
+    // and the encoder is told to expect exactly those.
     EXPECT_NEAR(17640.0, FileBytes(folder + "\\Track 01.mp3").size() / 2.0, 8.0);
+    EXPECT_EQ(std::vector<std::string>({"--frames", std::to_string(FileBytes(folder + "\\Track 01.mp3").size() / 2)}),
+              std::vector<std::string>(args.begin() + 8, args.begin() + 10));
 }
 
 TEST_F(Mp3RipTest, AFailingEncoderIsReportedAndLeavesNoFile)
@@ -795,6 +857,44 @@ TEST_F(Mp3RipTest, AFailingEncoderIsReportedAndLeavesNoFile)
         EXPECT_EQ(c.message, boxes.boxes[0].text);
         EXPECT_TRUE(Mp3Files().empty()) << "a file was left, or the rip went on";
     }
+}
+
+TEST_F(Mp3RipTest, AFailedEncodingKeepsTheEarlierFile)
+{
+    const std::vector<BYTE> earlier(5000, 0x55);
+    {
+        std::ofstream file(folder + "\\Track 01.mp3", std::ios::binary);
+        file.write(reinterpret_cast<const char*>(earlier.data()), earlier.size());
+    }
+    OpenOn(Disc("five-tracks"), folder);
+    SetEnvironmentVariableA("FAKE_ENCODER", "die-after=50000");
+    CheckOnly({0});
+    MessageBoxCapture boxes;
+    Rip();
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(earlier, FileBytes(folder + "\\Track 01.mp3"));
+    EXPECT_EQ(std::vector<std::string>({"Track 01.mp3"}), FilesInFolder()) << "a temporary file was left";
+}
+
+// The encoder dies early in track 4; a read of its last sectors would never
+// complete. The rip stops at the first write that failed, so that read is
+// never asked for.
+TEST_F(Mp3RipTest, TheRipStopsAtTheFirstWriteTheEncoderFails)
+{
+    DriveConfig drive = Disc("five-tracks");
+    drive.delayMs = 40;
+    drive.hangLba = 205;  // track 4 is sectors 135 to 209
+    OpenOn(drive, folder);
+    SetEnvironmentVariableA("FAKE_ENCODER", "die-after=50000");
+    CheckOnly({3});
+    MessageBoxCapture boxes;
+    Rip();
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(
+        boxes.boxes, "Error",
+        "Track \"Track 04\" could not be encoded to \"" + folder + "\\Track 04.mp3\": the MP3 encoder failed.",
+        IDI_ERROR));
+    EXPECT_EQ(0, io->PendingCommands()) << "the rip read on after the encoder had died";
+    EXPECT_TRUE(Mp3Files().empty());
 }
 
 TEST_F(Mp3RipTest, CancelLeavesNoFileAndNoEncoder)

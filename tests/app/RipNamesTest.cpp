@@ -96,3 +96,31 @@ TEST(SplitDiscTitle, SplitsAtTheFirstSeparatorAndCleansBothParts)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MakeTrackTempPath, TheExtensionBecomesTmpInTheSameFolder)
+{
+    const std::string longName(252, 'n');
+    const struct
+    {
+        std::string path;
+        std::string expected;
+    } cases[] = {
+        {"C:\\Rips\\Track 01.wav", "C:\\Rips\\Track 01.tmp"},
+        {"C:\\Rips\\Live. Encore.mp3", "C:\\Rips\\Live. Encore.tmp"},
+        {"C:\\Rips.old\\Track 01", "C:\\Rips.old\\Track 01.tmp"},  // a point in the folder is no extension
+        {"C:\\Rips\\.wav", "C:\\Rips\\.wav.tmp"},
+        {"C:\\" + longName + ".wav", "C:\\" + longName + ".tmp"},  // the longest path a rip makes: 259
+    };
+    for (const auto& c : cases)
+    {
+        char temp[TEXT_BUFFER_SIZE];
+        EXPECT_TRUE(MakeTrackTempPath(c.path.c_str(), temp)) << c.path;
+        EXPECT_EQ(c.expected, temp);
+    }
+    char temp[TEXT_BUFFER_SIZE];
+    EXPECT_FALSE(MakeTrackTempPath(("C:\\" + std::string(256, 'n')).c_str(), temp)) << "no room for an extension";
+}
+
+} // namespace

@@ -243,6 +243,21 @@ TEST_F(DownloadTest, AFirstServerThatRefusesFallsThroughToTheSecond)
     EXPECT_FALSE(Received(refusing, "RETR tssetup.exe"));
 }
 
+TEST_F(DownloadTest, ADownloadThatNeverBeganLeavesAFileOfThatNameAlone)
+{
+    // Nobody listens at either server.
+    SetValue(SETTINGS_KEY, "ComponentServers", "127.0.0.1:1, 127.0.0.1:2");
+    const std::string someoneElses = TempPath("tssetup.exe");
+    {
+        std::ofstream file(someoneElses, std::ios::binary);
+        file << "not this program's";
+    }
+    TestJobControl job;
+    EXPECT_EQ(ProcessInstallProgram(job, "tssetup"), Failed);
+    EXPECT_EQ("not this program's", Lines(someoneElses).at(0));
+    DeleteFileA(someoneElses.c_str());
+}
+
 TEST_F(DownloadTest, TheSetupRunsHiddenWithItsPathAloneQuotedIsWaitedForAndDeleted)
 {
     LocalFtpServer server("setup", {{"tssetup.exe", FakeTessaroPath()}});

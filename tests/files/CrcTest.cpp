@@ -10,6 +10,11 @@ TEST(CrcTest, Crc32KnownAnswers)
 {
     EXPECT_EQ(Crc32(0, "123456789", 9), 0xCBF43926u);  // the polynomial's check value
     EXPECT_EQ(Crc32(0, "", 0), 0u);
+    EXPECT_EQ(Crc32(0, "a", 1), 0xE8B7BE43u);
+    const char fox[] = "The quick brown fox jumps over the lazy dog";
+    EXPECT_EQ(Crc32(0, fox, sizeof(fox) - 1), 0x414FA339u);
+    const std::vector<uint8_t> zeros32(32, 0);
+    EXPECT_EQ(Crc32(0, zeros32.data(), zeros32.size()), 0x190A55ADu);
     const std::vector<uint8_t> zeros(1176000, 0);  // 500 sectors of silence
     EXPECT_EQ(Crc32(0, zeros.data(), zeros.size()), 0xB2B1400Eu);
     const std::vector<uint8_t> signal = ReferenceSignal(294000);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "files/Crc.h"
 #include "setup/InstallPayload.h"
 
 namespace {
@@ -15,13 +17,43 @@ TEST(InstallPayload, TheTableHoldsTheProgramFirstThenTheHelpFileAndTheEncoder)
     EXPECT_STREQ("mp3enc.exe", InstallFileTable[2].szFileName);
 }
 
-TEST(InstallPayload, TheChecksumIsTheByteSumModulo32Bits)
+// The payload of three small files as a layout and their bytes.
+struct SmallPayload
 {
-    std::vector<unsigned char> bytes(0x01010102, 0xFF);  // 255 x that many wraps past 2^32
-    const uint64_t expected = 255ull * bytes.size() % (1ull << 32);
-    EXPECT_EQ(expected, AddPayloadBytes(0, bytes.data(), bytes.size()));
-    const unsigned char some[] = {1, 2, 250};
-    EXPECT_EQ(253u + 7u, AddPayloadBytes(7, some, sizeof(some)));
+    std::string bytes;
+    PayloadLayout layout;
+};
+
+SmallPayload ThreeFiles(std::vector<uint32_t> sizes, std::string bytes = "corvanehelpenc")
+{
+    SmallPayload payload = {bytes, {}};
+    payload.layout.nFiles = static_cast<int>(sizes.size());
+    std::memcpy(payload.layout.nSizes, sizes.data(), sizes.size() * 4);
+    return payload;
+}
+
+uint32_t ChecksumOf(const SmallPayload& payload)
+{
+    return PayloadChecksum(Crc32(0, payload.bytes.data(), payload.bytes.size()), payload.layout);
+}
+
+TEST(InstallPayload, TheChecksumIsTheCrcOfTheFilesAndTheSizeTable)
+{
+    // zlib.crc32(b"corvanehelpenc" + struct.pack("<3I", 7, 4, 3))
+    EXPECT_EQ(0xB49684DCu, ChecksumOf(ThreeFiles({7, 4, 3})));
+    // A byte sum could see none of these.
+    const struct
+    {
+        const char* what;
+        SmallPayload damaged;
+    } cases[] = {
+        {"sizes shifted, the same total", ThreeFiles({6, 5, 3})},
+        {"two sizes swapped", ThreeFiles({7, 3, 4})},
+        {"zeros added to the last file", ThreeFiles({7, 4, 5}, std::string("corvanehelpenc") + '\0' + '\0')},
+        {"two bytes swapped", ThreeFiles({7, 4, 3}, "ocrvanehelpenc")},
+    };
+    for (const auto& c : cases)
+        EXPECT_NE(0xB49684DCu, ChecksumOf(c.damaged)) << c.what;
 }
 
 // A tail as the build writes it, for files of these sizes.
@@ -65,6 +97,8 @@ TEST(InstallPayload, ATailIsRefusedWhenItsSizesDoNotFitTheFile)
         {"bytes the sizes do not account for", {100, 20, 30}, 171},
         {"sizes that wrap around 32 bits", {0xFFFFFFF0, 0x20, 0}, 0x10 + 20},
         {"a file shorter than its tail", {0, 0, 0}, 19},
+        {"a listed file of no bytes", {100, 0, 50}, 170},
+        {"no files at all", {0, 0, 0}, 20},
     };
     for (const auto& c : cases)
     {
@@ -97,6 +131,26 @@ TEST(InstallPayload, DestinationsJoinTheFolderKeyOnlyWhenItNamesASubFolder)
         char path[TEXT_BUFFER_SIZE];
         InstallDestination(path, "C:\\Program Files\\Talmarin\\Corvane", c.file);
         EXPECT_STREQ(c.expected, path);
+        ASSERT_TRUE(InstallStagingPath(path, "C:\\Program Files\\Talmarin\\Corvane", c.file));
+        EXPECT_EQ(std::string(c.expected) + ".new", path) << "a file is written beside its place first";
+    }
+}
+
+TEST(InstallPayload, AStagingPathThatDoesNotFitIsRefused)
+{
+    const std::string folder = "C:\\" + std::string(240, 'f');
+    const struct
+    {
+        const char* name;
+        bool bFits;
+    } cases[] = {
+        {"corvane.exe", true},           // 243 + 12 + 4 = 259 characters
+        {"corvane1.exe", false},         // one more
+    };
+    for (const auto& c : cases)
+    {
+        char path[TEXT_BUFFER_SIZE];
+        EXPECT_EQ(c.bFits, InstallStagingPath(path, folder.c_str(), {nullptr, c.name})) << c.name;
     }
 }
 

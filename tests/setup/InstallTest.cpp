@@ -386,6 +386,12 @@ TEST_F(InstallTest, ExitSetupLeavesWithoutInstalling)
     EXPECT_FALSE(FileExists(InstallFolder() + "\\Output"));
     EXPECT_EQ("", GetValue(UNINSTALL_ENTRY, "DisplayName"));
     EXPECT_EQ(nullptr, MainWindow());
+    // Nothing of an install that never happened: not its folders, not where
+    // it would have put them.
+    EXPECT_FALSE(FileExists(InstallFolder()));
+    EXPECT_FALSE(FileExists(MakerFolder()));
+    for (const char* name : {"ProgramFiles", "DataFiles", "Output"})
+        EXPECT_EQ("", GetValue("Software\\Talmarin\\Corvane\\Folders", name)) << name;
 }
 
 TEST_F(InstallTest, ASecondInstallKeepsTheFirstUninstallEntry)
@@ -620,6 +626,23 @@ TEST_F(InstallTest, WithoutUserFilesTheUninstallLeavesOnlyTheComponent)
     Uninstall(IDYES);
     EXPECT_FALSE(FileExists(InstallFolder()));
     EXPECT_TRUE(FileExists(ComponentFile()));
+    // The copy in the temporary folder is removed at the next restart.
+    char pending[4096] = "";
+    DWORD size = sizeof(pending) - 2;
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                                           0, KEY_READ, &key));
+    RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(pending), &size);
+    RegCloseKey(key);
+    std::string names;  // the list's strings, one a line
+    for (DWORD i = 0; i < size; ++i)
+        names += pending[i] ? static_cast<char>(tolower(static_cast<unsigned char>(pending[i]))) : '\n';
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::string copy = std::string(temp) + "uninst.exe";
+    for (char& c : copy)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(std::string::npos, names.find(copy + "\n")) << names;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ protected:
         for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
         {
             DeleteFileA((folder + "\\" + name).c_str());
+            DeleteFileA((folder + "\\" + name + ".new").c_str());
             RemoveDirectoryA((folder + "\\" + name).c_str());
         }
         RemoveDirectoryA(folder.c_str());
@@ -84,42 +86,47 @@ TEST_F(PayloadExtractTest, EveryFileIsWrittenAsThePayloadHoldsIt)
     EXPECT_EQ(encoder, Installed("mp3enc.exe"));
 }
 
-TEST_F(PayloadExtractTest, OneChangedByteInstallsNothingAndTwoCompensatingChangesInstall)
+// Each damage keeps the file's checksum as the build wrote it; a byte sum
+// would have passed all but the first two.
+TEST_F(PayloadExtractTest, AnyChangedByteOrShiftedSizeInstallsNothing)
 {
+    const size_t payloadBytes = program.size() + help.size() + encoder.size();
     const struct
     {
         const char* what;
         std::vector<std::pair<size_t, int>> changes;  // offset, added to the byte there
-        bool bInstalls;
+        std::vector<int> sizeShifts;                   // added to each file's size
+        size_t nZerosAdded;                            // to the end of the last file
     } cases[] = {
-        {"the payload's last byte", {{0, 0}}, false},  // the offset is filled in below
-        {"a byte in the program", {{1000, 1}}, false},
-        {"one byte +1, another -1", {{1000, 1}, {program.size() + 7, -1}}, true},
+        {"the payload's last byte", {{payloadBytes - 1, 1}}, {}, 0},
+        {"a byte in the program", {{1000, 1}}, {}, 0},
+        {"one byte +1, another -1", {{1000, 1}, {program.size() + 7, -1}}, {}, 0},
+        {"four bytes of the help file counted to the program", {}, {4, -4, 0}, 0},
+        {"zeros after the encoder, its size raised to match", {}, {0, 0, 4096}, 4096},
     };
-    for (auto c : cases)
+    for (const auto& c : cases)
     {
+        SCOPED_TRACE(c.what);
         std::vector<unsigned char> setup = MakeSetupFile({program, help, encoder});
-        if (c.changes[0].second == 0)
-            c.changes[0] = {program.size() + help.size() + encoder.size() - 1, 1};
         // Bytes that would wrap are taken the other way, so the sum moves as asked.
         for (auto [offset, delta] : c.changes)
         {
-            ASSERT_TRUE(setup[offset] + delta >= 0 && setup[offset] + delta <= 255) << c.what;
+            ASSERT_TRUE(setup[offset] + delta >= 0 && setup[offset] + delta <= 255);
             setup[offset] = static_cast<unsigned char>(setup[offset] + delta);
         }
-        const ProcessResult result = Extract(setup);
-        if (c.bInstalls)
+        const size_t tailAt = setup.size() - PayloadTailBytes(3);
+        setup.insert(setup.begin() + tailAt, c.nZerosAdded, 0);
+        for (size_t i = 0; i < c.sizeShifts.size(); ++i)
         {
-            EXPECT_EQ(Done, result) << c.what;
-            EXPECT_TRUE(boxes.empty()) << c.what;
-            EXPECT_TRUE(Exists("corvane.exe") && Exists("corvane.hlp") && Exists("mp3enc.exe")) << c.what;
-            continue;
+            uint32_t size;
+            memcpy(&size, &setup[tailAt + c.nZerosAdded + 4 * i], 4);
+            size += c.sizeShifts[i];
+            memcpy(&setup[tailAt + c.nZerosAdded + 4 * i], &size, 4);
         }
-        EXPECT_EQ(Failed, result) << c.what;
-        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Failed, Extract(setup));
         ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes, "Install Error", CORRUPT_SETUP_FILE_TEXT, IDI_WARNING));
         EXPECT_EQ(jobWindow, boxes[0].hOwner);
-        EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe")) << c.what;
+        EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe"));
     }
 }
 
@@ -135,13 +142,11 @@ TEST_F(PayloadExtractTest, SizesThatDoNotFitTheFileInstallNothing)
     EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe"));
 }
 
-TEST_F(PayloadExtractTest, ASizeOfZeroCreatesNoFileForItsEntry)
+TEST_F(PayloadExtractTest, AListedFileOfNoBytesInstallsNothing)
 {
-    ASSERT_EQ(Done, Extract(MakeSetupFile({program, {}, encoder})));
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(program, Installed("corvane.exe"));
-    EXPECT_FALSE(Exists("corvane.hlp"));
-    EXPECT_EQ(encoder, Installed("mp3enc.exe"));
+    EXPECT_EQ(Failed, Extract(MakeSetupFile({program, help, {}})));
+    ASSERT_NO_FATAL_FAILURE(ExpectOneBox(boxes, "Install Error", CORRUPT_SETUP_FILE_TEXT, IDI_WARNING));
+    EXPECT_FALSE(Exists("corvane.exe") || Exists("corvane.hlp") || Exists("mp3enc.exe"));
 }
 
 TEST_F(PayloadExtractTest, AFileThatCannotBeCreatedFailsTheInstallWithItsName)
@@ -154,6 +159,59 @@ TEST_F(PayloadExtractTest, AFileThatCannotBeCreatedFailsTheInstallWithItsName)
     EXPECT_NE(std::string::npos, boxes[0].text.find(folder + "\\mp3enc.exe")) << boxes[0].text;
     EXPECT_EQ(IDI_ERROR, boxes[0].icon);
     EXPECT_EQ(jobWindow, boxes[0].hOwner);
+}
+
+// A job that is stopped once the copy passes a fraction of the payload, as
+// the user's Cancel does.
+class StopAtProgress : public TestJobControl
+{
+public:
+    explicit StopAtProgress(double at) : at(at) {}
+    void SetProgress(double fraction) override
+    {
+        if (fraction >= at)
+            Stop();
+    }
+
+private:
+    double at;
+};
+
+TEST_F(PayloadExtractTest, CancelLeavesTheInstallationAsItWas)
+{
+    const std::vector<unsigned char> older(5000, 0x4F);
+    const std::vector<unsigned char> newProgram(program.size(), 0x11);
+    ASSERT_TRUE(WriteBytes(setupPath, MakeSetupFile({newProgram, help, encoder})));
+    const struct
+    {
+        const char* what;
+        bool bInstalledBefore;
+        double stopAt;
+    } cases[] = {
+        {"an update stopped in the program", true, 0.3},
+        {"an update stopped in the encoder", true, 0.99},
+        {"a first install stopped in the program", false, 0.3},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
+        {
+            DeleteFileA((folder + "\\" + name).c_str());
+            if (c.bInstalledBefore)
+                ASSERT_TRUE(WriteBytes(folder + "\\" + name, older));
+        }
+        StopAtProgress job(c.stopAt);
+        EXPECT_EQ(Stopped, ProcessExtractPayload(job, nullptr, setupPath.c_str(), folder.c_str()));
+        for (const char* name : {"corvane.exe", "corvane.hlp", "mp3enc.exe"})
+        {
+            if (c.bInstalledBefore)
+                EXPECT_EQ(older, Installed(name)) << name;
+            else
+                EXPECT_FALSE(Exists(name)) << name;
+            EXPECT_FALSE(FileExists(folder + "\\" + name + ".new")) << "a staged file was left";
+        }
+    }
 }
 
 TEST_F(PayloadExtractTest, AnUnreadableSetupFileFailsWithoutAMessage)

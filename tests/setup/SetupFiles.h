@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FileBytes.h"
+#include "files/Crc.h"
 #include "files/LFile.h"
 #include "setup/InstallPayload.h"
 
@@ -54,7 +55,7 @@ inline std::vector<unsigned char> MakeSetupFile(const std::vector<std::vector<un
         setup.insert(setup.end(), files[i].begin(), files[i].end());
         layout.nSizes[i] = static_cast<uint32_t>(files[i].size());
     }
-    layout.nChecksum = AddPayloadBytes(0, setup.data(), setup.size());
+    layout.nChecksum = PayloadChecksum(Crc32(0, setup.data(), setup.size()), layout);
     setup.resize(setup.size() + PayloadTailBytes(layout.nFiles));
     WritePayloadTail(layout, setup.data() + setup.size() - PayloadTailBytes(layout.nFiles));
     return setup;

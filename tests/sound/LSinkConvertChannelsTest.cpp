@@ -156,6 +156,38 @@ TEST(LSinkConvertChannels, CarriesTheErrorOfARefusedRateBehindIt)
     EXPECT_FALSE(chain->bError);
 }
 
+// A file that fails its first write (a full disk, an encoder that died): the
+// front of the chain shows it after the write that reached the file, so that
+// the rip writing to it stops.
+TEST(LSinkConvertChannels, AFailedWriteBehindTheChainShowsAtItsFront)
+{
+    const struct
+    {
+        const char* what;
+        int32_t rate;
+        uint8_t channels;
+    } cases[] = {
+        {"stereo to mono", 44100, 1},
+        {"a rate converter", 22050, 2},
+        {"both, as the MP3 rip at a low bit rate has them", 22050, 1},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        LCountedPtr<RecordingSink> file(new RecordingSink(c.rate, c.channels));
+        RecordingSink* failing = file.Get();
+        file->onWrite = [failing] { failing->bError = 1; };
+        const LSoundSinkPtr chain =
+            LSinkConvertChannels::OpenSink(2, LSinkConvertRateBase::OpenSink(44100, LSoundSinkPtr(file)));
+        ASSERT_TRUE(chain);
+        EXPECT_FALSE(chain->bError);
+        const std::vector<int32_t> frames(2 * 588, 1000);
+        chain->Write(frames.data(), 588);
+        EXPECT_EQ(1u, file->writeSizes.size());
+        EXPECT_TRUE(chain->bError);
+    }
+}
+
 // A sink whose Seek drops what follows the frame.
 class SeekableSink : public RecordingSink
 {

@@ -87,6 +87,23 @@ const RatePair ratePairs[] = {
     {44100, 8000}, {8000, 44100}, {44100, 32000}, {48000, 22050},
 };
 
+// The MP3 encoder is told how many frames to expect: the count must be the
+// converter's own, to the frame, for tracks of any length.
+TEST(LSinkConvertRate, ConvertedFramesIsWhatTheConverterPutsOut)
+{
+    for (const RatePair& pair : ratePairs)
+        for (int frames : {1, 10, 588, 4095, 35280 + 7})
+        {
+            SCOPED_TRACE(testing::Message() << pair.in << " -> " << pair.out << ", " << frames << " frames");
+            const std::vector<int32_t> data(static_cast<size_t>(frames) * 2, 1000);
+            EXPECT_EQ(static_cast<int64_t>(Convert(pair.in, pair.out, 2, data).size() / 2),
+                      ConvertedFrames(frames, pair.in, pair.out));
+        }
+    EXPECT_EQ(35280, ConvertedFrames(35280, 44100, 44100));
+    // An hour and more of CD audio, at half its rate.
+    EXPECT_EQ(int64_t(1) << 32, ConvertedFrames(int64_t(1) << 33, 44100, 22050));
+}
+
 TEST(LSinkConvertRate, OpenerKeepsASinkOfTheDataRateAndConvertsForAnyOther)
 {
     LSoundSinkPtr same(new RecordingSink(44100, 2));

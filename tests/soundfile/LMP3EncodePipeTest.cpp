@@ -141,4 +141,38 @@ TEST_F(MP3EncodePipeTest, AStoppedWaitLeavesTheEncoderToAbortWhichEndsIt)
     EXPECT_EQ(0, RunningFakeEncoders());
 }
 
+DWORD WINAPI StopAfterHalfASecond(void* job)
+{
+    Sleep(500);
+    static_cast<TestJobControl*>(job)->Stop();
+    return 0;
+}
+
+// An encoder that never reads: once the pipe is full, a write waits for it
+// through the job, and the job's stop ends the wait, never a write that
+// blocks for good. Abort then ends the encoder.
+TEST_F(MP3EncodePipeTest, AWriteToAnEncoderThatStopsReadingEndsWithTheJob)
+{
+    SetEnvironmentVariableA("FAKE_ENCODER", "hang");
+    LCountedPtr<LMP3EncodePipe> sink = LMP3EncodePipe::OpenMp3Sink(Cbr128(), output.c_str(), 2, 44100);
+    ASSERT_FALSE(sink->bError);
+    TestJobControl job;
+    sink->SetJob(&job);
+    // The user's Cancel, from another thread, while the writes wait.
+    HANDLE canceller = CreateThread(nullptr, 0, StopAfterHalfASecond, &job, 0, nullptr);
+    ASSERT_NE(nullptr, canceller);
+    const std::vector<int32_t> block(2 * 8192, 1000);
+    // The pipe holds about 6 s of audio; 60 s of it cannot all go in.
+    for (int i = 0; i < 330 && !sink->bError; ++i)
+        sink->Write(block.data(), 8192);
+    EXPECT_TRUE(sink->bError) << "every write went through to an encoder that reads nothing";
+    EXPECT_TRUE(job.IsStopped()) << "the writes ended before the job was stopped";
+    WaitForSingleObject(canceller, INFINITE);
+    CloseHandle(canceller);
+    sink->SetJob(nullptr);
+    EXPECT_EQ(1, RunningFakeEncoders());
+    sink->Abort();
+    EXPECT_EQ(0, RunningFakeEncoders());
+}
+
 } // namespace

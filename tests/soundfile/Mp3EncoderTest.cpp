@@ -75,6 +75,27 @@ TEST(Mp3Encoder, CommandLinesForTheRipsInput)
     }
 }
 
+TEST(Mp3Encoder, TheFramesToExpectComeBeforeTheOutput)
+{
+    const struct
+    {
+        int64_t frames;
+        const char* options;
+    } cases[] = {
+        {-1, "-m j -b 128 -r -x -s 44.100 -S -"},
+        {0, "-m j -b 128 -r -x -s 44.100 --frames 0 -S -"},
+        {35280, "-m j -b 128 -r -x -s 44.100 --frames 35280 -S -"},
+        {int64_t(1) << 33, "-m j -b 128 -r -x -s 44.100 --frames 8589934592 -S -"},
+    };
+    for (const auto& c : cases)
+    {
+        char line[MP3_COMMAND_LINE_SIZE];
+        EXPECT_TRUE(MakeMp3CommandLine(Cbr(128), "C:\\e.exe", 44100, 2, "C:\\o.mp3", nullptr, line, sizeof(line),
+                                       c.frames));
+        EXPECT_EQ(std::string("\"C:\\e.exe\" ") + c.options + " \"C:\\o.mp3\"", line);
+    }
+}
+
 TEST(Mp3Encoder, InputRatesSnapToTheRatesOfMp3Files)
 {
     const struct

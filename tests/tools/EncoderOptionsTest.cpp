@@ -53,6 +53,21 @@ TEST(EncoderOptions, TheRippersVariableBitRateLine)
     EXPECT_FALSE(options.HasTags());
     EXPECT_EQ(2, options.Channels());
     EXPECT_EQ("C:\\out\\Track 01.mp3", options.outputPath);
+    EXPECT_EQ(-1, options.frames) << "no count of frames given";
+}
+
+// What the ripper will feed, so that an input that ends early makes no file.
+TEST(EncoderOptions, TheFramesToExpect)
+{
+    for (long long frames : {0LL, 35280LL, 999999999999LL})
+    {
+        EncoderOptions options;
+        std::string problem;
+        ASSERT_TRUE(Parse("-m j -b 128 -r -x -s 44.100 --frames " + std::to_string(frames) + " -S - o.mp3", options,
+                          problem))
+            << problem;
+        EXPECT_EQ(frames, options.frames);
+    }
 }
 
 TEST(EncoderOptions, TheRippersConstantBitRateLineWithTagsAnywhere)
@@ -168,6 +183,11 @@ TEST(EncoderOptions, RefusedCommandLines)
         {"-m j -b 128 -r -x -s 44.100 -S o.mp3", "unexpected argument o.mp3"},
         {"-m j -b 128 -r -x -s 44.100 -S --tn 0 - o.mp3", "bad value \"0\" for --tn"},
         {"-m j -b 128 -r -x -s 44.100 -S --tn 256 - o.mp3", "bad value \"256\" for --tn"},
+        {"-m j -b 128 -r -x -s 44.100 --frames -5 -S - o.mp3", "bad value \"-5\" for --frames"},
+        {"-m j -b 128 -r -x -s 44.100 --frames 35280x -S - o.mp3", "bad value \"35280x\" for --frames"},
+        {"-m j -b 128 -r -x -s 44.100 --frames 1000000000000 -S - o.mp3",
+         "bad value \"1000000000000\" for --frames"},
+        {"-m j -b 128 -r -x -s 44.100 -S - o.mp3 --frames", "--frames needs a value"},
     };
     for (const Refused& r : refused)
     {

@@ -310,6 +310,43 @@ TEST_F(Mp3EncoderTest, InputEndingInsideASampleFrameExitsWithThreeAndKeepsTheOld
     EXPECT_TRUE(FilesIn(folder).empty());
 }
 
+// The ripper says how many frames it will feed: an input that ends before
+// them (the ripper died, closing the pipe) or brings more makes no file.
+TEST_F(Mp3EncoderTest, OnlyTheFramesToExpectMakeAFile)
+{
+    const std::vector<unsigned char> tone = Tone(44100, {440, 660}, 0.5);  // 22050 frames of 4 bytes
+    const struct
+    {
+        const char* frames;
+        DWORD exitCode;
+    } cases[] = {
+        {"22051", 3},
+        {"44100", 3},
+        {"22049", 3},
+        {"22050", 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.frames);
+        FILE* older = fopen(track.c_str(), "wb");
+        ASSERT_NE(nullptr, older);
+        fputs("an older file", older);
+        fclose(older);
+        std::string errors;
+        EXPECT_EQ(c.exitCode, Encode(std::string("-m j -b 128 -r -x -s 44.100 --frames ") + c.frames + " -S - " +
+                                         Quoted(track),
+                                     tone, &errors));
+        EXPECT_EQ(std::vector<std::string>{"Track 01.mp3"}, FilesIn(folder)) << "a .part was left";
+        if (c.exitCode == 0)
+            EXPECT_GT(FileBytes(track).size(), 4000u);
+        else
+        {
+            EXPECT_EQ("an older file", TextOf(track));
+            EXPECT_EQ(std::string("mp3enc: standard input held 22050 sample frames, not ") + c.frames + "\r\n", errors);
+        }
+    }
+}
+
 TEST_F(Mp3EncoderTest, WithoutMinusCapitalSItSaysWhatItWrote)
 {
     std::string errors;

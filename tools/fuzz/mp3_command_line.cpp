@@ -102,10 +102,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     FUZZ_CHECK(channels == 1 || channels == offeredChannels);
 
     const Mp3Tags tags = {title.c_str(), artist.c_str(), album.c_str(), track};
+    // A track's frames, or none given.
+    const int64_t frames = static_cast<int64_t>(track) * 588 * 4500 - 1;
     char line[MP3_COMMAND_LINE_SIZE];
     // Every line fits; only an encoder path with a quote, which no file has, is refused.
     const bool bMade = MakeMp3CommandLine(settings, encoder.c_str(), rate, channels, output.c_str(), &tags, line,
-                                          sizeof(line));
+                                          sizeof(line), frames);
     FUZZ_CHECK(bMade == (encoder.find('"') == std::string::npos));
     if (!bMade)
         return 0;
@@ -147,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         FUZZ_CHECK(options.track == track);
         FUZZ_CHECK(options.Channels() == channels);
         FUZZ_CHECK(options.sampleRate == rate);
+        FUZZ_CHECK(options.frames == frames);
     }
     else
         FUZZ_CHECK(problem.find("output") == std::string::npos && problem.find("unexpected") == std::string::npos

@@ -1,11 +1,13 @@
 // mkdist: builds the distributed setup file from the files it installs.
 //   mkdist OUT.exe FILE...
 // One FILE per entry of the install table, in its order, the program itself
-// first. Behind the files come their sizes, the byte sum of the files and the
-// install trailer.
+// first. Behind the files come their sizes, the CRC-32 of the files and the
+// size table, and the install trailer. An empty FILE is refused: the setup
+// program takes a listed file of no bytes for a damaged setup file.
 #include <cstdio>
 #include <vector>
 
+#include "files/Crc.h"
 #include "setup/InstallPayload.h"
 
 namespace {
@@ -50,6 +52,11 @@ int main(int argc, char** argv)
             fprintf(stderr, "mkdist: cannot read %s\n", path);
             return 1;
         }
+        if (payload.size() == before)
+        {
+            fprintf(stderr, "mkdist: %s is empty\n", path);
+            return 1;
+        }
         if (payload.size() - before > 0xFFFFFFFFu)
         {
             fprintf(stderr, "mkdist: %s is too large\n", path);
@@ -57,7 +64,7 @@ int main(int argc, char** argv)
         }
         layout.nSizes[i] = static_cast<uint32_t>(payload.size() - before);
     }
-    layout.nChecksum = AddPayloadBytes(0, payload.data(), payload.size());
+    layout.nChecksum = PayloadChecksum(Crc32(0, payload.data(), payload.size()), layout);
     payload.resize(payload.size() + PayloadTailBytes(nFiles));
     WritePayloadTail(layout, payload.data() + payload.size() - PayloadTailBytes(nFiles));
 

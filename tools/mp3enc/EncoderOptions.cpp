@@ -5,7 +5,7 @@
 #include <iterator>
 
 const char kEncoderUsage[] =
-    "usage: mp3enc -m s|j|f|m [-p] (-b N [-h] | -v -b N -B N -V N) -r -x -s KHZ [-S] - OUTPUT "
+    "usage: mp3enc -m s|j|f|m [-p] (-b N [-h] | -v -b N -B N -V N) -r -x -s KHZ [--frames N] [-S] - OUTPUT "
     "[--tt TITLE] [--ta ARTIST] [--tl ALBUM] [--tn N]";
 
 namespace {
@@ -33,6 +33,22 @@ bool ParseNumber(const char* text, int max, int& value)
         value = value * 10 + (*text - '0');
     }
     return value <= max;
+}
+
+// A count of sample frames: digits only, at most 12 of them (over 700 years
+// at 44100 Hz).
+bool ParseFrameCount(const char* text, long long& value)
+{
+    if (*text == '\0' || strlen(text) > 12)
+        return false;
+    value = 0;
+    for (; *text; ++text)
+    {
+        if (*text < '0' || *text > '9')
+            return false;
+        value = value * 10 + (*text - '0');
+    }
+    return true;
 }
 
 // Kilohertz as the ripper writes them ("44.100", "22.050", "8.000"; "44.1"
@@ -80,7 +96,7 @@ bool ParseEncoderOptions(int argc, const char* const* argv, EncoderOptions& opti
         // taken for an option's value, and the tags may come after it.
         const bool takesValue = option == "-m" || option == "-b" || option == "-B" || option == "-V" ||
                                 option == "-s" || option == "--tt" || option == "--ta" || option == "--tl" ||
-                                option == "--tn" || option == "-";
+                                option == "--tn" || option == "--frames" || option == "-";
         if (takesValue && i + 1 >= argc)
         {
             problem = option == "-" ? "no output file named" : option + " needs a value";
@@ -112,6 +128,8 @@ bool ParseEncoderOptions(int argc, const char* const* argv, EncoderOptions& opti
             options.album = value;
         else if (option == "--tn")
             valid = ParseNumber(value, 255, options.track) && options.track >= 1;
+        else if (option == "--frames")
+            valid = ParseFrameCount(value, options.frames);
         else if (option == "-p")
             options.errorProtection = true;
         else if (option == "-h")

@@ -1,8 +1,11 @@
 // The encoder's command line, as the ripper builds it:
 //
-//   mp3enc -m s|j|f|m [-p] (-b N [-h] | -v -b N -B N -V N) -r -x -s KHZ -S - OUTPUT
-//          [--tt TITLE] [--ta ARTIST] [--tl ALBUM] [--tn N]
+//   mp3enc -m s|j|f|m [-p] (-b N [-h] | -v -b N -B N -V N) -r -x -s KHZ
+//          [--frames N] -S - OUTPUT [--tt TITLE] [--ta ARTIST] [--tl ALBUM] [--tn N]
 //
+// --frames gives the sample frames the input holds: an input that ends
+// before that many arrived (the ripper died) or brings more is no track, and
+// the file is not made.
 // Options come in any order; OUTPUT follows "-" (standard input), so that no
 // option's value is ever taken for it, and the ripper adds the tag options
 // after it. The input is raw signed 16-bit little-endian PCM
@@ -33,6 +36,7 @@ struct EncoderOptions
     bool silent = false;           // -S: no summary line after a file is done
     std::string title, artist, album;
     int track = 0;  // --tn; 0 when not given
+    long long frames = -1;  // --frames; -1 when not given
     std::string outputPath;
 
     int Channels() const { return mode == ChannelMode::Mono ? 1 : 2; }

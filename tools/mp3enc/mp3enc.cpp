@@ -4,7 +4,8 @@
 //
 // Exit codes: 0 the file is done; 1 bad usage (one line on standard error,
 // no file touched); 2 the output file cannot be created; 3 standard input
-// cannot be read, or ends inside a sample frame; 4 the audio cannot be
+// cannot be read, ends inside a sample frame, or does not hold the number of
+// sample frames --frames gives; 4 the audio cannot be
 // encoded or written. The file is written as OUTPUT.part beside OUTPUT and
 // renamed to OUTPUT, replacing any older file, only once it is complete: an
 // encoder that fails removes it, and one that is killed leaves only the .part.
@@ -211,6 +212,11 @@ int Encode(lame_t lame, const EncoderOptions& options, PartFile& file, long long
             return Fail(kCannotEncode, "cannot write \"" + file.Path() + "\"");
         frames += count;
     }
+    // Only the whole track is a track: an input that ended early (the
+    // ripper died) must not leave a short file that decodes cleanly.
+    if (options.frames >= 0 && frames != options.frames)
+        return Fail(kCannotRead, "standard input held " + std::to_string(frames) + " sample frames, not " +
+                                     std::to_string(options.frames));
 
     const int bytes = lame_encode_flush(lame, mp3.data(), static_cast<int>(mp3.size()));
     if (bytes < 0)
