@@ -56,11 +56,11 @@ public:
     // The whole answer: its length field, two reserved bytes and the packs.
     std::vector<uint8_t> Answer(const std::vector<uint8_t>& more = {}) const
     {
-        std::vector<uint8_t> packs = bytes;
-        packs.insert(packs.end(), more.begin(), more.end());
-        const std::size_t length = packs.size() + 2;
-        std::vector<uint8_t> answer = {uint8_t(length >> 8), uint8_t(length), 0, 0};
-        answer.insert(answer.end(), packs.begin(), packs.end());
+        const std::size_t length = bytes.size() + more.size() + 2;
+        std::vector<uint8_t> answer(length + 2, 0);
+        answer[0] = uint8_t(length >> 8);
+        answer[1] = uint8_t(length);
+        std::copy(more.begin(), more.end(), std::copy(bytes.begin(), bytes.end(), answer.begin() + 4));
         return answer;
     }
 

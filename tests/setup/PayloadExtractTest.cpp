@@ -199,7 +199,9 @@ TEST_F(PayloadExtractTest, CancelLeavesTheInstallationAsItWas)
         {
             DeleteFileA((folder + "\\" + name).c_str());
             if (c.bInstalledBefore)
+            {
                 ASSERT_TRUE(WriteBytes(folder + "\\" + name, older));
+            }
         }
         StopAtProgress job(c.stopAt);
         EXPECT_EQ(Stopped, ProcessExtractPayload(job, nullptr, setupPath.c_str(), folder.c_str()));

@@ -4,31 +4,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "files/Crc.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
 // A stored deflate block carries at most this many bytes (its length is 16 bits).
 constexpr size_t kStoredBlockMax = 65535;
-
-uint32_t Crc32(const uint8_t* data, size_t size)
-{
-    static const auto table = [] {
-        std::vector<uint32_t> t(256);
-        for (uint32_t n = 0; n < 256; ++n)
-        {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
 
 uint32_t Adler32(const Bytes& data)
 {
@@ -60,7 +43,7 @@ void PutChunk(Bytes& out, const char* type, const Bytes& data)
     const size_t typeAt = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    PutBigEndian32(out, Crc32(out.data() + typeAt, out.size() - typeAt));
+    PutBigEndian32(out, Crc32(0, out.data() + typeAt, out.size() - typeAt));
 }
 
 // A zlib stream (RFC 1950) of stored deflate blocks (RFC 1951, BTYPE 00).
