@@ -20,26 +20,10 @@ bool Contains(const int (&values)[N], int value)
     return std::find(std::begin(values), std::end(values), value) != std::end(values);
 }
 
-// A decimal number from 0 to `max`, digits only.
-bool ParseNumber(const char* text, int max, int& value)
+// Decimal digits only, at most `maxDigits` of them.
+bool ParseDigits(const char* text, std::size_t maxDigits, long long& value)
 {
-    if (*text == '\0' || strlen(text) > 6)
-        return false;
-    value = 0;
-    for (; *text; ++text)
-    {
-        if (*text < '0' || *text > '9')
-            return false;
-        value = value * 10 + (*text - '0');
-    }
-    return value <= max;
-}
-
-// A count of sample frames: digits only, at most 12 of them (over 700 years
-// at 44100 Hz).
-bool ParseFrameCount(const char* text, long long& value)
-{
-    if (*text == '\0' || strlen(text) > 12)
+    if (*text == '\0' || strlen(text) > maxDigits)
         return false;
     value = 0;
     for (; *text; ++text)
@@ -49,6 +33,22 @@ bool ParseFrameCount(const char* text, long long& value)
         value = value * 10 + (*text - '0');
     }
     return true;
+}
+
+// A decimal number from 0 to `max`, digits only.
+bool ParseNumber(const char* text, int max, int& value)
+{
+    long long digits = 0;
+    if (!ParseDigits(text, 6, digits) || digits > max)
+        return false;
+    value = int(digits);
+    return true;
+}
+
+// A count of sample frames: at most 12 digits (over 700 years at 44100 Hz).
+bool ParseFrameCount(const char* text, long long& value)
+{
+    return ParseDigits(text, 12, value);
 }
 
 // Kilohertz as the ripper writes them ("44.100", "22.050", "8.000"; "44.1"
