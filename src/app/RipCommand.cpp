@@ -223,7 +223,10 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     // when it is complete: a failed or cancelled rip leaves an older file of
     // that name as it was.
     char temp[TEXT_BUFFER_SIZE];
-    if (!MakeTrackTempPath(path, temp))
+    bool bTempNamed = false;
+    for (int attempt = 0; attempt < TRACK_TEMP_ATTEMPTS && !bTempNamed; ++attempt)
+        bTempNamed = MakeTrackTempPath(path, attempt, temp) && GetFileAttributesA(temp) == INVALID_FILE_ATTRIBUTES;
+    if (!bTempNamed)
     {
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);

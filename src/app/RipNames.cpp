@@ -84,7 +84,7 @@ bool MakeUniqueTrackPath(const char* folder, const char* name, const char* exten
     return false;
 }
 
-bool MakeTrackTempPath(const char* path, char (&temp)[TEXT_BUFFER_SIZE])
+bool MakeTrackTempPath(const char* path, int attempt, char (&temp)[TEXT_BUFFER_SIZE])
 {
     CopyText(temp, path);
     char* name = temp;
@@ -95,7 +95,9 @@ bool MakeTrackTempPath(const char* path, char (&temp)[TEXT_BUFFER_SIZE])
     char* dot = strrchr(name, '.');
     if (dot && dot != name)
         *dot = '\0';
-    return strlen(path) < sizeof(temp) && AppendFormat(temp, sizeof(temp), ".tmp");
+    if (strlen(path) >= sizeof(temp))
+        return false;
+    return attempt > 0 ? AppendFormat(temp, sizeof(temp), ".%d.tmp", attempt) : AppendFormat(temp, sizeof(temp), ".tmp");
 }
 
 bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE])

@@ -34,10 +34,13 @@ bool MakeUniqueTrackPath(const char* folder, const char* name, const char* exten
                          const char (*taken)[TEXT_BUFFER_SIZE], int nTaken, char (&path)[TEXT_BUFFER_SIZE]);
 
 // Where a track is written until it is complete: `path` with its extension
-// replaced by ".tmp", so that it fits wherever the path fits, stays in the
-// output folder and is never the final name of any track (those end in
-// ".wav" or ".mp3"). False when a path without an extension cannot take one.
-bool MakeTrackTempPath(const char* path, char (&temp)[TEXT_BUFFER_SIZE]);
+// replaced by ".tmp", so that it stays in the output folder and is never the
+// final name of any track (those end in ".wav" or ".mp3"). A file of the
+// user's may have that name: attempt n > 0 gives ".n.tmp" instead, for the
+// rip to take the first name that no file has. False when the name does not
+// fit the path's buffer.
+constexpr int TRACK_TEMP_ATTEMPTS = 100;
+bool MakeTrackTempPath(const char* path, int attempt, char (&temp)[TEXT_BUFFER_SIZE]);
 
 // Splits a disc title "artist / album" at its first " / ". Both parts become
 // parts of file names, so what a disc database sends is cleaned as a file

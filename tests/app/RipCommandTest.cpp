@@ -385,6 +385,26 @@ TEST_F(RipCommandTest, AFailedOrCancelledRipKeepsTheEarlierFile)
     }
 }
 
+TEST_F(RipCommandTest, AFileOfTheUsersWithTheTemporaryNameIsLeftAlone)
+{
+    OpenOn(Disc("five-tracks"), folder);
+    const std::vector<BYTE> users(3000, 0x66);
+    const std::string usersPath = folder + "\\Track 03.tmp";
+    {
+        std::ofstream file(usersPath, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(users.data()), users.size());
+    }
+    CheckOnly({2});
+    MessageBoxCapture boxes;
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty());
+    ExpectTrackFile("Track 03.wav", STARTS[2], STARTS[3] - STARTS[2]);
+    EXPECT_EQ(users, FileBytes(usersPath));
+    EXPECT_EQ(std::vector<std::string>({"Track 03.tmp", "Track 03.wav"}), FilesInFolder());
+    DeleteFileA(usersPath.c_str());
+    DeleteFileA((folder + "\\Track 03.wav").c_str());
+}
+
 TEST_F(RipCommandTest, ASavedWaveFormatGetsItsRateAndChannelsThroughTheConverters)
 {
     const std::string formatFile = WriteFormatFile({WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0});

@@ -116,11 +116,18 @@ TEST(MakeTrackTempPath, TheExtensionBecomesTmpInTheSameFolder)
     for (const auto& c : cases)
     {
         char temp[TEXT_BUFFER_SIZE];
-        EXPECT_TRUE(MakeTrackTempPath(c.path.c_str(), temp)) << c.path;
+        EXPECT_TRUE(MakeTrackTempPath(c.path.c_str(), 0, temp)) << c.path;
         EXPECT_EQ(c.expected, temp);
     }
     char temp[TEXT_BUFFER_SIZE];
-    EXPECT_FALSE(MakeTrackTempPath(("C:\\" + std::string(256, 'n')).c_str(), temp)) << "no room for an extension";
+    EXPECT_FALSE(MakeTrackTempPath(("C:\\" + std::string(256, 'n')).c_str(), 0, temp)) << "no room for an extension";
+
+    // Other names when the first is a file of the user's.
+    EXPECT_TRUE(MakeTrackTempPath("C:\\Rips\\Track 01.wav", 1, temp));
+    EXPECT_STREQ(temp, "C:\\Rips\\Track 01.1.tmp");
+    EXPECT_TRUE(MakeTrackTempPath("C:\\Rips\\Track 01.wav", TRACK_TEMP_ATTEMPTS - 1, temp));
+    EXPECT_STREQ(temp, "C:\\Rips\\Track 01.99.tmp");
+    EXPECT_FALSE(MakeTrackTempPath(("C:\\" + longName + ".wav").c_str(), 1, temp)) << "no room for the number";
 }
 
 } // namespace
