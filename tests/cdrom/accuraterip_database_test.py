@@ -6,7 +6,6 @@ and misbehaves, as the lookup's tests expect.
     accuraterip_database_test.py MKDISC
 """
 
-import importlib.util
 import os
 import struct
 import subprocess
@@ -21,9 +20,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER = os.path.join(HERE, "accuraterip-server.py")
 MKDISC = sys.argv.pop(1) if len(sys.argv) > 1 else None
 
-spec = importlib.util.spec_from_file_location("accuraterip_entry", os.path.join(HERE, "accuraterip_entry.py"))
-entry = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(entry)
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, HERE)
+import accuraterip_entry as entry  # noqa: E402 (found beside this file)
 
 
 def reference_signal(n_frames):
