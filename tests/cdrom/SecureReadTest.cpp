@@ -234,3 +234,28 @@ TEST(TrackAudioStatsTest, CrcAndPeak)
     quiet.Add(pcm, 2);
     EXPECT_EQ(quiet.Peak(), 12000);
 }
+
+TEST_F(SecureReadTest, OnePassReadsOnceAndRereadsOnlyWhatC2Flags)
+{
+    // A track known right elsewhere needs no second pass: a clean sector is
+    // read once, one C2 flags is read until two clean reads agree.
+    const int32_t start = DiscTrackStart(*layout, 2);
+    const int32_t end = DiscTrackStart(*layout, 3);
+    auto drive = Drive("flip_transient=2000-2019 seed=7");
+    ModelReader reader(*drive);
+    Collector events;
+    SecureTrackReport report;
+    SecureReadSettings settings = Settings();
+    settings.bSecondPass = false;
+    ASSERT_EQ(ReadTrackSecurely(reader, settings, start, end, events, report), SecureReadResult::Done);
+    EXPECT_TRUE(events.frames == Image(start, end));
+    EXPECT_TRUE(report.suspicious.empty());
+    for (int32_t s = start; s < end; s += 7)
+    {
+        const uint32_t reads = drive->ReadCount(s).physical;
+        if (s >= 2000 - CD_MAX_READ_SECTORS && s <= 2019 + CD_MAX_READ_SECTORS)
+            EXPECT_LE(reads, 1u + 16u) << "sector " << s;
+        else
+            EXPECT_EQ(reads, 1u) << "sector " << s;
+    }
+}
