@@ -17,15 +17,17 @@ wine_machine_runs_32bit() {
 }
 
 wine_session_start() {  # BUILD_DIR
-  local build root
-  if ! wine_machine_runs_32bit; then
+  local build root arch=win32
+  if grep -q '^CMAKE_TOOLCHAIN_FILE.*toolchain-mingw-x86_64' "$1/CMakeCache.txt" 2>/dev/null; then
+    arch=win64
+  elif ! wine_machine_runs_32bit; then
     echo "wine-session: this machine runs 64-bit programs only (its kernel's IA-32 emulation is off):" \
       "Wine's 32-bit loader cannot start here" >&2
     return 1
   fi
   build=$(readlink -f "$1")
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-  export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+  export WINEPREFIX="$build/wineprefix" WINEARCH=$arch WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
   trap wine_session_stop EXIT
   # Exit code 2: a server for this prefix is already running; it is not ours to stop.

@@ -102,8 +102,12 @@ struct SRB_Abort
 
 #pragma pack(pop)
 
+// The ASPI manager is a 32-bit interface; the 64-bit build (for its tests)
+// keeps the records with wider pointers.
+#ifndef _WIN64
 static_assert(sizeof(SRB_GDEVBlock) == 12, "ASPI device-type block");
 static_assert(sizeof(SRB_ExecSCSICmd) == 82, "ASPI execute block: 64-byte head and CDB, 18-byte sense");
+#endif
 
 typedef DWORD(__cdecl* SendASPI32CommandFunction)(void* srb);
 typedef DWORD(__cdecl* GetASPI32SupportInfoFunction)();

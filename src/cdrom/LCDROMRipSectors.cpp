@@ -12,9 +12,6 @@ const DWORD READ_TIMEOUT_MS = 40000;
 const int FIRST_READ_SECTORS = 13;  // a short first read starts the delivery sooner
 // The bar moves this many sectors' worth per read delivered.
 const double PROGRESS_SECTORS_PER_READ = 27.0;
-// A repaint of the bar costs more than a fast drive's read; this often is
-// enough for the eye.
-const DWORD PROGRESS_INTERVAL_MS = 100;
 
 // One read buffer and the converted frames of what it holds.
 struct ReadBuffer
@@ -66,7 +63,6 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
     const int32_t nLength = std::max<int32_t>(end - sector, 0);
     const double step = end > sector ? PROGRESS_SECTORS_PER_READ / (end - sector) : 0.0;
     double progress = 0.0;
-    DWORD lastShown = GetTickCount() - PROGRESS_INTERVAL_MS;
     ReadBuffer* reading = a;
     ReadBuffer* delivering = b;
     int nReading = std::min<int32_t>(nLength, FIRST_READ_SECTORS);
@@ -88,12 +84,7 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
         if (nDelivering > 0)
         {
             progress += step;
-            const DWORD now = GetTickCount();
-            if (now - lastShown >= PROGRESS_INTERVAL_MS)
-            {
-                job.SetProgress(progress);
-                lastShown = now;
-            }
+            job.SetProgress(progress);
         }
         int nNext = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
         if (job.IsStopped() || SinkFailed(rip.Sink))

@@ -10,14 +10,17 @@
 #include "cdrom/AspiRecords.h"
 #include "jobs/LJobControl.h"
 
-// The pass-through record: the request, then a sense buffer at offset 48.
+// The pass-through record: the request, then a sense buffer (at offset 48 in
+// the 32-bit program).
 struct SPTDWithSense
 {
     SCSI_PASS_THROUGH_DIRECT Sptd;
     ULONG nFiller;
     UCHAR ucSenseBuf[32];
 };
+#ifndef _WIN64
 static_assert(sizeof(SPTDWithSense) == 80, "pass-through record with sense");
+#endif
 
 // What the drive writes into while a command is in flight. It lives on the
 // heap so that it can outlive its LSCSI when a request will not finish.

@@ -66,6 +66,11 @@ void LProgressDialog::SetProgress(double fraction)
         percent = 100;
     else if (fraction > 0.0)
         percent = static_cast<int>(fraction * 100.0);
+    // A repaint costs more than a fast drive's read: the bar is only told of
+    // a new percentage.
+    if (percent == nShownPercent)
+        return;
+    nShownPercent = percent;
     SendDlgItemMessageA(hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, percent, 0);
 }
 
@@ -162,6 +167,7 @@ INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam,
         SetWindowTextA(hDlg, dialog->szTitle);
         SendDlgItemMessageA(hDlg, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         SendDlgItemMessageA(hDlg, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+        dialog->nShownPercent = 0;
         return TRUE;
     }
     LProgressDialog* dialog = reinterpret_cast<LProgressDialog*>(GetWindowLongPtrA(hDlg, GWLP_USERDATA));

@@ -53,6 +53,7 @@ private:
     // When the queue was last drained, and whether it has been in this run.
     DWORD nLastDrainTick = 0;
     bool bDrained = false;
+    int nShownPercent = 0;  // what the bar shows
 
     // Waits for `handle` (none when null) or `timeoutMs`, draining messages:
     // Done signalled, Stopped cancelled, Failed when the handle cannot be

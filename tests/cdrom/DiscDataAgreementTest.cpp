@@ -43,7 +43,12 @@ protected:
         drive = std::make_unique<VirtualDrive>(config, error);
         ASSERT_TRUE(drive->HasDisc()) << error;
     }
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override
+    {
+        // The drive holds its image open, and Windows removes no open file.
+        drive.reset();
+        fs::remove_all(folder);
+    }
 
     std::vector<uint8_t> Run(const uint8_t* cdb, int cdbLength, size_t dataLength)
     {

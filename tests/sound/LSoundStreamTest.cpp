@@ -53,7 +53,7 @@ TEST(LCountedPtr, CopiesCountAndTheLastReleaseDeletesOnceThroughTheBase)
         }
         EXPECT_EQ(2, sink->nRefs);
         first = nullptr;
-        EXPECT_EQ(1, sink->nRefs);
+        EXPECT_EQ(1, asBase->nRefs);
         EXPECT_FALSE(first);
         EXPECT_EQ(0, nDeleted);
         EXPECT_EQ(sink, asBase.Get());
