@@ -118,9 +118,9 @@ DWORD WINAPI DownloadThread(void* parameter)
     return 0;
 }
 
-// How long a Cancel waits for the worker to let go of its file, which it
-// deletes; a worker held longer by a silent server deletes it when its wait
-// times out.
+// How long a Cancel waits for the worker to let go of its part file, which
+// it deletes; the file of a worker held longer by a silent server is marked
+// for deletion, to go when the worker lets go of it.
 constexpr unsigned CANCEL_WAIT_MS = 1000;
 // How often the job shows the worker's progress.
 constexpr unsigned PROGRESS_INTERVAL_MS = 100;
@@ -233,8 +233,13 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
     if (!hRemote)
         return Failed;
     ProcessResult result = Failed;
-    HANDLE hLocal =
-        CreateFileA(szLocalPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    char part[TEXT_BUFFER_SIZE];
+    // Deletable while open: a Cancel that cannot wait for this worker marks it
+    // for deletion.
+    HANDLE hLocal = MakeDownloadPartPath(szLocalPath, part)
+                        ? CreateFileA(part, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr)
+                        : INVALID_HANDLE_VALUE;
     if (hLocal != INVALID_HANDLE_VALUE)
     {
         DWORD nTotal = 0;
@@ -276,10 +281,19 @@ ProcessResult LFileTransferProtocol::Download(LJobControl& job, const char* szRe
         CloseHandle(hLocal);
     }
     CloseInternetHandle(hRemote);
+    if (hLocal == INVALID_HANDLE_VALUE)
+        return result;
     // Nothing half-downloaded stays behind, to be run as a setup later.
-    if (hLocal != INVALID_HANDLE_VALUE && result != Done)
-        DeleteFileA(szLocalPath);
+    if (result == Done && !MoveFileExA(part, szLocalPath, MOVEFILE_REPLACE_EXISTING))
+        result = Failed;
+    if (result != Done)
+        DeleteFileA(part);
     return result;
+}
+
+bool MakeDownloadPartPath(const char* szLocalPath, char (&part)[TEXT_BUFFER_SIZE])
+{
+    return FormatText(part, sizeof(part), "%s.part", szLocalPath) < TEXT_MAX_LENGTH;
 }
 
 ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
@@ -316,7 +330,10 @@ ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteNam
             // At once: the worker sees the signal between its reads, or
             // when its wait for the server times out, and removes its file.
             share->stop.Set();
-            WaitForSingleObject(hThread, CANCEL_WAIT_MS);
+            char part[TEXT_BUFFER_SIZE];
+            if (WaitForSingleObject(hThread, CANCEL_WAIT_MS) != WAIT_OBJECT_0
+                && MakeDownloadPartPath(szLocalPath, part))
+                DeleteFileA(part);
             result = Stopped;
             break;
         }

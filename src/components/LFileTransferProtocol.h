@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "components/WinInet.h"
+#include "files/TextBuffer.h"
 #include "jobs/LJobControl.h"
 
 class LFileTransferProtocol
@@ -30,9 +31,10 @@ public:
     void CloseService();
 
     // Downloads `szRemoteName` from the current directory into `szLocalPath`,
-    // showing its progress. Done when the whole file arrived (as many bytes
-    // as the server listed, when it listed a size); otherwise nothing of it
-    // is left at `szLocalPath`. It stops and fails at the first byte past
+    // showing its progress. The bytes go to its part file first, which takes
+    // the name only when the whole file arrived (as many bytes as the server
+    // listed, when it listed a size): Done. Otherwise the part file is
+    // removed, and nothing is left at `szLocalPath`. It stops and fails at the first byte past
     // the listed size, or past DOWNLOAD_UNLISTED_LIMIT when none is listed,
     // and keeps no copy in WinINet's cache. Blocks: run it on a worker.
     ProcessResult Download(LJobControl& job, const char* szRemoteName, const char* szLocalPath);
@@ -43,11 +45,16 @@ private:
     HINTERNET hService = nullptr;  // the FTP connection; null when not logged on
 };
 
+// Where a download into `szLocalPath` keeps its bytes until they are all
+// there: the name with ".part" added. False when that does not fit.
+bool MakeDownloadPartPath(const char* szLocalPath, char (&part)[TEXT_BUFFER_SIZE]);
+
 // Logs on to `szServer`, goes to "components" and downloads `szRemoteName`
 // from there, with a session of its own, on a worker thread: the job only
 // waits, so the window answers however the server behaves, and Cancel ends
 // the wait at once (Stopped). The worker's session gives up on a server
-// silent for DOWNLOAD_TIMEOUT_MS, and a worker still held by one after a
-// Cancel removes its file when that time has passed.
+// silent for DOWNLOAD_TIMEOUT_MS. A worker still held by a server after a
+// Cancel leaves only its part file, which goes when the worker lets go of it
+// (at the latest when the program ends).
 ProcessResult ProcessDownloadComponent(LJobControl& job, const char* szRemoteName, const char* szServer,
                                        const char* szLocalPath);

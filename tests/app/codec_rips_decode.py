@@ -4,9 +4,10 @@ RipCommandTest.CodecFormatsAreWrittenThroughTheCompressionManager) with sox,
 an independent decoder, and measures each against the demo disc's third
 tune: its length, and its signal-to-noise ratio against a floor per codec.
 
-    codec_rips_decode.py TESTS_DIR
+    codec_rips_decode.py TESTS_DIR [--64-bit]
 
-TESTS_DIR holds codec-rips/ and discs/demo.cue with its image.
+TESTS_DIR holds codec-rips/ and discs/demo.cue with its image. The 64-bit
+build writes no GSM 6.10 file: Wine's 64-bit compression manager makes none.
 """
 import array
 import math
@@ -37,7 +38,9 @@ def decoded(path):
     return array.array("h", corvane_audio.decoded_raw(path))
 
 
-def main(tests):
+def main(tests, sixty_four_bit):
+    if sixty_four_bit:
+        del CODECS["gsm610"]
     stereo = track_samples(tests)
     frames = len(stereo) // 2
     # What the rip feeds a mono file: the mean of the channels, rounded.
@@ -60,4 +63,4 @@ def main(tests):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], "--64-bit" in sys.argv[2:]))

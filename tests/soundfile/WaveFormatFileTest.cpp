@@ -157,7 +157,10 @@ TEST_F(WaveFormatFileTest, ARecordIsSupportedWhenACodecWritesItFromPcm)
         {"IMA ADPCM", ListedRecord(WAVE_FORMAT_IMA_ADPCM, 2, 44100), true},
         {"mu-law", ListedRecord(WAVE_FORMAT_MULAW, 1, 8000), true},
         {"A-law", ListedRecord(WAVE_FORMAT_ALAW, 2, 22050), true},
+#ifndef _WIN64
+        // Wine's 64-bit compression manager converts no PCM to GSM 6.10.
         {"GSM 6.10", ListedRecord(WAVE_FORMAT_GSM610, 1, 44100), true},
+#endif
         // Wine's Microsoft ADPCM codec decodes only.
         {"Microsoft ADPCM", ListedRecord(WAVE_FORMAT_ADPCM, 2, 44100), false},
         {"a tag no codec knows", unknown, false},
