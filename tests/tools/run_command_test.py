@@ -6,7 +6,8 @@ says how it went.
     run_command_test.py BUILD_DIR [TEST...]
 
 BUILD_DIR is the Windows build the run command uses (build/win of this
-source tree), with its test discs made.
+source tree, or build/win64 on a machine that runs no 32-bit programs), with
+its test discs made.
 """
 
 import glob
@@ -214,6 +215,8 @@ class RunCommandTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if os.path.realpath(BUILD) != os.path.realpath(os.path.join(ROOT, "build", "win")):
-        sys.exit(f"run_command_test.py: the run command uses {ROOT}/build/win, not {BUILD or 'no build folder'}")
+    used = subprocess.run(["bash", "-c", f"source '{ROOT}/scripts/lib/build.sh' && corvane_windows_build"],
+                          capture_output=True, text=True).stdout.strip()
+    if not used or os.path.realpath(BUILD) != os.path.realpath(used):
+        sys.exit(f"run_command_test.py: the run command uses {used or 'no build folder'}, not {BUILD or 'no build folder'}")
     unittest.main(argv=sys.argv[:1] + sys.argv[2:], verbosity=2)
