@@ -526,7 +526,7 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     EmptyDiscFields();
     char artist[TEXT_BUFFER_SIZE];
     char album[TEXT_BUFFER_SIZE];
-    if (CDDBInfo.bUseCDDB && SplitDiscTitle(CDDBInfo.szTitle, artist, album))
+    if (SplitDiscTitle(CDDBInfo.szTitle, artist, album))
     {
         SetDlgItemTextA(hWnd, IDC_ARTIST, artist);
         SetDlgItemTextA(hWnd, IDC_ALBUM, album);

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 
 #include "cddb/CDDBDiscId.h"
 #include "cddb/CDDBEntry.h"
 #include "cddb/LIPSocket.h"
 #include "cdrom/CDCommands.h"
+#include "cdrom/CDText.h"
 #include "cdrom/LSCSI.h"
 
 namespace {
@@ -53,12 +55,13 @@ bool ReadFirstMatch(LJobControl& job, LIPSocketStream& socket, unsigned timeoutM
 
 // The conversation with the server; every way out leaves the names as far as
 // they got. The socket closes and the sockets library stops with `socket`.
-void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
+// True when the server had an entry for the disc and sent it.
+bool LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
 {
     // A line cut short of its end would leave the server waiting for the rest.
     char query[CDDB_QUERY_SIZE];
     if (!MakeCDDBQuery(starts, info.nTracks, query, sizeof(query)))
-        return;
+        return false;
 
     job.SetText(0, "Connected to freedb server");
     job.SetText(1, info.szCDDBServer);
@@ -67,38 +70,38 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
     LIPSocketStream socket;
     char line[TEXT_BUFFER_SIZE];
     if (ProcessConnectWithPort(job, socket, info.szCDDBServer, CDDB_PORT, timeoutMs) != Done)
-        return;
+        return false;
     if (!Receive(job, socket, timeoutMs, line) || !IsCDDBSuccess(line))
-        return;
+        return false;
     if (!Ask(job, socket, timeoutMs, "cddb hello undef localhost Corvane 1.32\n", line))
-        return;
+        return false;
 
     if (!Ask(job, socket, timeoutMs, query, line) || strlen(line) < 4)
-        return;
+        return false;
     char category[TEXT_BUFFER_SIZE];
     char discId[TEXT_BUFFER_SIZE];
     switch (CDDBReplyCode(line))
     {
     case 200:
         if (!ParseCDDBMatch(line + 4, category, discId))
-            return;
+            return false;
         break;
     case 202:
         MessageBoxA(nullptr, "No CDDB match found", "Corvane", MB_OK | MB_ICONERROR);
-        return;
+        return false;
     case 210:
     case 211:
         if (!ReadFirstMatch(job, socket, timeoutMs, category, discId))
-            return;
+            return false;
         break;
     default:
-        return;
+        return false;
     }
 
     char read[3 * TEXT_BUFFER_SIZE];
     FormatText(read, sizeof(read), "cddb read %s %s\n", category, discId);
     if (!Ask(job, socket, timeoutMs, read, line))
-        return;
+        return false;
     LCDDBEntryReader entry(info);
     bool bComplete = false;
     while (!bComplete && Receive(job, socket, timeoutMs, line))
@@ -110,6 +113,46 @@ void LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
     entry.Finish();
     if (bComplete)
         Send(job, socket, timeoutMs, "cddb quit\n");
+    return true;
+}
+
+// What the disc carries itself: its catalog number and the audio tracks'
+// ISRCs, and its CD-Text, which names the disc where no database entry does.
+// A drive that has none, or refuses the commands, leaves them empty.
+ProcessResult ReadDiscData(LJobControl& job, LSCSI& scsi, LCDDBInfo& info, CDText& text)
+{
+    job.SetText(0, "Reading CD-Text");
+    ProcessResult r = ProcessSCSICDReadCDText(job, scsi, text);
+    if (r == Stopped)
+        return r;
+    r = ProcessSCSICDReadCatalog(job, scsi, info.szCatalog);
+    if (r == Stopped)
+        return r;
+    for (int i = 0; i < info.nTracks; ++i)
+    {
+        if (info.Tracks[i].bData)
+            continue;
+        r = ProcessSCSICDReadIsrc(job, scsi, static_cast<uint8_t>(i + 1), info.Tracks[i].szIsrc);
+        if (r == Stopped)
+            return r;
+    }
+    return Done;
+}
+
+// The disc's CD-Text names in place of the generic ones: artist and album,
+// and each track the disc names.
+void NameFromCDText(const CDText& text, LCDDBInfo& info)
+{
+    if (!text.bFound)
+        return;
+    if (text.szDiscPerformer[0] || text.szDiscTitle[0])
+        FormatText(info.szTitle, sizeof(info.szTitle), "%s / %s", text.szDiscPerformer, text.szDiscTitle);
+    for (int i = 0; i < info.nTracks && i < CDTEXT_MAX_TRACKS; ++i)
+    {
+        if (text.szTrackTitle[i + 1][0])
+            CopyText(info.Tracks[i].szName, text.szTrackTitle[i + 1]);
+    }
+    info.bNamedByCDText = 1;
 }
 
 } // namespace
@@ -134,9 +177,17 @@ ProcessResult Process(LJobControl& job, LCDDBInfo& info)
         track.nEndSector = TrackEndSector(toc, i);
         track.nSeconds = TrackSeconds(track.nStartSector, track.nEndSector);
         track.bData = toc.bData[i];
+        track.szIsrc[0] = '\0';
     }
-    // The database knows a disc by its table of contents as the drive gives it.
-    if (info.bUseCDDB)
-        LookUp(job, info, toc.nStartSector);
+    info.szCatalog[0] = '\0';
+    info.bNamedByCDText = 0;
+    // Some 50 KB: not for the window thread's stack.
+    std::unique_ptr<CDText> text(new CDText);
+    if (ReadDiscData(job, scsi, info, *text) == Stopped)
+        return Stopped;
+    // The database knows a disc by its table of contents as the drive gives
+    // it; its names stand over the disc's own.
+    if (!info.bUseCDDB || !LookUp(job, info, toc.nStartSector))
+        NameFromCDText(*text, info);
     return Done;
 }

@@ -1,14 +1,22 @@
 #include "cdrom/CDCommands.h"
 
+#include <malloc.h>
+
 #include <cstring>
+#include <vector>
+
 #include <winioctl.h>
 
 #include "cdrom/LDeviceIo.h"
+#include "cdrom/Subchannel.h"
 #include "jobs/LWorkerJobControl.h"
 
 namespace {
 
 const DWORD TOC_TIMEOUT_MS = 20000;
+// A drive looks for an ISRC or the catalog number through the Q subchannel
+// of a track, which takes a while on some.
+const DWORD DISC_DATA_TIMEOUT_MS = 10000;
 const DWORD EJECT_TIMEOUT_MS = 10000;
 
 struct TOCResponse
@@ -43,7 +51,68 @@ void LCDEjectLoad(BYTE drive, bool bLoad)
     WaitForSingleObject(overlapped.hEvent, EJECT_TIMEOUT_MS);
 }
 
+// Runs a command that answers with up to `size` bytes into `answer` (zeros
+// where the drive sent nothing). Done with the answer; Failed or Stopped
+// without one.
+ProcessResult ReadAnswer(LJobControl& job, LSCSI& scsi, BYTE* cdb, BYTE cdbLength, std::size_t size,
+                         std::vector<BYTE>& answer)
+{
+    // Aligned as the transfers want it, and on the heap: a drive that still
+    // holds the request after an abort may write into it later.
+    auto* buffer = static_cast<BYTE*>(_aligned_malloc(size, 16));
+    if (!buffer)
+        return Failed;
+    memset(buffer, 0, size);
+    const ProcessResult r = ProcessSCSIExecuteCommand(job, scsi, cdb, false, DISC_DATA_TIMEOUT_MS,
+                                                      static_cast<DWORD>(size), buffer, cdbLength);
+    if (r != Done)
+    {
+        if (scsi.CancelOutstanding(job))
+            _aligned_free(buffer);
+        return r;
+    }
+    answer.assign(buffer, buffer + size);
+    _aligned_free(buffer);
+    return Done;
+}
+
 } // namespace
+
+ProcessResult ProcessSCSICDReadCDText(LJobControl& job, LSCSI& scsi, CDText& text)
+{
+    text = CDText{};
+    BYTE cdb[10];
+    MakeReadCDTextCdb(cdb);
+    std::vector<BYTE> answer;
+    const ProcessResult r = ReadAnswer(job, scsi, cdb, sizeof(cdb), CDTEXT_ANSWER_SIZE, answer);
+    if (r != Done)
+        return r;
+    return ParseCDText(answer.data(), answer.size(), text) ? Done : Failed;
+}
+
+ProcessResult ProcessSCSICDReadCatalog(LJobControl& job, LSCSI& scsi, char (&catalog)[14])
+{
+    catalog[0] = '\0';
+    BYTE cdb[10];
+    MakeReadSubchannelCdb(cdb, SUBCHANNEL_CATALOG, 0);
+    std::vector<BYTE> answer;
+    const ProcessResult r = ReadAnswer(job, scsi, cdb, sizeof(cdb), SUBCHANNEL_RESPONSE_SIZE, answer);
+    if (r != Done)
+        return r;
+    return ParseCatalogAnswer(answer.data(), answer.size(), catalog) ? Done : Failed;
+}
+
+ProcessResult ProcessSCSICDReadIsrc(LJobControl& job, LSCSI& scsi, uint8_t track, char (&isrc)[13])
+{
+    isrc[0] = '\0';
+    BYTE cdb[10];
+    MakeReadSubchannelCdb(cdb, SUBCHANNEL_ISRC, track);
+    std::vector<BYTE> answer;
+    const ProcessResult r = ReadAnswer(job, scsi, cdb, sizeof(cdb), SUBCHANNEL_RESPONSE_SIZE, answer);
+    if (r != Done)
+        return r;
+    return ParseIsrcAnswer(answer.data(), answer.size(), isrc) ? Done : Failed;
+}
 
 ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, CDTableOfContents& toc)
 {

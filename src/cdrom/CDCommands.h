@@ -5,11 +5,20 @@
 #include <windows.h>
 
 #include "cdrom/CDCommandBlocks.h"
+#include "cdrom/CDText.h"
 #include "cdrom/LSCSI.h"
 
 // Reads the table of contents; `toc.nTracks` is 0 on every failure. Only the
 // descriptors the drive sent are read, whatever its data length claims.
 ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, CDTableOfContents& toc);
+
+// What the disc carries beside its audio. Done when the drive answered and
+// the answer could be read; Failed when the drive has none, refuses the
+// command or answers nonsense (`text`, `catalog`, `isrc` are then empty);
+// Stopped when the job was.
+ProcessResult ProcessSCSICDReadCDText(LJobControl& job, LSCSI& scsi, CDText& text);
+ProcessResult ProcessSCSICDReadCatalog(LJobControl& job, LSCSI& scsi, char (&catalog)[14]);
+ProcessResult ProcessSCSICDReadIsrc(LJobControl& job, LSCSI& scsi, uint8_t track, char (&isrc)[13]);
 
 // Issues a read of `nSectors` (1-27) whole sectors from `startSector` into
 // `buffer` (nSectors x 2352 bytes, 16-byte aligned) without waiting: the

@@ -161,3 +161,11 @@ bool ParseCDText(const uint8_t* answer, std::size_t size, CDText& text)
     text.bFound = 1;
     return true;
 }
+
+void MakeReadCDTextCdb(uint8_t cdb[10])
+{
+    const uint16_t size = static_cast<uint16_t>(CDTEXT_ANSWER_SIZE);
+    const uint8_t bytes[10] = {0x43, 0, 5, 0, 0, 0, 0, static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size), 0};
+    for (int i = 0; i < 10; ++i)
+        cdb[i] = bytes[i];
+}

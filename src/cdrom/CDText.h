@@ -34,6 +34,13 @@ struct CDText
     char szTrackPerformer[CDTEXT_MAX_TRACKS + 1][TEXT_BUFFER_SIZE];
 };
 
+// The largest answer asked for: eight blocks of 256 packs, the most a disc
+// carries, after the 4-byte header.
+constexpr std::size_t CDTEXT_ANSWER_SIZE = 4 + 8 * 256 * CDTEXT_PACK_SIZE;
+
+// READ TOC/PMA/ATIP with format 5 (CD-Text), asking for CDTEXT_ANSWER_SIZE bytes.
+void MakeReadCDTextCdb(uint8_t cdb[10]);
+
 // Reads the first block in ISO-8859-1 or ASCII of the answer (`size` bytes,
 // its length field included). Packs with a wrong CRC are dropped, and a
 // string that lost its beginning with them is left out. False when nothing

@@ -18,6 +18,7 @@ struct LCDTrack
     int32_t nStartSector;
     int32_t nEndSector;
     uint8_t bData;  // a data track: listed, but never ripped or played
+    char szIsrc[13];  // the track's ISRC as the disc carries it; empty when none
 };
 
 struct LCDDBInfo
@@ -27,6 +28,8 @@ struct LCDDBInfo
     char szCDDBServer[TEXT_BUFFER_SIZE];  // "host" or "host:port" asked when bUseCDDB
     uint32_t nCDDBTimeoutMs;              // each wait of the lookup: connecting, sending, each line
     char szTitle[TEXT_BUFFER_SIZE];  // artist " / " album; empty when unknown
+    char szCatalog[14];              // the disc's media catalog number; empty when none
+    uint8_t bNamedByCDText;          // the names are the disc's own CD-Text
     uint8_t nTracks;
     LCDTrack Tracks[CD_MAX_TRACKS + 1];
 };

@@ -69,9 +69,10 @@ protected:
     }
 
     // Runs "Loading CD Information" as the main window does.
-    ProcessResult Load(bool bUseCDDB = true, unsigned timeoutMs = CDDB_TIMEOUT_MS)
+    ProcessResult Load(bool bUseCDDB = true, unsigned timeoutMs = CDDB_TIMEOUT_MS, uint8_t drive = 0)
     {
         memset(&info, 0, sizeof(info));
+        info.iDrive = drive;
         info.bUseCDDB = bUseCDDB;
         CopyText(info.szCDDBServer, serverAddress.c_str());
         info.nCDDBTimeoutMs = timeoutMs;
@@ -107,6 +108,46 @@ TEST_F(CDDBLookupTest, AnExactMatchNamesTheDiscAndItsTracks)
     EXPECT_STREQ("Some Artist / Some Album", info.szTitle);
     EXPECT_EQ(std::vector<std::string>({"One", "Two", "Three"}), Names());
     EXPECT_EQ(40, info.Tracks[0].nEndSector);
+}
+
+// The disc's own names fill in where the database has no entry for it; its
+// catalog number and ISRCs are read either way.
+TEST_F(CDDBLookupTest, TheDiscsCDTextNamesItWhenTheDatabaseDoesNot)
+{
+    io->AddDrive('E', DRIVE_CDROM, Disc("disc-data"));
+    WriteEntry("rock", {"DTITLE=Some Artist / Some Album", "TTITLE0=One", "TTITLE1=Two", "TTITLE2=Three"});
+    const struct
+    {
+        const char* name;
+        bool bUseCDDB;
+        bool bServer;
+        const char* title;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"database off", false, false, "The Band / The Album", {"Opening", "Track 02", "Closing"}},
+        {"database unreachable", true, false, "The Band / The Album", {"Opening", "Track 02", "Closing"}},
+        {"database entry", true, true, "Some Artist / Some Album", {"One", "Two", "Three"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        if (c.bServer)
+            StartServer();
+        MessageBoxCapture boxes;
+        EXPECT_EQ(Done, Load(c.bUseCDDB, 2000, 1));
+        EXPECT_STREQ(c.title, info.szTitle);
+        EXPECT_EQ(c.names, Names());
+        EXPECT_STREQ("0731452918626", info.szCatalog);
+        EXPECT_STREQ("GBAYE6500001", info.Tracks[0].szIsrc);
+        EXPECT_STREQ("", info.Tracks[1].szIsrc);
+        EXPECT_STREQ("USRC17607839", info.Tracks[2].szIsrc);
+    }
+    // A disc without any: nothing is made up.
+    EXPECT_EQ(Done, Load(false));
+    EXPECT_EQ(generic, Names());
+    EXPECT_STREQ("", info.szTitle);
+    EXPECT_STREQ("", info.szCatalog);
+    EXPECT_STREQ("", info.Tracks[0].szIsrc);
 }
 
 TEST_F(CDDBLookupTest, NoMatchIsReportedOnceAndKeepsTheGenericNames)
