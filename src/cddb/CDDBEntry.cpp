@@ -23,6 +23,20 @@ bool ParseCDDBMatch(const char* line, char (&category)[TEXT_BUFFER_SIZE], char (
     return true;
 }
 
+bool ParseCDDBMatch(const char* line, CDDBMatch& match)
+{
+    if (!ParseCDDBMatch(line, match.szCategory, match.szDiscId))
+        return false;
+    // The title follows the category, the disc id and the one space after each.
+    const char* title = strchr(line, ' ') + 1;
+    title += strcspn(title, " \r\n");
+    if (*title == ' ')
+        ++title;
+    CopyText(match.szTitle, title);
+    match.szTitle[strcspn(match.szTitle, "\r\n")] = '\0';
+    return true;
+}
+
 LCDDBEntryReader::LCDDBEntryReader(LCDDBInfo& info) : info(info) {}
 
 void LCDDBEntryReader::ReadLine(const char* line)

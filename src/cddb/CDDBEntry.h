@@ -18,6 +18,16 @@ inline bool IsCDDBSuccess(const char* line)
 // when the line does not hold both.
 bool ParseCDDBMatch(const char* line, char (&category)[TEXT_BUFFER_SIZE], char (&discId)[TEXT_BUFFER_SIZE]);
 
+// One disc of a list of matches, as the user chooses among them.
+struct CDDBMatch
+{
+    char szCategory[TEXT_BUFFER_SIZE];
+    char szDiscId[TEXT_BUFFER_SIZE];
+    char szTitle[TEXT_BUFFER_SIZE];  // the rest of the line; empty when it has none
+};
+// The whole match line; false as ParseCDDBMatch.
+bool ParseCDDBMatch(const char* line, CDDBMatch& match);
+
 // Reads an entry line by line into a disc record. DTITLE names the disc,
 // TTITLE<n> the track n (from 0); a key repeated over several lines is the
 // same text split, so its pieces are joined. Values are decoded (\n, \t, \\)

@@ -4,10 +4,12 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "cddb/CDDBDiscId.h"
 #include "cddb/CDDBEntry.h"
 #include "cddb/LIPSocket.h"
+#include "cddb/LMatchDialog.h"
 #include "cdrom/CDCommands.h"
 #include "cdrom/CDText.h"
 #include "cdrom/LSCSI.h"
@@ -15,6 +17,8 @@
 namespace {
 
 const unsigned short CDDB_PORT = 8880;
+// More than a list box is worth reading; the rest of the list is passed over.
+const std::size_t CD_MAX_MATCHES = 100;
 
 // A line from the server; false when none came (closed, silent, stopped).
 bool Receive(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs, char (&line)[TEXT_BUFFER_SIZE])
@@ -36,21 +40,35 @@ bool Ask(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs, const ch
 
 bool IsEndOfList(const char* line) { return line[0] == '.'; }
 
-// Several matches: the list is read to its end, and the first match's entry
-// is asked for under its own category and disc id.
-bool ReadFirstMatch(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs,
-                    char (&category)[TEXT_BUFFER_SIZE], char (&discId)[TEXT_BUFFER_SIZE])
+// Several matches: the list is read to its end; when it holds more than one
+// disc the user chooses, and the chosen match's entry is asked for under its
+// own category and disc id. False when none was read or the user cancelled.
+bool ReadChosenMatch(LJobControl& job, LIPSocketStream& socket, unsigned timeoutMs,
+                     char (&category)[TEXT_BUFFER_SIZE], char (&discId)[TEXT_BUFFER_SIZE])
 {
-    bool bFound = false;
+    std::vector<CDDBMatch> matches;
     char line[TEXT_BUFFER_SIZE];
-    while (Receive(job, socket, timeoutMs, line))
+    bool bEnded = false;
+    while (!bEnded && Receive(job, socket, timeoutMs, line))
     {
-        if (IsEndOfList(line))
-            return bFound;
-        if (!bFound)
-            bFound = ParseCDDBMatch(line, category, discId);
+        bEnded = IsEndOfList(line);
+        CDDBMatch match;
+        if (!bEnded && matches.size() < CD_MAX_MATCHES && ParseCDDBMatch(line, match))
+            matches.push_back(match);
     }
-    return false;
+    if (!bEnded || matches.empty())
+        return false;
+    int chosen = 0;
+    if (matches.size() > 1)
+    {
+        LMatchDialog dialog(matches);
+        chosen = dialog.Choose(nullptr);
+        if (chosen < 0)
+            return false;
+    }
+    CopyText(category, matches[chosen].szCategory);
+    CopyText(discId, matches[chosen].szDiscId);
+    return true;
 }
 
 // The conversation with the server; every way out leaves the names as far as
@@ -91,7 +109,7 @@ bool LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
         return false;
     case 210:
     case 211:
-        if (!ReadFirstMatch(job, socket, timeoutMs, category, discId))
+        if (!ReadChosenMatch(job, socket, timeoutMs, category, discId))
             return false;
         break;
     default:

@@ -48,6 +48,9 @@
 #define IDC_NAME_ALBUM_ARTIST_TRACK 209
 #define IDC_NAME_FORMAT_LABEL 210
 
+// The choice among inexact CDDB matches "LMatchDialog".
+#define IDC_MATCHES 101
+
 // The MP3 encoder's dialog "LMp3EncodeDlg".
 #define IDC_MP3_CHANNEL_MODE 101
 #define IDC_MP3_CBR 102

@@ -72,6 +72,15 @@ TEST(CDDBReplies, CodesAndMatchLines)
     EXPECT_STREQ("0c025803", discId);
     EXPECT_FALSE(ParseCDDBMatch("rock\r", category, discId));
     EXPECT_FALSE(ParseCDDBMatch(" 0c025803 x", category, discId));
+    // A line of a list: the title with it, whatever its spaces.
+    CDDBMatch match;
+    ASSERT_TRUE(ParseCDDBMatch("jazz 7a0b2c1d Some One / Some  Thing\r\n", match));
+    EXPECT_STREQ("jazz", match.szCategory);
+    EXPECT_STREQ("7a0b2c1d", match.szDiscId);
+    EXPECT_STREQ("Some One / Some  Thing", match.szTitle);
+    ASSERT_TRUE(ParseCDDBMatch("rock 0c025803\r", match));
+    EXPECT_STREQ("", match.szTitle);
+    EXPECT_FALSE(ParseCDDBMatch("rock\r", match));
 }
 
 } // namespace

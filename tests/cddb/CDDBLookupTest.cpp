@@ -16,6 +16,7 @@
 #include "files/LFile.h"
 #include "files/TextBuffer.h"
 #include "jobs/LProgressDialog.h"
+#include "resources/resource.h"
 #include "ui/MessageBoxCapture.h"
 
 namespace {
@@ -160,14 +161,68 @@ TEST_F(CDDBLookupTest, NoMatchIsReportedOnceAndKeepsTheGenericNames)
     EXPECT_STREQ("", info.szTitle);
 }
 
-TEST_F(CDDBLookupTest, SeveralMatchesReadTheFirst)
+// How the user answers the list of matches: the row chosen, -1 for Cancel;
+// what the list showed.
+int matchToChoose = 0;
+std::vector<std::string> listedMatches;
+
+void CALLBACK AnswerMatchDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND dialog = FindWindowA("#32770", "Choose CDDB Match");
+    if (!dialog || !IsWindowVisible(dialog) || !listedMatches.empty())
+        return;
+    HWND list = GetDlgItem(dialog, IDC_MATCHES);
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+    {
+        char row[TEXT_BUFFER_SIZE * 3] = "";
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
+        listedMatches.push_back(row);
+    }
+    if (matchToChoose >= 0)
+        SendMessageA(list, LB_SETCURSEL, matchToChoose, 0);
+    PostMessageA(dialog, WM_COMMAND, matchToChoose >= 0 ? IDOK : IDCANCEL, 0);
+}
+
+TEST_F(CDDBLookupTest, SeveralMatchesAreListedForTheUserToChoose)
 {
     WriteEntry("jazz", {"DTITLE=Jazz Artist / First Listed", "TTITLE0=J1"});
     WriteEntry("misc", {"DTITLE=Misc Artist / Second Listed", "TTITLE0=M1"});
     StartServer();
+    const struct
+    {
+        int choice;
+        const char* title;
+        std::vector<std::string> names;
+    } cases[] = {
+        {1, "Misc Artist / Second Listed", {"M1", "Track 02", "Track 03"}},
+        {0, "Jazz Artist / First Listed", {"J1", "Track 02", "Track 03"}},
+        {-1, "", generic},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.choice);
+        matchToChoose = c.choice;
+        listedMatches.clear();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, AnswerMatchDialog);
+        EXPECT_EQ(Done, Load());
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(std::vector<std::string>({"jazz: Jazz Artist / First Listed", "misc: Misc Artist / Second Listed"}),
+                  listedMatches);
+        EXPECT_STREQ(c.title, info.szTitle);
+        EXPECT_EQ(c.names, Names());
+    }
+}
+
+// One disc listed as an inexact match is taken without a question.
+TEST_F(CDDBLookupTest, OneInexactMatchIsTakenAsItIs)
+{
+    WriteEntry("jazz", {"DTITLE=Jazz Artist / Only One", "TTITLE0=J1"});
+    StartServer("--inexact");
+    MessageBoxCapture boxes;
     EXPECT_EQ(Done, Load());
-    EXPECT_STREQ("Jazz Artist / First Listed", info.szTitle);
-    EXPECT_EQ(std::vector<std::string>({"J1", "Track 02", "Track 03"}), Names());
+    EXPECT_STREQ("Jazz Artist / Only One", info.szTitle);
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(CDDBLookupTest, WithoutTheDatabaseNoConnectionIsMade)

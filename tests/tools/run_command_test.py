@@ -16,6 +16,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import time
 import unittest
 import wave
 
@@ -98,6 +99,30 @@ class RunCommandTest(unittest.TestCase):
         self.assertEqual(["Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
         for i, sectors in enumerate(TRACK_SECTORS):
             self.assertFrames(os.path.join(ripped, f"Track {i + 1:02d}.wav"), sectors * FRAMES_PER_SECTOR)
+
+    def test_several_database_matches_are_answered_with_the_first(self):
+        entries = os.path.join(WORK, self._testMethodName + "-entries")
+        shutil.rmtree(entries, ignore_errors=True)
+        for category, title in (("jazz", "First Band / First Album"), ("rock", "Second Band / Second Album")):
+            os.makedirs(os.path.join(entries, category))
+            with open(os.path.join(entries, category, "0badc0de"), "w", newline="\r\n") as f:
+                f.write(f"# xmcd\nDISCID=0badc0de\nDTITLE={title}\nTTITLE0=One\nTTITLE1=Two\n")
+        port_file = os.path.join(entries, "port")
+        server = subprocess.Popen(["/usr/bin/python3", os.path.join(ROOT, "tests", "cddb", "cddb-server.py"),
+                                   "--entries", entries, "--port-file", port_file, "--match-all", "0badc0de",
+                                   "--idle-exit", "600"], stderr=subprocess.DEVNULL)
+        self.addCleanup(server.wait)
+        self.addCleanup(server.terminate)
+        for _ in range(100):
+            if os.path.exists(port_file):
+                break
+            time.sleep(0.1)
+        with open(port_file) as f:
+            port = f.read().strip()
+        code, output, ripped = self.run_command("", "--cddb", f"127.0.0.1:{port}")
+        self.assertEqual(0, code, output)
+        self.assertIn('the database lists 2 discs; chose the first, "jazz: First Band / First Album"', output)
+        self.assertEqual(["First Band - One.wav", "First Band - Two.wav"], sorted(os.listdir(ripped)), output)
 
     def test_a_read_error_ends_the_command_with_a_failure(self):
         code, output, ripped = self.run_command(f"fail_lba={TRACK_SECTORS[0] + 20}")

@@ -1,5 +1,7 @@
 #include "MessageBoxes.h"
 
+#include "resources/resource.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -69,6 +71,13 @@ bool IsMessageBox(HWND window)
     return IsDialog(window) && GetDlgItem(window, MESSAGE_TEXT_ID);
 }
 
+bool IsMatchChoice(HWND window)
+{
+    char caption[32] = "";
+    GetWindowTextA(window, caption, sizeof(caption));
+    return IsDialog(window) && !lstrcmpA(caption, "Choose CDDB Match") && GetDlgItem(window, IDC_MATCHES);
+}
+
 namespace {
 
 // The program's files: the program, its setup file and its uninstaller.
@@ -105,9 +114,27 @@ BOOL CALLBACK CollectMessageBox(HWND window, LPARAM boxes)
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (IsWindowVisible(window) && IsMessageBox(window) && IsProgramProcess(processId))
+    if (IsWindowVisible(window) && (IsMessageBox(window) || IsMatchChoice(window)) && IsProgramProcess(processId))
         reinterpret_cast<std::vector<HWND>*>(boxes)->push_back(window);
     return TRUE;
+}
+
+// The disc lookup's question when the database lists several discs: the
+// first is taken, as the database lists its best guess first.
+void ChooseFirstMatch(HWND dialog)
+{
+    HWND list = GetDlgItem(dialog, IDC_MATCHES);
+    // Asked as wide text: the row crosses from the program's process, and
+    // Wine hands an ANSI request the wide characters.
+    wchar_t wide[1024] = L"";
+    char first[1024] = "";
+    if (SendMessageW(list, LB_GETTEXTLEN, 0, 0) < static_cast<LRESULT>(sizeof(wide) / sizeof(wide[0])))
+        SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(wide));
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, first, sizeof(first), nullptr, nullptr);
+    printf("corvane-remote: the database lists %d discs; chose the first, \"%s\"\n",
+           static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0)), first);
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
 }
 
 // Boxes answered and not yet gone: an answered box lingers a moment.
@@ -127,6 +154,13 @@ Answers AnswerMessageBoxes()
     {
         if (std::find(answeredBoxes.begin(), answeredBoxes.end(), box) != answeredBoxes.end())
             continue;
+        if (IsMatchChoice(box))
+        {
+            ChooseFirstMatch(box);
+            answeredBoxes.push_back(box);
+            ++answers.nAnswered;
+            continue;
+        }
         char caption[256] = "";
         char text[2048] = "";
         GetWindowTextA(box, caption, sizeof(caption));

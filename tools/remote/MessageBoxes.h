@@ -15,6 +15,8 @@ bool IsDialog(HWND window);
 // Only a message box has the text control; the program's other dialogs
 // (the main window, job progress windows) have none.
 bool IsMessageBox(HWND window);
+// The disc lookup's list of the discs the database holds for an inexact match.
+bool IsMatchChoice(HWND window);
 
 // Whether a process runs one of the program's files (the program, its setup
 // file, its uninstaller): `processId`, or any process when it is 0, of the
@@ -27,7 +29,8 @@ struct Answers
     bool bFailure;
 };
 
-// Prints and answers every message box the program shows.
+// Prints and answers every message box the program shows, and the disc
+// lookup's choice among several matches (with the first).
 Answers AnswerMessageBoxes();
 
 // Waits up to `seconds` for `condition`, answering the program's messages
