@@ -71,6 +71,22 @@ bool ReadChosenMatch(LJobControl& job, LIPSocketStream& socket, unsigned timeout
     return true;
 }
 
+// UTF-8 text in place as the window and the file names show it: in the
+// program's code page, with "_" for each character the code page lacks. Text
+// that is not UTF-8 stays as it came.
+void FromUtf8(char (&text)[TEXT_BUFFER_SIZE])
+{
+    wchar_t wide[TEXT_BUFFER_SIZE];
+    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, TEXT_BUFFER_SIZE))
+        return;
+    char converted[TEXT_BUFFER_SIZE];
+    BOOL bDefaultUsed = FALSE;
+    if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, converted, sizeof(converted), "_",
+                             &bDefaultUsed))
+        return;
+    CopyText(text, converted);
+}
+
 // The conversation with the server; every way out leaves the names as far as
 // they got. The socket closes and the sockets library stops with `socket`.
 // True when the server had an entry for the disc and sent it.
@@ -93,6 +109,11 @@ bool LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
         return false;
     if (!Ask(job, socket, timeoutMs, "cddb hello undef localhost Corvane 1.32\n", line))
         return false;
+    // Level 6 sends the entry in UTF-8; a server that refuses it sends it at
+    // its default level, as text of its own.
+    if (!Send(job, socket, timeoutMs, "proto 6\n") || !Receive(job, socket, timeoutMs, line))
+        return false;
+    const bool bUtf8 = CDDBReplyCode(line) == 201;
 
     if (!Ask(job, socket, timeoutMs, query, line) || strlen(line) < 4)
         return false;
@@ -129,6 +150,12 @@ bool LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
             entry.ReadLine(line);
     }
     entry.Finish();
+    if (bUtf8)
+    {
+        FromUtf8(info.szTitle);
+        for (int i = 0; i < info.nTracks; ++i)
+            FromUtf8(info.Tracks[i].szName);
+    }
     if (bComplete)
         Send(job, socket, timeoutMs, "cddb quit\n");
     return true;

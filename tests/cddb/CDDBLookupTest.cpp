@@ -214,6 +214,34 @@ TEST_F(CDDBLookupTest, SeveralMatchesAreListedForTheUserToChoose)
     }
 }
 
+// Names come in UTF-8 where the server speaks level 6, and show in the
+// program's code page (Western here): what it lacks becomes "_". A server
+// that refuses the level sends its entries as they are.
+TEST_F(CDDBLookupTest, NamesInEveryLanguageShowInTheCodePage)
+{
+    const struct
+    {
+        const char* options;
+        const char* title;
+        const char* track;
+        const char* expectedTitle;
+        const char* expectedTrack;
+    } cases[] = {
+        {"", "DTITLE=Caf\xc3\xa9 M\xc3\xbcller / \xd0\x94\xd0\xb0 \xe6\x97\xa5\xe6\x9c\xac", "TTITLE0=Stra\xc3\x9f" "e",
+         "Caf\xe9 M\xfcller / __ __", "Stra\xdf" "e"},
+        {"--fail proto=501", "DTITLE=Caf\xe9 / Album", "TTITLE0=Stra\xdf" "e", "Caf\xe9 / Album", "Stra\xdf" "e"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.options);
+        WriteEntry("rock", {c.title, c.track});
+        StartServer(c.options);
+        EXPECT_EQ(Done, Load());
+        EXPECT_STREQ(c.expectedTitle, info.szTitle);
+        EXPECT_EQ(std::vector<std::string>({c.expectedTrack, "Track 02", "Track 03"}), Names());
+    }
+}
+
 // One disc listed as an inexact match is taken without a question.
 TEST_F(CDDBLookupTest, OneInexactMatchIsTakenAsItIs)
 {

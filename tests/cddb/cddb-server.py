@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A local CDDB server for the tests and the run command.
 
-Speaks the CDDB protocol (level 1) on 127.0.0.1, one connection at a time,
+Speaks the CDDB protocol (levels 1 to 6) on 127.0.0.1, one connection at a time,
 from plain xmcd files kept as ENTRIES/<category>/<discid> (eight lowercase
 hexadecimal digits). Options make it misbehave the way real servers and
 networks do.
@@ -22,6 +22,9 @@ Start-up and stop:
 Conversation:
   greeting              201 <host> CDDBP server v1.5.2 ready at <date>
   cddb hello U H C V    200 Hello and welcome U@H running C V.
+  proto N               201 OK, protocol version now: N (1 to 6; 501 for
+                        another level); entries are sent as their files hold
+                        them, whatever the level
   cddb query ID N OFFSETS... SECONDS
                         200 <cat> <id> <title> for one entry with that id,
                         211 and a list ended by "." for several (in category
@@ -32,7 +35,7 @@ Conversation:
   Before the hello, query and read give 409; a malformed command gives 500.
 
 Misbehaviour:
-  --fail STEP=CODE      answer STEP (greeting, hello, query, read) with the
+  --fail STEP=CODE      answer STEP (greeting, hello, proto, query, read) with the
                         one line "CODE <text>"; after a failed greeting the
                         connection is closed (may be repeated for other steps)
   --silent STEP         never answer from STEP on (the greeting included);
@@ -53,7 +56,7 @@ import socket
 import sys
 import time
 
-STEPS = ("greeting", "hello", "query", "read")
+STEPS = ("greeting", "hello", "proto", "query", "read")
 HOST = "localhost"
 POLL_SECONDS = 0.2
 LONGEST_COMMAND = 65536
@@ -227,6 +230,8 @@ class Session:
             raise Closed()
         if verb == ["cddb", "hello"]:
             self.hello(words[2:])
+        elif verb[:1] == ["proto"]:
+            self.proto(words[1:])
         elif verb == ["cddb", "query"]:
             self.query(words[2:])
         elif verb == ["cddb", "read"]:
@@ -257,6 +262,14 @@ class Session:
         else:
             self.shook_hands = True
             self.send("200 Hello and welcome %s@%s running %s %s." % tuple(arguments))
+
+    def proto(self, arguments):
+        if not self.step("proto"):
+            return
+        if len(arguments) == 1 and arguments[0] in ("1", "2", "3", "4", "5", "6"):
+            self.send("201 OK, protocol version now: %s" % arguments[0])
+        else:
+            self.send("501 Illegal protocol level.")
 
     def query(self, arguments):
         if not self.step("query"):
