@@ -9,10 +9,13 @@
 #include "app/MainDialog.h"
 #include "app/RipNames.h"
 #include "app/RipRequest.h"
+#include "cddb/CDDBDiscId.h"
 #include "cdrom/CDCommandBlocks.h"
+#include "cdrom/CueSheet.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
+#include "resources/Version.h"
 #include "resources/resource.h"
 #include "settings/RegistryKeys.h"
 #include "settings/SettingsStore.h"
@@ -206,7 +209,78 @@ bool MainDialog::RipRows(const LRipRequest& request)
     for (int i = 0; i < nFiles; ++i)
         if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.bMp3))
             return false;
+    // A sheet describes the whole disc: only a rip of every audio track has one.
+    int nAudio = 0;
+    for (int i = 0; i < CDDBInfo.nTracks; ++i)
+        nAudio += !CDDBInfo.Tracks[i].bData;
+    if (nFiles == nAudio && !WriteCueSheet(request, tracks, rowTexts.get(), paths.get(), nFiles))
+        return false;
     return true;
+}
+
+bool MainDialog::WriteCueSheet(const LRipRequest& request, const int* tracks, const char (*rowTexts)[TEXT_BUFFER_SIZE],
+                               const char (*paths)[TEXT_BUFFER_SIZE], int nFiles) const
+{
+    auto disc = std::make_unique<CueDisc>();
+    memset(disc.get(), 0, sizeof(CueDisc));
+    int32_t starts[CD_MAX_TRACKS + 1];
+    for (int i = 0; i < CDDBInfo.nTracks; ++i)
+        starts[i] = CDDBInfo.Tracks[i].nStartSector;
+    starts[CDDBInfo.nTracks] = CDDBInfo.nTracks ? CDDBInfo.Tracks[CDDBInfo.nTracks - 1].nEndSector : 0;
+    disc->cddbId = CDDBDiscId(starts, CDDBInfo.nTracks);
+    CopyText(disc->szProgram, PROGRAM_NAME_VERSION);
+    CopyText(disc->szCatalog, CDDBInfo.szCatalog);
+    CopyText(disc->szPerformer, request.szArtist);
+    CopyText(disc->szTitle, request.szAlbum);
+    CopyText(disc->szFileType, request.bMp3 ? "MP3" : "WAVE");
+    for (int i = 0; i < nFiles && i < CUE_MAX_TRACKS; ++i)
+    {
+        const LCDTrack& track = CDDBInfo.Tracks[tracks[i]];
+        CueTrack& cue = disc->Tracks[disc->nTracks++];
+        cue.nNumber = tracks[i] + 1;
+        // Each file runs from its track's start to the next track's: a gap
+        // before a track is at the end of the previous file.
+        cue.nIndex0 = cue.nIndex1 = track.nStartSector;
+        CopyText(cue.szIsrc, track.szIsrc);
+        CopyText(cue.szTitle, rowTexts[i]);
+        LFile::_GetFileFromPath(cue.szFileName, paths[i]);
+    }
+    auto text = std::make_unique<char[]>(CUE_SHEET_SIZE);
+    char name[TEXT_BUFFER_SIZE];
+    char path[TEXT_BUFFER_SIZE];
+    MakeDiscFileName(request.szArtist, request.szAlbum, name);
+    bool bWritten = MakeCueSheet(*disc, text.get(), CUE_SHEET_SIZE)
+                    && MakeTrackPath(request.szFolder, name, ".cue", 1, path);
+    // Written whole under a name of its own first: an older sheet stays as it
+    // was until the new one is complete.
+    char temp[TEXT_BUFFER_SIZE];
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; bWritten && file == INVALID_HANDLE_VALUE && attempt < TRACK_TEMP_ATTEMPTS; ++attempt)
+    {
+        if (!MakeTrackTempPath(path, attempt, temp))
+            break;
+        file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    bWritten = bWritten && file != INVALID_HANDLE_VALUE;
+    if (bWritten)
+    {
+        const DWORD size = static_cast<DWORD>(strlen(text.get()));
+        DWORD written = 0;
+        bWritten = WriteFile(file, text.get(), size, &written, nullptr) && written == size;
+        bWritten = CloseHandle(file) && bWritten;
+        bWritten = bWritten && LFile::MoveReplacing(temp, path);
+        if (!bWritten)
+            DeleteFileA(temp);
+    }
+    if (!bWritten)
+    {
+        char message[MESSAGE_SIZE];
+        FormatText(message, sizeof(message), "Unable to create the file \"%s\\%s.cue\".", request.szFolder, name);
+        ShowError(hWnd, message);
+    }
+    return bWritten;
 }
 
 void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const

@@ -100,6 +100,20 @@ bool MakeTrackTempPath(const char* path, int attempt, char (&temp)[TEXT_BUFFER_S
     return attempt > 0 ? AppendFormat(temp, sizeof(temp), ".%d.tmp", attempt) : AppendFormat(temp, sizeof(temp), ".tmp");
 }
 
+void MakeDiscFileName(const char* artist, const char* album, char (&name)[TEXT_BUFFER_SIZE])
+{
+    char cleanArtist[TEXT_BUFFER_SIZE];
+    char cleanAlbum[TEXT_BUFFER_SIZE];
+    const bool bArtist = LFile::MakeValidFileName(artist, cleanArtist);
+    const bool bAlbum = LFile::MakeValidFileName(album, cleanAlbum);
+    if (bArtist && bAlbum)
+        FormatText(name, sizeof(name), "%s - %s", cleanArtist, cleanAlbum);
+    else if (bArtist || bAlbum)
+        CopyText(name, bArtist ? cleanArtist : cleanAlbum);
+    else
+        CopyText(name, "Audio CD");
+}
+
 bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE])
 {
     artist[0] = '\0';

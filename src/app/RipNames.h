@@ -42,6 +42,11 @@ bool MakeUniqueTrackPath(const char* folder, const char* name, const char* exten
 constexpr int TRACK_TEMP_ATTEMPTS = 100;
 bool MakeTrackTempPath(const char* path, int attempt, char (&temp)[TEXT_BUFFER_SIZE]);
 
+// The name of a file about the whole disc (its cue sheet, its log), without
+// folder or extension: "<artist> - <album>", either alone when the other is
+// empty, "Audio CD" without both; cleaned as MakeTrackFileName cleans.
+void MakeDiscFileName(const char* artist, const char* album, char (&name)[TEXT_BUFFER_SIZE]);
+
 // Splits a disc title "artist / album" at its first " / ". Both parts become
 // parts of file names, so what a disc database sends is cleaned as a file
 // name (LFile::MakeValidFileName): it must not lead a path out of the output

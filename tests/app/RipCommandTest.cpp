@@ -16,6 +16,7 @@
 #include "FileBytes.h"
 #include "Mp3Encoder.h"
 #include "app/MainDialogFixture.h"
+#include "cddb/CDDBDiscId.h"
 #include "cdrom/VirtualDiscFiles.h"
 #include "files/LFile.h"
 #include "settings/ProgramFolders.h"
@@ -487,7 +488,8 @@ TEST_F(RipCommandTest, DiscEventsDuringARipWaitForItsEnd)
     ASSERT_NE(nullptr, eventsSentDuring) << "the second track's window never showed";
     EXPECT_TRUE(bDisabledAfterEvents) << "a job in the events enabled the window under the rip";
     EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_EQ(std::vector<std::string>({"Renamed.wav", "Track 01.wav", "Track 02.wav", "Track 04.wav", "Track 05.wav"}),
+    EXPECT_EQ(std::vector<std::string>(
+                  {"Audio CD.cue", "Renamed.wav", "Track 01.wav", "Track 02.wav", "Track 04.wav", "Track 05.wav"}),
               FilesInFolder());
     const char* const names[] = {"Track 01.wav", "Track 02.wav", "Renamed.wav", "Track 04.wav", "Track 05.wav"};
     for (int track = 0; track < 5; ++track)
@@ -510,7 +512,7 @@ TEST_F(RipCommandTest, ACancelledLoadKeepsTheDiscThatIsShown)
     MessageBoxCapture boxes;
     Rip();
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_EQ(5u, FilesInFolder().size());
+    ASSERT_EQ(6u, FilesInFolder().size()) << "five tracks and the cue sheet";
     for (int track = 0; track < 5; ++track)
         ExpectTrackFile("Track 0" + std::to_string(track + 1) + ".wav", STARTS[track],
                         static_cast<int>(STARTS[track + 1] - STARTS[track]));
@@ -749,7 +751,8 @@ TEST_F(RipCommandTest, DataTracksAreListedUncheckedAndNeverRipped)
         MessageBoxCapture boxes;
         Rip();
         EXPECT_TRUE(boxes.boxes.empty());
-        std::vector<std::string> names;
+        // Every audio track was ripped: the cue sheet is there too.
+        std::vector<std::string> names = {"Audio CD.cue"};
         for (const Audio& audio : c.files)
         {
             names.push_back(audio.file);
@@ -1003,6 +1006,52 @@ TEST_F(RealEncoderRipTest, TracksBecomeMp3FilesAtTheirOwnRatesAndChannels)
     EXPECT_EQ(std::vector<std::string>({"Track 01.mp3", "Track 02.mp3", "Track 02.wav", "Track 03.mp3"}),
               FilesIn(output))
         << "no temporary file is left beside the files";
+}
+
+// A rip of every track of a disc that names itself (CD-Text, catalog number,
+// ISRCs), with the database off, leaves the sheet that burns it again.
+TEST_F(RipCommandTest, ARipOfTheWholeDiscWritesItsCueSheet)
+{
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");
+    OpenOn(Disc("disc-data"), folder);
+    EXPECT_EQ("Opening", Cell(0, 0));
+    EXPECT_EQ("Closing", Cell(2, 0));
+    CheckOnly({0, 1, 2});
+    MessageBoxCapture boxes;
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(std::vector<std::string>({"Closing.wav", "Opening.wav", "The Band - The Album.cue", "Track 02.wav"}),
+              FilesInFolder());
+    const std::vector<BYTE> sheet = FileBytes(folder + "\\The Band - The Album.cue");
+    const int32_t starts[] = {0, 40, 75, 135};
+    char id[16];
+    snprintf(id, sizeof(id), "%08X", CDDBDiscId(starts, 3));
+    EXPECT_EQ(std::string(sheet.begin(), sheet.end()),
+              std::string("REM DISCID ") + id + "\r\n"
+              "REM COMMENT \"Corvane 1.32\"\r\n"
+              "CATALOG 0731452918626\r\n"
+              "PERFORMER \"The Band\"\r\n"
+              "TITLE \"The Album\"\r\n"
+              "FILE \"Opening.wav\" WAVE\r\n"
+              "  TRACK 01 AUDIO\r\n"
+              "    TITLE \"Opening\"\r\n"
+              "    ISRC GBAYE6500001\r\n"
+              "    INDEX 01 00:00:00\r\n"
+              "FILE \"Track 02.wav\" WAVE\r\n"
+              "  TRACK 02 AUDIO\r\n"
+              "    TITLE \"Track 02\"\r\n"
+              "    INDEX 01 00:00:00\r\n"
+              "FILE \"Closing.wav\" WAVE\r\n"
+              "  TRACK 03 AUDIO\r\n"
+              "    TITLE \"Closing\"\r\n"
+              "    ISRC USRC17607839\r\n"
+              "    INDEX 01 00:00:00\r\n");
+
+    // A rip of part of the disc describes no disc: no sheet, and the older one stays.
+    DeleteFileA((folder + "\\Opening.wav").c_str());
+    CheckOnly({0});
+    Rip();
+    EXPECT_EQ(sheet, FileBytes(folder + "\\The Band - The Album.cue"));
 }
 
 TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
