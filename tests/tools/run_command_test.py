@@ -96,7 +96,8 @@ class RunCommandTest(unittest.TestCase):
         self.assertEqual(0, code, output)
         self.assertIn('the program says "Corvane": No CDDB match found', output)
         self.assertIn("Do you want to create it now?\ncorvane-remote: answered Yes", output)
-        self.assertEqual(["Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        self.assertEqual(["Audio CD.cue", "Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        self.assertIn('scripts/run: the cue sheet Audio CD.cue:\n  REM DISCID', output)
         for i, sectors in enumerate(TRACK_SECTORS):
             self.assertFrames(os.path.join(ripped, f"Track {i + 1:02d}.wav"), sectors * FRAMES_PER_SECTOR)
 
@@ -122,7 +123,8 @@ class RunCommandTest(unittest.TestCase):
         code, output, ripped = self.run_command("", "--cddb", f"127.0.0.1:{port}")
         self.assertEqual(0, code, output)
         self.assertIn('the database lists 2 discs; chose the first, "jazz: First Band / First Album"', output)
-        self.assertEqual(["First Band - One.wav", "First Band - Two.wav"], sorted(os.listdir(ripped)), output)
+        self.assertEqual(["First Band - First Album.cue", "First Band - One.wav", "First Band - Two.wav"],
+                         sorted(os.listdir(ripped)), output)
 
     def test_a_read_error_ends_the_command_with_a_failure(self):
         code, output, ripped = self.run_command(f"fail_lba={TRACK_SECTORS[0] + 20}")
@@ -141,7 +143,7 @@ class RunCommandTest(unittest.TestCase):
             record = f.read()
         self.assertEqual(1024, len(record), output)
         self.assertEqual((0x11, 2, 44100), struct.unpack_from("<HHI", record), output)
-        self.assertEqual(["Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        self.assertEqual(["Audio CD.cue", "Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
         for i, sectors in enumerate(TRACK_SECTORS):
             with open(os.path.join(ripped, f"Track {i + 1:02d}.wav"), "rb") as f:
                 self.assertEqual(record[:20], f.read(40)[20:], output)
