@@ -315,7 +315,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
         char album[TEXT_BUFFER_SIZE];
         GetControlText(IDC_ARTIST, artist);
         GetControlText(IDC_ALBUM, album);
-        const Mp3Tags tags = {rowText, artist, album, track + 1};
+        const Mp3Tags tags = {rowText, artist, album, track + 1, CDDBInfo.Tracks[track].szIsrc};
         const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
         rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags, frames);
         rip.File = rip.Encoder;

@@ -142,6 +142,12 @@ bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderP
                 bFits = bFits && AppendFormat(out, outSize, "%s", t.option) && AppendQuotedArgument(out, outSize, t.text);
         if (tags->nTrack > 0)
             bFits = bFits && AppendFormat(out, outSize, " --tn %d", tags->nTrack);
+        if (tags->szIsrc && tags->szIsrc[0] != '\0')
+        {
+            char frame[TEXT_BUFFER_SIZE];
+            bFits = bFits && FormatText(frame, sizeof(frame), "TSRC=%s", tags->szIsrc) < TEXT_MAX_LENGTH
+                    && AppendFormat(out, outSize, " --tv ") && AppendQuotedArgument(out, outSize, frame);
+        }
     }
     if (!bFits)
         out[0] = '\0';

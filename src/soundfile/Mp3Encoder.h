@@ -44,6 +44,7 @@ struct Mp3Tags
     const char* szArtist;
     const char* szAlbum;
     int nTrack;
+    const char* szIsrc;  // the track's ISRC, as a TSRC frame
 };
 
 // Command lines hold two paths and three tag texts, each up to 259 characters,
@@ -53,7 +54,7 @@ constexpr std::size_t MP3_COMMAND_LINE_SIZE = 4096;
 // The encoder's command line: the quoted encoder path, " -m x", " -p", the
 // bit-rate options, " -r -x -s 44.100", " --frames N" when `frames` (the
 // sample frames it will be fed) is not negative, " -S - " and the quoted
-// output path, then the tags. False when it does not fit, or the encoder's
+// output path, then the tags (the ISRC as " --tv TSRC=..."). False when it does not fit, or the encoder's
 // path holds a quote (nothing then may be started).
 bool MakeMp3CommandLine(const Mp3EncoderSettings& settings, const char* encoderPath, int32_t rate,
                         uint8_t channels, const char* outputPath, const Mp3Tags* tags, char* out,

@@ -833,6 +833,19 @@ TEST_F(Mp3RipTest, CheckedTracksReachTheEncoderWithTheirTags)
     EXPECT_EQ("44100", *(frames + 1));
 }
 
+TEST_F(Mp3RipTest, TheTracksIsrcReachesTheEncoder)
+{
+    OpenOn(Disc("disc-data"), folder);
+    CheckOnly({0, 1});
+    Rip();
+    const std::vector<std::string> first = Arguments("The Band - Opening.mp3");
+    const std::vector<std::string> second = Arguments("Track 02.mp3");
+    ASSERT_GE(first.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>({"--tv", "TSRC=GBAYE6500001"}),
+              std::vector<std::string>(first.end() - 2, first.end()));
+    EXPECT_EQ(second.end(), std::find(second.begin(), second.end(), "--tv")) << "track 2 has no ISRC";
+}
+
 TEST_F(Mp3RipTest, ALowBitRateGetsAMonoInputAtHalfTheRate)
 {
     SetValue("Software\\Talmarin\\Corvane\\MP3Encoder", "ConstantBitRate", "1");

@@ -60,7 +60,7 @@ protected:
 
 TEST_F(MP3EncodePipeTest, TheEncoderGetsItsArgumentsAndTheAudioBitForBit)
 {
-    const Mp3Tags tags = {"Say \"Hi\" \\o/", "AC\\DC\\", "  spaced  ", 12};
+    const Mp3Tags tags = {"Say \"Hi\" \\o/", "AC\\DC\\", "  spaced  ", 12, nullptr};
     LCountedPtr<LMP3EncodePipe> sink = LMP3EncodePipe::OpenMp3Sink(Cbr128(), output.c_str(), 2, 44100, &tags);
     ASSERT_FALSE(sink->bError);
     // Samples at and beyond both ends of the 16-bit range.

@@ -132,9 +132,9 @@ TEST(Mp3Encoder, AHighMaximumRaisesALowMinimum)
 
 TEST(Mp3Encoder, TagsFollowTheOutputQuotedSafely)
 {
-    const Mp3Tags tags = {"Say \"Hi\"", "AC\\DC\\", "", 7};
+    const Mp3Tags tags = {"Say \"Hi\"", "AC\\DC\\", "", 7, "GBAYE6500001"};
     EXPECT_EQ("\"C:\\mp3el\\mp3enc.exe\" -m j -v -b 32 -B 128 -V 4 -r -x -s 44.100 -S - \"C:\\out\\Track 01.mp3\""
-              " --tt \"Say \\\"Hi\\\"\" --ta \"AC\\DC\\\\\" --tn 7",
+              " --tt \"Say \\\"Hi\\\"\" --ta \"AC\\DC\\\\\" --tn 7 --tv \"TSRC=GBAYE6500001\"",
               CommandLine(MP3_DEFAULT_SETTINGS, &tags));
 }
 
@@ -172,7 +172,7 @@ TEST(Mp3Encoder, TheLongestLineFitsAndALineThatDoesNotIsNotMade)
     // Every text at its longest, and made of quotes, which double when escaped.
     const std::string quotes(TEXT_MAX_LENGTH, '"');
     const std::string path = "C:\\" + std::string(TEXT_MAX_LENGTH - 3, 'p');
-    const Mp3Tags tags = {quotes.c_str(), quotes.c_str(), quotes.c_str(), 255};
+    const Mp3Tags tags = {quotes.c_str(), quotes.c_str(), quotes.c_str(), 255, nullptr};
     Mp3EncoderSettings settings = Vbr(320, 320, 9);
     settings.bErrorProtection = 1;
     char line[MP3_COMMAND_LINE_SIZE];

@@ -75,7 +75,8 @@ TEST(EncoderOptions, TheRippersConstantBitRateLineWithTagsAnywhere)
     EncoderOptions options;
     std::string problem;
     // Tags before and after the output, which follows "-" as the ripper sends it.
-    ASSERT_TRUE(Parse("--tn 12 -m m -p --tt Song_One -b 24 -h -r -x -s 22.050 - out.mp3 --ta The_Band --tl Album",
+    ASSERT_TRUE(Parse("--tn 12 -m m -p --tt Song_One -b 24 -h -r -x -s 22.050 - out.mp3 --ta The_Band --tl Album "
+                      "--tv TSRC=USRC17607839",
                       options, problem))
         << problem;
     EXPECT_EQ(ChannelMode::Mono, options.mode);
@@ -90,6 +91,7 @@ TEST(EncoderOptions, TheRippersConstantBitRateLineWithTagsAnywhere)
     EXPECT_EQ("The Band", options.artist);
     EXPECT_EQ("Album", options.album);
     EXPECT_EQ(12, options.track);
+    EXPECT_EQ("USRC17607839", options.isrc);
     EXPECT_TRUE(options.HasTags());
     EXPECT_EQ("out.mp3", options.outputPath);
 }
@@ -183,6 +185,9 @@ TEST(EncoderOptions, RefusedCommandLines)
         {"-m j -b 128 -r -x -s 44.100 -S o.mp3", "unexpected argument o.mp3"},
         {"-m j -b 128 -r -x -s 44.100 -S --tn 0 - o.mp3", "bad value \"0\" for --tn"},
         {"-m j -b 128 -r -x -s 44.100 -S --tn 256 - o.mp3", "bad value \"256\" for --tn"},
+        {"-m j -b 128 -r -x -s 44.100 -S --tv TIT2=Song - o.mp3", "bad value \"TIT2=Song\" for --tv"},
+        {"-m j -b 128 -r -x -s 44.100 -S --tv TSRC=GB-AYE-65-00001 - o.mp3",
+         "bad value \"TSRC=GB-AYE-65-00001\" for --tv"},
         {"-m j -b 128 -r -x -s 44.100 --frames -5 -S - o.mp3", "bad value \"-5\" for --frames"},
         {"-m j -b 128 -r -x -s 44.100 --frames 35280x -S - o.mp3", "bad value \"35280x\" for --frames"},
         {"-m j -b 128 -r -x -s 44.100 --frames 1000000000000 -S - o.mp3",

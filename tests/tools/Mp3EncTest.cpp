@@ -396,7 +396,8 @@ TEST(Mp3EncoderReadBack, TagsGivenAnywhereBeforeTheOutputPath)
     const std::vector<unsigned char> tone = Tone(44100, {440, 660}, 1.0);
     EncodeForReadBack("tags",
                       "--tn 7 -m f --ta \"The Corvids\" -b 192 -h -p -r -x "
-                      "--tl \"Winter Light (Deluxe Edition, Remastered)\" -s 44.100 -S --tt \"Caf\xE9 Kestrel\" -",
+                      "--tl \"Winter Light (Deluxe Edition, Remastered)\" -s 44.100 -S --tt \"Caf\xE9 Kestrel\" "
+                      "--tv TSRC=GBAYE6500001 -",
                       tone, tone);
 }
 

@@ -33,7 +33,7 @@ EXPECTED = {
     "cbr128-fed-big-endian": (MPEG1, STEREO, False, (128, 128), None, None),
 }
 TAGS = {"TIT2": "Caf\u00e9 Kestrel", "TPE1": "The Corvids",
-        "TALB": "Winter Light (Deluxe Edition, Remastered)", "TRCK": "7"}
+        "TALB": "Winter Light (Deluxe Edition, Remastered)", "TRCK": "7", "TSRC": "GBAYE6500001"}
 
 
 class Frame:

@@ -96,7 +96,7 @@ bool ParseEncoderOptions(int argc, const char* const* argv, EncoderOptions& opti
         // taken for an option's value, and the tags may come after it.
         const bool takesValue = option == "-m" || option == "-b" || option == "-B" || option == "-V" ||
                                 option == "-s" || option == "--tt" || option == "--ta" || option == "--tl" ||
-                                option == "--tn" || option == "--frames" || option == "-";
+                                option == "--tn" || option == "--tv" || option == "--frames" || option == "-";
         if (takesValue && i + 1 >= argc)
         {
             problem = option == "-" ? "no output file named" : option + " needs a value";
@@ -128,6 +128,14 @@ bool ParseEncoderOptions(int argc, const char* const* argv, EncoderOptions& opti
             options.album = value;
         else if (option == "--tn")
             valid = ParseNumber(value, 255, options.track) && options.track >= 1;
+        else if (option == "--tv")
+        {
+            // Only the recording code: 12 letters and digits.
+            valid = strncmp(value, "TSRC=", 5) == 0 && strlen(value + 5) == 12
+                    && strspn(value + 5, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == 12;
+            if (valid)
+                options.isrc = value + 5;
+        }
         else if (option == "--frames")
             valid = ParseFrameCount(value, options.frames);
         else if (option == "-p")

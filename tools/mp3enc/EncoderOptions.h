@@ -1,7 +1,7 @@
 // The encoder's command line, as the ripper builds it:
 //
 //   mp3enc -m s|j|f|m [-p] (-b N [-h] | -v -b N -B N -V N) -r -x -s KHZ
-//          [--frames N] -S - OUTPUT [--tt TITLE] [--ta ARTIST] [--tl ALBUM] [--tn N]
+//          [--frames N] -S - OUTPUT [--tt TITLE] [--ta ARTIST] [--tl ALBUM] [--tn N] [--tv TSRC=ISRC]
 //
 // --frames gives the sample frames the input holds: an input that ends
 // before that many arrived (the ripper died) or brings more is no track, and
@@ -35,12 +35,16 @@ struct EncoderOptions
     int sampleRate = 0;            // -s, in Hz
     bool silent = false;           // -S: no summary line after a file is done
     std::string title, artist, album;
-    int track = 0;  // --tn; 0 when not given
+    int track = 0;     // --tn; 0 when not given
+    std::string isrc;  // --tv TSRC=CODE: 12 letters and digits
     long long frames = -1;  // --frames; -1 when not given
     std::string outputPath;
 
     int Channels() const { return mode == ChannelMode::Mono ? 1 : 2; }
-    bool HasTags() const { return !title.empty() || !artist.empty() || !album.empty() || track != 0; }
+    bool HasTags() const
+    {
+        return !title.empty() || !artist.empty() || !album.empty() || track != 0 || !isrc.empty();
+    }
 };
 
 // The one line of usage, without its line end.

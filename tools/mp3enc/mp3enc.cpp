@@ -166,6 +166,8 @@ bool Configure(lame_t lame, const EncoderOptions& options)
             id3tag_set_album(lame, options.album.c_str());
         if (options.track != 0)
             id3tag_set_track(lame, std::to_string(options.track).c_str());
+        if (!options.isrc.empty() && id3tag_set_fieldvalue(lame, ("TSRC=" + options.isrc).c_str()) != 0)
+            return false;
     }
     return lame_init_params(lame) >= 0;
 }
