@@ -91,10 +91,11 @@ private:
     // Rips the request's rows in order, one job each, and stops at the first
     // that fails or is cancelled; true when every file is complete.
     bool RipRows(const LRipRequest& request);
-    // The cue sheet of a rip of every audio track, beside its files; false
-    // (after saying so) when it could not be written.
-    bool WriteCueSheet(const LRipRequest& request, const int* tracks, const char (*rowTexts)[TEXT_BUFFER_SIZE],
-                       const char (*paths)[TEXT_BUFFER_SIZE], int nFiles) const;
+    // The cue sheet of a rip of every audio track of `info`, beside its
+    // files; false (after saying so) when it could not be written.
+    bool WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* tracks,
+                       const char (*rowTexts)[TEXT_BUFFER_SIZE], const char (*paths)[TEXT_BUFFER_SIZE],
+                       int nFiles) const;
     // Rips track `track` of the disc record into `path`; true when the file
     // is complete. Otherwise the file is gone and the user was told why,
     // unless the user cancelled. `rowText` names the track in messages.

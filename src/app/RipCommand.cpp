@@ -11,6 +11,7 @@
 #include "app/RipRequest.h"
 #include "cddb/CDDBDiscId.h"
 #include "cdrom/CDCommandBlocks.h"
+#include "cdrom/CDCommands.h"
 #include "cdrom/CueSheet.h"
 #include "cdrom/LCDROMRipSectors.h"
 #include "files/LFile.h"
@@ -96,6 +97,17 @@ ProcessResult ProcessTrackRip(LJobControl& job, TrackRip& track)
     if (track.Encoder)
         track.Encoder->SetJob(nullptr);
     return r;
+}
+
+// The job "Detecting Gaps": where each track's gap starts, for the cue sheet.
+ProcessResult ProcessFindGaps(LJobControl& job, LCDDBInfo& info)
+{
+    job.SetText(0, "Detecting Gaps");
+    job.SetText(1, "Please wait...");
+    LSCSI scsi;
+    if (!scsi.OpenCDROMDrive(info.iDrive))
+        return Failed;
+    return ProcessSCSICDFindGaps(job, scsi, info);
 }
 
 } // namespace
@@ -213,34 +225,48 @@ bool MainDialog::RipRows(const LRipRequest& request)
     int nAudio = 0;
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
         nAudio += !CDDBInfo.Tracks[i].bData;
-    if (nFiles == nAudio && !WriteCueSheet(request, tracks, rowTexts.get(), paths.get(), nFiles))
-        return false;
-    return true;
+    if (nFiles != nAudio)
+        return true;
+    auto disc = std::make_unique<LCDDBInfo>(CDDBInfo);
+    if (ReadSettingBool(SETTINGS_SECTION, "DetectGaps", true))
+    {
+        LProgressJob<LCDDBInfo> gaps("Detecting Gaps", ProcessFindGaps);
+        gaps.pJobData = disc.get();
+        gaps.Run(hWnd);
+        // Cancelled: the files are complete, but no sheet describes them
+        // without the gaps.
+        if (gaps.nResult == Stopped)
+            return true;
+    }
+    return WriteCueSheet(*disc, request, tracks, rowTexts.get(), paths.get(), nFiles);
 }
 
-bool MainDialog::WriteCueSheet(const LRipRequest& request, const int* tracks, const char (*rowTexts)[TEXT_BUFFER_SIZE],
-                               const char (*paths)[TEXT_BUFFER_SIZE], int nFiles) const
+bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* tracks,
+                               const char (*rowTexts)[TEXT_BUFFER_SIZE], const char (*paths)[TEXT_BUFFER_SIZE],
+                               int nFiles) const
 {
     auto disc = std::make_unique<CueDisc>();
     memset(disc.get(), 0, sizeof(CueDisc));
     int32_t starts[CD_MAX_TRACKS + 1];
-    for (int i = 0; i < CDDBInfo.nTracks; ++i)
-        starts[i] = CDDBInfo.Tracks[i].nStartSector;
-    starts[CDDBInfo.nTracks] = CDDBInfo.nTracks ? CDDBInfo.Tracks[CDDBInfo.nTracks - 1].nEndSector : 0;
-    disc->cddbId = CDDBDiscId(starts, CDDBInfo.nTracks);
+    for (int i = 0; i < info.nTracks; ++i)
+        starts[i] = info.Tracks[i].nStartSector;
+    starts[info.nTracks] = info.nTracks ? info.Tracks[info.nTracks - 1].nEndSector : 0;
+    disc->cddbId = CDDBDiscId(starts, info.nTracks);
     CopyText(disc->szProgram, PROGRAM_NAME_VERSION);
-    CopyText(disc->szCatalog, CDDBInfo.szCatalog);
+    CopyText(disc->szCatalog, info.szCatalog);
     CopyText(disc->szPerformer, request.szArtist);
     CopyText(disc->szTitle, request.szAlbum);
     CopyText(disc->szFileType, request.bMp3 ? "MP3" : "WAVE");
     for (int i = 0; i < nFiles && i < CUE_MAX_TRACKS; ++i)
     {
-        const LCDTrack& track = CDDBInfo.Tracks[tracks[i]];
+        const LCDTrack& track = info.Tracks[tracks[i]];
         CueTrack& cue = disc->Tracks[disc->nTracks++];
         cue.nNumber = tracks[i] + 1;
         // Each file runs from its track's start to the next track's: a gap
         // before a track is at the end of the previous file.
-        cue.nIndex0 = cue.nIndex1 = track.nStartSector;
+        cue.nIndex0 = track.nGapStart;
+        cue.nIndex1 = track.nStartSector;
+        cue.bPreEmphasis = track.bPreEmphasis;
         CopyText(cue.szIsrc, track.szIsrc);
         CopyText(cue.szTitle, rowTexts[i]);
         LFile::_GetFileFromPath(cue.szFileName, paths[i]);

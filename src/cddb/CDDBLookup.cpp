@@ -223,6 +223,8 @@ ProcessResult Process(LJobControl& job, LCDDBInfo& info)
         track.nSeconds = TrackSeconds(track.nStartSector, track.nEndSector);
         track.bData = toc.bData[i];
         track.szIsrc[0] = '\0';
+        track.bPreEmphasis = toc.bPreEmphasis[i];
+        track.nGapStart = track.nStartSector;
     }
     info.szCatalog[0] = '\0';
     info.bNamedByCDText = 0;

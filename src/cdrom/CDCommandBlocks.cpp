@@ -99,6 +99,7 @@ namespace {
 const int TOC_HEADER_SIZE = 4;
 const int TOC_DESCRIPTOR_SIZE = 8;
 const uint8_t CONTROL_DATA_TRACK = 0x04;  // CONTROL field (low nibble of byte 1): data track
+const uint8_t CONTROL_PRE_EMPHASIS = 0x01;
 
 } // namespace
 
@@ -131,6 +132,7 @@ ProcessResult ParseTOCResponse(const uint8_t* response, std::size_t responseSize
             return Failed;
         toc.nStartSector[i] = start;
         toc.bData[i] = (descriptor[1] & CONTROL_DATA_TRACK) != 0;
+        toc.bPreEmphasis[i] = !toc.bData[i] && (descriptor[1] & CONTROL_PRE_EMPHASIS) != 0;
     }
     toc.nTracks = static_cast<uint8_t>(t);
     return Done;

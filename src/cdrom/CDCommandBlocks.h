@@ -58,6 +58,7 @@ struct CDTableOfContents
     uint8_t nTracks;
     int32_t nStartSector[TOC_MAX_ENTRIES];  // each track's first sector, then the lead-out's
     bool bData[TOC_MAX_ENTRIES];            // the track's CONTROL field has its data bit set
+    bool bPreEmphasis[TOC_MAX_ENTRIES];     // ... its pre-emphasis bit (audio recorded with it)
 };
 
 // Reads a READ TOC (format 0, LBA) response of which the first `responseSize`

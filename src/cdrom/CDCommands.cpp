@@ -76,7 +76,44 @@ ProcessResult ReadAnswer(LJobControl& job, LSCSI& scsi, BYTE* cdb, BYTE cdbLengt
     return Done;
 }
 
+// The Q position of single sectors, read through the job: a read that fails
+// or is stopped gives none.
+class DriveQReader : public QPositionReader
+{
+public:
+    DriveQReader(LJobControl& job, LSCSI& scsi) : job(job), scsi(scsi) {}
+    bool ReadPosition(int32_t sector, QPosition& position) override
+    {
+        if (job.IsStopped())
+            return false;
+        BYTE cdb[12];
+        MakeReadCDWithQCdb(cdb, sector);
+        std::vector<BYTE> answer;
+        return ReadAnswer(job, scsi, cdb, sizeof(cdb), CD_SECTOR_SIZE + FORMATTED_Q_SIZE, answer) == Done
+               && ParseFormattedQ(answer.data() + CD_SECTOR_SIZE, position);
+    }
+
+private:
+    LJobControl& job;
+    LSCSI& scsi;
+};
+
 } // namespace
+
+ProcessResult ProcessSCSICDFindGaps(LJobControl& job, LSCSI& scsi, LCDDBInfo& info)
+{
+    DriveQReader reader(job, scsi);
+    for (int i = 1; i < info.nTracks; ++i)
+    {
+        LCDTrack& track = info.Tracks[i];
+        if (track.bData || info.Tracks[i - 1].bData)
+            continue;
+        track.nGapStart = FindGapStart(reader, i + 1, info.Tracks[i - 1].nStartSector, track.nStartSector);
+        if (job.IsStopped())
+            return Stopped;
+    }
+    return Done;
+}
 
 ProcessResult ProcessSCSICDReadCDText(LJobControl& job, LSCSI& scsi, CDText& text)
 {

@@ -6,6 +6,7 @@
 
 #include "cdrom/CDCommandBlocks.h"
 #include "cdrom/CDText.h"
+#include "cdrom/LCDDBInfo.h"
 #include "cdrom/LSCSI.h"
 
 // Reads the table of contents; `toc.nTracks` is 0 on every failure. Only the
@@ -19,6 +20,12 @@ ProcessResult ProcessSCSICDGetTOC(LJobControl& job, LSCSI& scsi, CDTableOfConten
 ProcessResult ProcessSCSICDReadCDText(LJobControl& job, LSCSI& scsi, CDText& text);
 ProcessResult ProcessSCSICDReadCatalog(LJobControl& job, LSCSI& scsi, char (&catalog)[14]);
 ProcessResult ProcessSCSICDReadIsrc(LJobControl& job, LSCSI& scsi, uint8_t track, char (&isrc)[13]);
+
+// Looks for the gap before each audio track after the first through the Q
+// subchannel (READ CD's formatted Q, a halving search over the previous
+// track), into the tracks' nGapStart. Stopped when the job was; a drive that
+// gives no Q leaves the gaps as they were.
+ProcessResult ProcessSCSICDFindGaps(LJobControl& job, LSCSI& scsi, LCDDBInfo& info);
 
 // Issues a read of `nSectors` (1-27) whole sectors from `startSector` into
 // `buffer` (nSectors x 2352 bytes, 16-byte aligned) without waiting: the

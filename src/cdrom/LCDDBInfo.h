@@ -19,6 +19,10 @@ struct LCDTrack
     int32_t nEndSector;
     uint8_t bData;  // a data track: listed, but never ripped or played
     char szIsrc[13];  // the track's ISRC as the disc carries it; empty when none
+    uint8_t bPreEmphasis;
+    // Where the gap before the track (its index 0) starts, once the gaps were
+    // looked for; nStartSector when it has none.
+    int32_t nGapStart;
 };
 
 struct LCDDBInfo

@@ -1022,21 +1022,23 @@ TEST_F(RealEncoderRipTest, TracksBecomeMp3FilesAtTheirOwnRatesAndChannels)
 }
 
 // A rip of every track of a disc that names itself (CD-Text, catalog number,
-// ISRCs), with the database off, leaves the sheet that burns it again.
+// ISRCs), with a gap and a pre-emphasised track, and with the database off,
+// leaves the sheet that burns it again: the gap at the end of the previous
+// track's file, where the rip put it.
 TEST_F(RipCommandTest, ARipOfTheWholeDiscWritesItsCueSheet)
 {
     SetValue(SETTINGS_KEY, "UseCDDB", "0");
-    OpenOn(Disc("disc-data"), folder);
+    OpenOn(Disc("disc-gaps"), folder);
     EXPECT_EQ("Opening", Cell(0, 0));
-    EXPECT_EQ("Closing", Cell(2, 0));
     CheckOnly({0, 1, 2});
     MessageBoxCapture boxes;
     Rip();
     EXPECT_TRUE(boxes.boxes.empty());
-    ASSERT_EQ(std::vector<std::string>({"Closing.wav", "Opening.wav", "The Band - The Album.cue", "Track 02.wav"}),
+    ASSERT_EQ(std::vector<std::string>({"Opening.wav", "The Band - The Album.cue", "Track 02.wav", "Track 03.wav"}),
               FilesInFolder());
+    ExpectTrackFileIn(folder, "Opening.wav", 0, 60, "disc-gaps");
     const std::vector<BYTE> sheet = FileBytes(folder + "\\The Band - The Album.cue");
-    const int32_t starts[] = {0, 40, 75, 135};
+    const int32_t starts[] = {0, 60, 95, 155};
     char id[16];
     snprintf(id, sizeof(id), "%08X", CDDBDiscId(starts, 3));
     EXPECT_EQ(std::string(sheet.begin(), sheet.end()),
@@ -1050,21 +1052,29 @@ TEST_F(RipCommandTest, ARipOfTheWholeDiscWritesItsCueSheet)
               "    TITLE \"Opening\"\r\n"
               "    ISRC GBAYE6500001\r\n"
               "    INDEX 01 00:00:00\r\n"
-              "FILE \"Track 02.wav\" WAVE\r\n"
               "  TRACK 02 AUDIO\r\n"
               "    TITLE \"Track 02\"\r\n"
+              "    INDEX 00 00:00:40\r\n"
+              "FILE \"Track 02.wav\" WAVE\r\n"
               "    INDEX 01 00:00:00\r\n"
-              "FILE \"Closing.wav\" WAVE\r\n"
+              "FILE \"Track 03.wav\" WAVE\r\n"
               "  TRACK 03 AUDIO\r\n"
-              "    TITLE \"Closing\"\r\n"
-              "    ISRC USRC17607839\r\n"
+              "    TITLE \"Track 03\"\r\n"
+              "    FLAGS PRE\r\n"
               "    INDEX 01 00:00:00\r\n");
 
-    // A rip of part of the disc describes no disc: no sheet, and the older one stays.
-    DeleteFileA((folder + "\\Opening.wav").c_str());
+    // Without gap detection the gap is in the file before it all the same,
+    // unmarked.
+    SetValue(SETTINGS_KEY, "DetectGaps", "0");
+    CheckOnly({0, 1, 2});
+    Rip();
+    const std::vector<BYTE> unmarked = FileBytes(folder + "\\The Band - The Album.cue");
+    EXPECT_EQ(std::string::npos, std::string(unmarked.begin(), unmarked.end()).find("INDEX 00"));
+    // A rip of part of the disc describes no disc: no sheet, the older one stays.
     CheckOnly({0});
     Rip();
-    EXPECT_EQ(sheet, FileBytes(folder + "\\The Band - The Album.cue"));
+    EXPECT_EQ(unmarked, FileBytes(folder + "\\The Band - The Album.cue"));
+    DeleteValue(SETTINGS_KEY, "DetectGaps");
 }
 
 TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
