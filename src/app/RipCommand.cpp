@@ -18,6 +18,7 @@
 #include "settings/SettingsStore.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
+#include "soundfile/LFlacFile.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/LWaveFile.h"
 #include "soundfile/Mp3EncoderStore.h"
@@ -135,8 +136,8 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
 
     char format[TEXT_BUFFER_SIZE];
     ReadSettingString(SETTINGS_SECTION, "WAV", "OutputFormat", format);
-    request.bMp3 = strcmp(format, "MP3") == 0;
-    if (request.bMp3 && !IsMp3EncoderInstalled())
+    request.Format = RipFormatFromSetting(format);
+    if (request.Format == RipFormat::Mp3 && !IsMp3EncoderInstalled())
     {
         char page[TEXT_BUFFER_SIZE];
         char text[MESSAGE_SIZE];
@@ -179,7 +180,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
     // Every file is named before the first track starts, so that nothing
     // that happens to the list during the rip can change a name, and no two
     // tracks of one rip share a file.
-    const char* extension = request.bMp3 ? ".mp3" : ".wav";
+    const char* extension = RipFormatExtension(request.Format);
     auto rowTexts = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
     auto paths = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
     int tracks[MAX_RIP_ROWS];
@@ -204,7 +205,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
         tracks[nFiles++] = i;
     }
     for (int i = 0; i < nFiles; ++i)
-        if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.bMp3))
+        if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.Format))
             return false;
     return true;
 }
@@ -216,8 +217,9 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
         FormatText(text, sizeof(text), "Track %.2d", row + 1);
 }
 
-bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)
+bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipFormat kind)
 {
+    const bool bMp3 = kind == RipFormat::Mp3;
     char text[MESSAGE_SIZE];
     // The track is written under a name of its own and takes `path` only
     // when it is complete: a failed or cancelled rip leaves an older file of
@@ -235,14 +237,14 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     const LCDTrack& entry = CDDBInfo.Tracks[track];
     TrackRip rip;
     LSoundSinkPtr chain;
+    char artist[TEXT_BUFFER_SIZE];
+    char album[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_ARTIST, artist);
+    GetControlText(IDC_ALBUM, album);
+    const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
     if (bMp3)
     {
-        char artist[TEXT_BUFFER_SIZE];
-        char album[TEXT_BUFFER_SIZE];
-        GetControlText(IDC_ARTIST, artist);
-        GetControlText(IDC_ALBUM, album);
         const Mp3Tags tags = {rowText, artist, album, track + 1};
-        const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
         rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags, frames);
         rip.File = rip.Encoder;
         chain = OpenConverters(rip.File);
@@ -267,9 +269,19 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
             ShowError(hWnd, "The wave file format saved in Settings is not valid. Choose the format again in Settings.");
             return false;
         }
-        const LSoundSinkPtr probe(new FormatProbe(static_cast<int32_t>(format.Format.nSamplesPerSec),
-                                                  static_cast<uint8_t>(format.Format.nChannels)));
-        if (OpenConverters(probe))
+        const int32_t rate = static_cast<int32_t>(format.Format.nSamplesPerSec);
+        const uint8_t channels = static_cast<uint8_t>(format.Format.nChannels);
+        const LSoundSinkPtr probe(new FormatProbe(rate, channels));
+        if (OpenConverters(probe) && kind == RipFormat::Flac)
+        {
+            // FLAC keeps the saved format's rate and channels, losslessly.
+            const FlacTrackTags tags = {rowText, artist, album, track + 1, CDDBInfo.nTracks,
+                                        CDDBInfo.szYear, CDDBInfo.szGenre, nullptr};
+            const int level = ReadSettingInt(SETTINGS_SECTION, "FlacLevel", FLAC_LEVEL_DEFAULT);
+            rip.File = LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100));
+            chain = OpenConverters(rip.File);
+        }
+        else if (OpenConverters(probe))
         {
             rip.File = LWaveFile::OpenSink(temp, format.Format);
             chain = OpenConverters(rip.File);

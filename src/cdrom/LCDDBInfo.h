@@ -27,6 +27,8 @@ struct LCDDBInfo
     char szCDDBServer[TEXT_BUFFER_SIZE];  // "host" or "host:port" asked when bUseCDDB
     uint32_t nCDDBTimeoutMs;              // each wait of the lookup: connecting, sending, each line
     char szTitle[TEXT_BUFFER_SIZE];  // artist " / " album; empty when unknown
+    char szYear[TEXT_BUFFER_SIZE];   // the database's year of the disc; empty when unknown
+    char szGenre[TEXT_BUFFER_SIZE];  // the database's genre of the disc; empty when unknown
     uint8_t nTracks;
     LCDTrack Tracks[CD_MAX_TRACKS + 1];
 };
