@@ -25,7 +25,7 @@ def main(folder, discs):
     cue = os.path.join(discs, "demo.cue")
     failures = []
     for track, title in enumerate(TITLES, 1):
-        name = f"{ARTIST} - {title}.flac" if track == 1 else f"{title}.flac"
+        name = f"{title}.flac"
         path = os.path.join(folder, name)
         if not os.path.exists(path):
             failures.append(f"{name}: missing (files: {sorted(os.listdir(folder))})")
