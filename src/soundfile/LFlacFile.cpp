@@ -35,7 +35,7 @@ LSNKFlacFile::LSNKFlacFile(const char* path, int32_t rate, uint8_t channels, int
     pEncoder = FLAC__stream_encoder_new();
     if (!pEncoder || !MakeMetadata(tags, frames))
     {
-        bError = 1;
+        Abandon(path);
         return;
     }
     // libFLAC computes the audio's MD5 for STREAMINFO unless told otherwise.
@@ -49,7 +49,16 @@ LSNKFlacFile::LSNKFlacFile(const char* path, int32_t rate, uint8_t channels, int
     if (!bSet
         || FLAC__stream_encoder_init_stream(pEncoder, WriteBytes, SeekTo, Tell, nullptr, this)
                != FLAC__STREAM_ENCODER_INIT_STATUS_OK)
-        bError = 1;
+        Abandon(path);
+}
+
+void LSNKFlacFile::Abandon(const char* path)
+{
+    // The caller sees a sink that made no file, and so has none to remove.
+    bError = 1;
+    bFinished = true;
+    file.Close();
+    DeleteFileA(path);
 }
 
 bool LSNKFlacFile::MakeMetadata(const FlacTrackTags& tags, int64_t frames)

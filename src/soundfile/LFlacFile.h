@@ -21,7 +21,7 @@ public:
     // `tags` are in the program's code page; `level` is 0 to 8; `frames` is
     // how many the sink will be written (at `rate`), for the seek points and
     // the first STREAMINFO; 0 when not known. bError when the file cannot be
-    // created or the encoder cannot start.
+    // created or the encoder cannot start (the file is then removed again).
     LSNKFlacFile(const char* path, int32_t rate, uint8_t channels, int level, const FlacTrackTags& tags,
                  int64_t frames);
     // Finishes the file if that has not been done.
@@ -40,6 +40,8 @@ private:
     static FLAC__StreamEncoderSeekStatus SeekTo(const FLAC__StreamEncoder*, FLAC__uint64 offset, void* self);
     static FLAC__StreamEncoderTellStatus Tell(const FLAC__StreamEncoder*, FLAC__uint64* offset, void* self);
     bool MakeMetadata(const FlacTrackTags& tags, int64_t frames);
+    // An encoder that cannot start: the file just created goes again.
+    void Abandon(const char* path);
 
     WaveFileWriter file;
     FLAC__StreamEncoder* pEncoder = nullptr;
