@@ -1,11 +1,11 @@
 """Audio files and disc images as the run command and the tests read them.
 
 The tracks of a disc image as its cue sheet places them, the decoders
-(Debian's sox for codec WAV files, mpg123 for MP3 files, Python's wave module
-for PCM), the listing of a folder of ripped files, and the comparison of a
+(Debian's sox for codec WAV files, mpg123 for MP3 files, flac for FLAC files,
+which it tests whole first, Python's wave module for PCM), the listing of a folder of ripped files, and the comparison of a
 captured playback with its track.
 
-    corvane_audio.py list FOLDER              the WAV and MP3 files, with durations
+    corvane_audio.py list FOLDER              the WAV, MP3 and FLAC files, with durations
     corvane_audio.py compare CAPTURE CUE N    is CAPTURE track N, then silence only?
 """
 import os
@@ -55,6 +55,8 @@ def decode_to_wav(path, wav):
     file; raises wave.Error when the decoder fails."""
     if path.lower().endswith(".mp3"):
         command = ["mpg123", "-q", "-w", wav, path]
+    elif path.lower().endswith(".flac"):
+        command = ["flac", "-d", "-s", "-f", "-o", wav, path]
     else:
         command = ["sox", path, "-b", "16", wav]
     if subprocess.run(command, stderr=subprocess.DEVNULL).returncode != 0:
@@ -72,6 +74,11 @@ def describe(path):
     # MP3 files are decoded by mpg123, an independent decoder, and read like the WAV files.
     if path.lower().endswith(".mp3"):
         return decoded("MP3")
+    # FLAC files are tested whole (their MD5 included) and decoded by flac.
+    if path.lower().endswith(".flac"):
+        if subprocess.run(["flac", "-t", "-s", path], stderr=subprocess.DEVNULL).returncode != 0:
+            raise wave.Error(f"flac -t failed on {path}")
+        return decoded("FLAC, flac -t passed")
     # A program ended by force may leave a file it had not finished: its
     # sizes still say "unknown", or claim more than the file holds.
     with open(path, "rb") as f:
@@ -93,13 +100,13 @@ def describe(path):
 
 
 def list_audio(folder):
-    """Prints the WAV and MP3 files of `folder` with their durations."""
-    names = sorted(n for n in os.listdir(folder) if n.lower().endswith((".wav", ".mp3"))) if os.path.isdir(folder) else []
+    """Prints the WAV, MP3 and FLAC files of `folder` with their durations."""
+    names = sorted(n for n in os.listdir(folder) if n.lower().endswith((".wav", ".mp3", ".flac"))) if os.path.isdir(folder) else []
     for name in names:
         try:
             print(f"  {name:40s} {describe(os.path.join(folder, name))}")
         except (EOFError, wave.Error):
-            print(f"  {name:40s} not a complete {name[-3:].upper()} file")
+            print(f"  {name:40s} not a complete {os.path.splitext(name)[1][1:].upper()} file")
     if not names:
         print("  (none)")
 

@@ -24,7 +24,7 @@ void MainDialog::CmEdit()
     LFile::FilePathCatExt(edit.szPath, trackName, ".wav");
 
     // A failed or cancelled rip has removed its file and told the user why.
-    if (!RipTrack(row, trackName, edit.szPath, false))
+    if (!RipTrack(row, trackName, edit.szPath, RipFormat::Wav))
         return;
     RememberTmpWavFile(edit.szPath);
     LProgressJob<LTessaroJobData> job("Run Tessaro", ProcessTessaroRunCommandLine);

@@ -5,14 +5,18 @@
 #include "resources/resource.h"
 #include "settings/RegistryKeys.h"
 #include "settings/SettingsStore.h"
+#include "soundfile/FlacEncoding.h"
 #include "soundfile/Mp3EncoderStore.h"
 #include "soundfile/WaveFormatFile.h"
 
 namespace {
 
-const char* const OUTPUT_FORMATS[] = {"WAV", "MP3", nullptr};
+const char* const OUTPUT_FORMATS[] = {"WAV", "MP3", "FLAC", nullptr};
 constexpr int FORMAT_WAV = 0;
 constexpr int FORMAT_MP3 = 1;
+constexpr int FORMAT_FLAC = 2;
+// The FLAC levels by index, 0 to 8.
+const char* const FLAC_LEVELS[] = {"0 (Fastest)", "1", "2", "3", "4", "5 (Default)", "6", "7", "8 (Smallest)", nullptr};
 // The help topic of this dialog.
 constexpr ULONG_PTR SETTINGS_HELP_CONTEXT = 101;
 
@@ -26,6 +30,11 @@ void LSettingsDlg::InitDialog()
     // The list's own search: the first entry that begins with it, in any case.
     SendDlgItemMessageA(hWnd, IDC_OUTPUT_FORMAT, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                         reinterpret_cast<LPARAM>(format));
+    FillComboBox(IDC_FLAC_LEVEL, FLAC_LEVELS);
+    SendDlgItemMessageA(hWnd, IDC_FLAC_LEVEL, CB_SETCURSEL,
+                        static_cast<WPARAM>(FlacLevelFromSetting(
+                            ReadSettingInt(SETTINGS_SECTION, "FlacLevel", FLAC_LEVEL_DEFAULT))),
+                        0);
     CheckDlgButton(hWnd, IDC_USE_CDDB, ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hWnd, IDC_NAME_ARTIST_TRACK,
                    ReadSettingBool(SETTINGS_SECTION, "FileNameNoAlbum", true) ? BST_CHECKED : BST_UNCHECKED);
@@ -38,6 +47,9 @@ bool LSettingsDlg::CmOk()
     char format[TEXT_BUFFER_SIZE];
     GetControlText(IDC_OUTPUT_FORMAT, format);
     WriteSettingString(SETTINGS_SECTION, "OutputFormat", format);
+    const LRESULT level = SendDlgItemMessageA(hWnd, IDC_FLAC_LEVEL, CB_GETCURSEL, 0, 0);
+    if (level != CB_ERR)
+        WriteSettingInt(SETTINGS_SECTION, "FlacLevel", static_cast<int>(level));
     WriteSettingBool(SETTINGS_SECTION, "UseCDDB", IsDlgButtonChecked(hWnd, IDC_USE_CDDB) == BST_CHECKED);
     WriteSettingBool(SETTINGS_SECTION, "FileNameNoAlbum", IsDlgButtonChecked(hWnd, IDC_NAME_ARTIST_TRACK) == BST_CHECKED);
     WriteSettingBool(SETTINGS_SECTION, "FileNameIncludeAlbum",
@@ -54,6 +66,11 @@ void LSettingsDlg::EnableControls()
 {
     const bool bUseCDDB = IsDlgButtonChecked(hWnd, IDC_USE_CDDB) == BST_CHECKED;
     EnableControlRange(IDC_NAME_ARTIST_TRACK, IDC_NAME_FORMAT_LABEL, bUseCDDB);
+    // FLAC's one setting is its level, beside the list; the other formats
+    // have their own dialogs.
+    const bool bFlac = SendDlgItemMessageA(hWnd, IDC_OUTPUT_FORMAT, CB_GETCURSEL, 0, 0) == FORMAT_FLAC;
+    EnableControlRange(IDC_FLAC_LEVEL_LABEL, IDC_FLAC_LEVEL, bFlac);
+    EnableWindow(GetDlgItem(hWnd, IDC_FORMAT_SETTINGS), !bFlac);
 }
 
 void LSettingsDlg::CmCommand(WORD id, WORD /*notifyCode*/)

@@ -99,7 +99,7 @@ private:
     // Rips track `track` of the disc record into `path`; true when the file
     // is complete. Otherwise the file is gone and the user was told why,
     // unless the user cancelled. `rowText` names the track in messages.
-    bool RipTrack(int track, const char* rowText, const char* path, bool bMp3);
+    bool RipTrack(int track, const char* rowText, const char* path, RipFormat format);
     // The row's text, or its generic name when it was renamed to nothing a
     // file name may hold.
     void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;

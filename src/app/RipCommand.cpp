@@ -22,6 +22,7 @@
 #include "settings/SettingsStore.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
+#include "soundfile/LFlacFile.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/LWaveFile.h"
 #include "soundfile/Mp3EncoderStore.h"
@@ -150,8 +151,8 @@ bool MainDialog::GatherRipRequest(LRipRequest& request)
 
     char format[TEXT_BUFFER_SIZE];
     ReadSettingString(SETTINGS_SECTION, "WAV", "OutputFormat", format);
-    request.bMp3 = strcmp(format, "MP3") == 0;
-    if (request.bMp3 && !IsMp3EncoderInstalled())
+    request.Format = RipFormatFromSetting(format);
+    if (request.Format == RipFormat::Mp3 && !IsMp3EncoderInstalled())
     {
         char page[TEXT_BUFFER_SIZE];
         char text[MESSAGE_SIZE];
@@ -194,7 +195,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
     // Every file is named before the first track starts, so that nothing
     // that happens to the list during the rip can change a name, and no two
     // tracks of one rip share a file.
-    const char* extension = request.bMp3 ? ".mp3" : ".wav";
+    const char* extension = RipFormatExtension(request.Format);
     auto rowTexts = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
     auto paths = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
     int tracks[MAX_RIP_ROWS];
@@ -219,7 +220,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
         tracks[nFiles++] = i;
     }
     for (int i = 0; i < nFiles; ++i)
-        if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.bMp3))
+        if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.Format))
             return false;
     // A sheet describes the whole disc: only a rip of every audio track has one.
     int nAudio = 0;
@@ -256,7 +257,8 @@ bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request
     CopyText(disc->szCatalog, info.szCatalog);
     CopyText(disc->szPerformer, request.szArtist);
     CopyText(disc->szTitle, request.szAlbum);
-    CopyText(disc->szFileType, request.bMp3 ? "MP3" : "WAVE");
+    // Players take a FLAC file under the type WAVE too.
+    CopyText(disc->szFileType, request.Format == RipFormat::Mp3 ? "MP3" : "WAVE");
     for (int i = 0; i < nFiles && i < CUE_MAX_TRACKS; ++i)
     {
         const LCDTrack& track = info.Tracks[tracks[i]];
@@ -316,8 +318,9 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
         FormatText(text, sizeof(text), "Track %.2d", row + 1);
 }
 
-bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool bMp3)
+bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipFormat kind)
 {
+    const bool bMp3 = kind == RipFormat::Mp3;
     char text[MESSAGE_SIZE];
     // The track is written under a name of its own and takes `path` only
     // when it is complete: a failed or cancelled rip leaves an older file of
@@ -335,14 +338,14 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
     const LCDTrack& entry = CDDBInfo.Tracks[track];
     TrackRip rip;
     LSoundSinkPtr chain;
+    char artist[TEXT_BUFFER_SIZE];
+    char album[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_ARTIST, artist);
+    GetControlText(IDC_ALBUM, album);
+    const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
     if (bMp3)
     {
-        char artist[TEXT_BUFFER_SIZE];
-        char album[TEXT_BUFFER_SIZE];
-        GetControlText(IDC_ARTIST, artist);
-        GetControlText(IDC_ALBUM, album);
-        const Mp3Tags tags = {rowText, artist, album, track + 1, CDDBInfo.Tracks[track].szIsrc};
-        const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
+        const Mp3Tags tags = {rowText, artist, album, track + 1, entry.szIsrc};
         rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags, frames);
         rip.File = rip.Encoder;
         chain = OpenConverters(rip.File);
@@ -367,9 +370,19 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, bool
             ShowError(hWnd, "The wave file format saved in Settings is not valid. Choose the format again in Settings.");
             return false;
         }
-        const LSoundSinkPtr probe(new FormatProbe(static_cast<int32_t>(format.Format.nSamplesPerSec),
-                                                  static_cast<uint8_t>(format.Format.nChannels)));
-        if (OpenConverters(probe))
+        const int32_t rate = static_cast<int32_t>(format.Format.nSamplesPerSec);
+        const uint8_t channels = static_cast<uint8_t>(format.Format.nChannels);
+        const LSoundSinkPtr probe(new FormatProbe(rate, channels));
+        if (OpenConverters(probe) && kind == RipFormat::Flac)
+        {
+            // FLAC keeps the saved format's rate and channels, losslessly.
+            const FlacTrackTags tags = {rowText, artist, album, track + 1, CDDBInfo.nTracks,
+                                        CDDBInfo.szYear, CDDBInfo.szGenre, entry.szIsrc};
+            const int level = ReadSettingInt(SETTINGS_SECTION, "FlacLevel", FLAC_LEVEL_DEFAULT);
+            rip.File = LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100));
+            chain = OpenConverters(rip.File);
+        }
+        else if (OpenConverters(probe))
         {
             rip.File = LWaveFile::OpenSink(temp, format.Format);
             chain = OpenConverters(rip.File);

@@ -84,6 +84,20 @@ bool MakeUniqueTrackPath(const char* folder, const char* name, const char* exten
     return false;
 }
 
+RipFormat RipFormatFromSetting(const char* outputFormat)
+{
+    if (strcmp(outputFormat, "MP3") == 0)
+        return RipFormat::Mp3;
+    if (strcmp(outputFormat, "FLAC") == 0)
+        return RipFormat::Flac;
+    return RipFormat::Wav;
+}
+
+const char* RipFormatExtension(RipFormat format)
+{
+    return format == RipFormat::Mp3 ? ".mp3" : format == RipFormat::Flac ? ".flac" : ".wav";
+}
+
 bool MakeTrackTempPath(const char* path, int attempt, char (&temp)[TEXT_BUFFER_SIZE])
 {
     CopyText(temp, path);

@@ -4,6 +4,18 @@
 
 #include "files/TextBuffer.h"
 
+// The files a rip writes, from "OutputFormat": exactly "MP3" or "FLAC" (in
+// that case), else WAV in the saved wave format.
+enum class RipFormat
+{
+    Wav,
+    Mp3,
+    Flac,
+};
+RipFormat RipFormatFromSetting(const char* outputFormat);
+// ".wav", ".mp3" or ".flac".
+const char* RipFormatExtension(RipFormat format);
+
 struct LRipNameSettings
 {
     bool bUseCDDB;               // "UseCDDB"
@@ -35,7 +47,7 @@ bool MakeUniqueTrackPath(const char* folder, const char* name, const char* exten
 
 // Where a track is written until it is complete: `path` with its extension
 // replaced by ".tmp", so that it stays in the output folder and is never the
-// final name of any track (those end in ".wav" or ".mp3"). A file of the
+// final name of any track (those end in ".wav", ".mp3" or ".flac"). A file of the
 // user's may have that name: attempt n > 0 gives ".n.tmp" instead, for the
 // rip to take the first name that no file has. False when the name does not
 // fit the path's buffer.

@@ -13,7 +13,7 @@ struct LRipRequest
     int nRows;                       // rows looked at, at most MAX_RIP_ROWS
     bool bChecked[MAX_RIP_ROWS];     // the rows to rip
     char szFolder[TEXT_BUFFER_SIZE];
-    bool bMp3;                       // MP3 files, else WAV files in the saved wave format
+    RipFormat Format;
     LRipNameSettings Names;
     char szArtist[TEXT_BUFFER_SIZE];
     char szAlbum[TEXT_BUFFER_SIZE];

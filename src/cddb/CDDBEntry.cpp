@@ -54,6 +54,10 @@ void LCDDBEntryReader::ReadLine(const char* line)
 
     if (strncmp(line, "DTITLE", 6) == 0)
         Store(info.szTitle, bTitleSeen, value);
+    else if (strncmp(line, "DYEAR=", 6) == 0)
+        Store(info.szYear, bYearSeen, value);
+    else if (strncmp(line, "DGENRE=", 7) == 0)
+        Store(info.szGenre, bGenreSeen, value);
     else if (strncmp(line, "TTITLE", 6) == 0)
     {
         const int track = atoi(line + 6);
@@ -75,6 +79,10 @@ void LCDDBEntryReader::Finish()
 {
     if (bTitleSeen)
         DecodeCDDBEscapes(info.szTitle);
+    if (bYearSeen)
+        DecodeCDDBEscapes(info.szYear);
+    if (bGenreSeen)
+        DecodeCDDBEscapes(info.szGenre);
     for (int i = 0; i <= CD_MAX_TRACKS; ++i)
         if (trackSeen[i])
             DecodeCDDBEscapes(info.Tracks[i].szName);

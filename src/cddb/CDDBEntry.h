@@ -29,7 +29,7 @@ struct CDDBMatch
 bool ParseCDDBMatch(const char* line, CDDBMatch& match);
 
 // Reads an entry line by line into a disc record. DTITLE names the disc,
-// TTITLE<n> the track n (from 0); a key repeated over several lines is the
+// DYEAR and DGENRE give its year and genre, TTITLE<n> the track n (from 0); a key repeated over several lines is the
 // same text split, so its pieces are joined. Values are decoded (\n, \t, \\)
 // when the entry ends. Every other line is ignored.
 class LCDDBEntryReader
@@ -46,6 +46,8 @@ private:
 
     LCDDBInfo& info;
     bool bTitleSeen = false;
+    bool bYearSeen = false;
+    bool bGenreSeen = false;
     bool trackSeen[CD_MAX_TRACKS + 1] = {};
 };
 

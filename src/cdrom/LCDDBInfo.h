@@ -34,6 +34,8 @@ struct LCDDBInfo
     char szTitle[TEXT_BUFFER_SIZE];  // artist " / " album; empty when unknown
     char szCatalog[14];              // the disc's media catalog number; empty when none
     uint8_t bNamedByCDText;          // the names are the disc's own CD-Text
+    char szYear[TEXT_BUFFER_SIZE];   // the database's year of the disc; empty when unknown
+    char szGenre[TEXT_BUFFER_SIZE];  // the database's genre of the disc; empty when unknown
     uint8_t nTracks;
     LCDTrack Tracks[CD_MAX_TRACKS + 1];
 };

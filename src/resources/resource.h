@@ -47,6 +47,8 @@
 #define IDC_NAME_ARTIST_TRACK 208
 #define IDC_NAME_ALBUM_ARTIST_TRACK 209
 #define IDC_NAME_FORMAT_LABEL 210
+#define IDC_FLAC_LEVEL_LABEL 211
+#define IDC_FLAC_LEVEL 212
 
 // The choice among inexact CDDB matches "LMatchDialog".
 #define IDC_MATCHES 101

@@ -22,9 +22,15 @@ bool WaveFileWriter::Finish(const void* header, DWORD size)
 {
     if (!IsOpen())
         return true;
-    bool bDone = SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && Write(header, size);
-    if (!CloseHandle(hFile))
-        bDone = false;
+    const bool bDone = SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && Write(header, size);
+    return Close() && bDone;
+}
+
+bool WaveFileWriter::Close()
+{
+    if (!IsOpen())
+        return true;
+    const bool bClosed = CloseHandle(hFile) != 0;
     hFile = INVALID_HANDLE_VALUE;
-    return bDone;
+    return bClosed;
 }

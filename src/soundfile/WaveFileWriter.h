@@ -25,6 +25,9 @@ public:
     // Writes `header` at the start of the file and closes it; false when any
     // step failed. A file that is not open is left alone (true).
     bool Finish(const void* header, DWORD size);
+    // Closes the file; false when closing failed. A file that is not open is
+    // left alone (true).
+    bool Close();
 
 private:
     HANDLE hFile = INVALID_HANDLE_VALUE;

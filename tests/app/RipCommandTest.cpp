@@ -1077,6 +1077,61 @@ TEST_F(RipCommandTest, ARipOfTheWholeDiscWritesItsCueSheet)
     DeleteValue(SETTINGS_KEY, "DetectGaps");
 }
 
+// FLAC mode. The demo disc's files are left in the build folder, where
+// tests/app/rip_flac_files_decode.py decodes them with Debian's flac and lists
+// their tags with metaflac.
+class FlacRipTest : public RipCommandTest
+{
+protected:
+    void SetUp() override
+    {
+        RipCommandTest::SetUp();
+        SetValue(SETTINGS_KEY, "OutputFormat", "FLAC");
+    }
+};
+
+TEST_F(FlacRipTest, TheDiscBecomesFlacFilesWithItsTagsUnderTheNamesAsTyped)
+{
+    const std::string output = ProgramFolder() + "\\rip-flac-files";
+    LFile::DeleteFolderAndFiles(output.c_str());
+    CreateDirectoryA(output.c_str(), nullptr);
+    OpenOn(Disc("demo"), output);
+    // Letters of the program's code page, which the tags carry as UTF-8.
+    SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "Caf\xE9 M\xFCller");
+    SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "Stra\xDF" "e");
+    SetRowText(0, "\xDC" "ber Stra\xDF" "e");
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");  // the file name is the row's text alone
+    // The year and genre as the database's DYEAR and DGENRE give them.
+    CopyText(dialog.CDDBInfo.szYear, "2026");
+    CopyText(dialog.CDDBInfo.szGenre, "Instrumental");
+    SendMessageA(dialog.hWnd, WM_COMMAND, CM_SELECT_ALL, 0);
+    MessageBoxCapture boxes;
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].text;
+    EXPECT_EQ(std::vector<std::string>(
+                  {"Track 02.flac", "Track 03.flac", "Track 04.flac", "Track 05.flac", "\xDC" "ber Stra\xDF" "e.flac"}),
+              FilesIn(output))
+        << "no temporary file is left beside the files";
+}
+
+TEST_F(FlacRipTest, CancelLeavesNoPartOfTheTrack)
+{
+    DriveConfig slow = Disc("five-tracks");
+    slow.delayMs = 40;
+    OpenOn(slow, folder);
+    CheckOnly({0, 1, 2});
+    cancelAt = nullptr;
+    cancelLine = "Loading Track 02";
+    MessageBoxCapture boxes;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CancelAtTheTrack);
+    Rip();
+    KillTimer(nullptr, timer);
+    ASSERT_NE(nullptr, cancelAt);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(std::vector<std::string>({"Track 01.flac"}), FilesInFolder());
+    EXPECT_EQ(0, memcmp(FileBytes(folder + "\\Track 01.flac").data(), "fLaC", 4));
+}
+
 TEST_F(RipCommandTest, NoNameBecomesADeviceOrAStream)
 {
     const struct

@@ -99,6 +99,25 @@ TEST(SplitDiscTitle, SplitsAtTheFirstSeparatorAndCleansBothParts)
 
 namespace {
 
+// "OutputFormat" is compared as stored: only the exact names choose MP3 and FLAC.
+TEST(RipFormat, TheSettingChoosesTheFormatAndItsExtension)
+{
+    const struct
+    {
+        const char* setting;
+        RipFormat format;
+        const char* extension;
+    } cases[] = {
+        {"WAV", RipFormat::Wav, ".wav"},   {"MP3", RipFormat::Mp3, ".mp3"}, {"FLAC", RipFormat::Flac, ".flac"},
+        {"flac", RipFormat::Wav, ".wav"},  {"FLAC ", RipFormat::Wav, ".wav"}, {"", RipFormat::Wav, ".wav"},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(c.format, RipFormatFromSetting(c.setting)) << c.setting;
+        EXPECT_STREQ(c.extension, RipFormatExtension(RipFormatFromSetting(c.setting))) << c.setting;
+    }
+}
+
 TEST(MakeTrackTempPath, TheExtensionBecomesTmpInTheSameFolder)
 {
     const std::string longName(252, 'n');
@@ -109,6 +128,7 @@ TEST(MakeTrackTempPath, TheExtensionBecomesTmpInTheSameFolder)
     } cases[] = {
         {"C:\\Rips\\Track 01.wav", "C:\\Rips\\Track 01.tmp"},
         {"C:\\Rips\\Live. Encore.mp3", "C:\\Rips\\Live. Encore.tmp"},
+        {"C:\\Rips\\Track 01.flac", "C:\\Rips\\Track 01.tmp"},
         {"C:\\Rips.old\\Track 01", "C:\\Rips.old\\Track 01.tmp"},  // a point in the folder is no extension
         {"C:\\Rips\\.wav", "C:\\Rips\\.wav.tmp"},
         {"C:\\" + longName + ".wav", "C:\\" + longName + ".tmp"},  // the longest path a rip makes: 259

@@ -19,7 +19,7 @@
 namespace {
 
 const char* const MP3_KEY = "Software\\Talmarin\\Corvane\\MP3Encoder";
-const char* const SETTINGS_VALUES[] = {"OutputFormat", "UseCDDB", "FileNameNoAlbum", "FileNameIncludeAlbum"};
+const char* const SETTINGS_VALUES[] = {"OutputFormat", "UseCDDB", "FileNameNoAlbum", "FileNameIncludeAlbum", "FlacLevel"};
 const char* const MP3_VALUES[] = {"ConstantBitRate", "CBRBitRate",   "HighQuality",     "VBRMinBitRate",
                                   "VBRMaxBitRate",   "VBRQuality",   "ErrorProtection", "ChannelMode"};
 
@@ -86,6 +86,31 @@ TEST_F(SettingsDialogTest, OkWritesWhatItShowsAndCancelWritesNothing)
     EXPECT_EQ("1", GetValue(SETTINGS_KEY, "UseCDDB"));
     EXPECT_EQ("0", GetValue(SETTINGS_KEY, "FileNameNoAlbum"));
     EXPECT_EQ("1", GetValue(SETTINGS_KEY, "FileNameIncludeAlbum"));
+}
+
+// FLAC's level sits beside the format list, usable only while FLAC is chosen;
+// a stored level beyond 0 to 8 shows as the nearest end.
+TEST_F(SettingsDialogTest, FlacIsOfferedWithItsLevelBesideIt)
+{
+    SetValue(SETTINGS_KEY, "FlacLevel", "12");
+    Script script;
+    script.On("Settings", [](HWND d) {
+        EXPECT_EQ("WAV", Script::Text(d, IDC_OUTPUT_FORMAT));
+        EXPECT_EQ("8 (Smallest)", Script::Text(d, IDC_FLAC_LEVEL));
+        EXPECT_FALSE(Script::Enabled(d, IDC_FLAC_LEVEL));
+        EXPECT_TRUE(Script::Enabled(d, IDC_FORMAT_SETTINGS));
+        Script::Select(d, IDC_OUTPUT_FORMAT, 2);
+        EXPECT_EQ("FLAC", Script::Text(d, IDC_OUTPUT_FORMAT));
+        EXPECT_TRUE(Script::Enabled(d, IDC_FLAC_LEVEL));
+        EXPECT_TRUE(Script::Enabled(d, IDC_FLAC_LEVEL_LABEL));
+        EXPECT_FALSE(Script::Enabled(d, IDC_FORMAT_SETTINGS)) << "FLAC has no dialog of its own";
+        Script::Select(d, IDC_FLAC_LEVEL, 0);
+        Script::Click(d, IDOK);
+    });
+    EXPECT_EQ(IDOK, Run());
+    EXPECT_TRUE(script.AllDone());
+    EXPECT_EQ("FLAC", GetValue(SETTINGS_KEY, "OutputFormat"));
+    EXPECT_EQ("0", GetValue(SETTINGS_KEY, "FlacLevel"));
 }
 
 TEST_F(SettingsDialogTest, TheMp3DialogShowsTheStoredOptionsAndSavesOnItsOwnOk)

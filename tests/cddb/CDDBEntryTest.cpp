@@ -28,9 +28,11 @@ protected:
 
 TEST_F(CDDBEntryTest, TitlesAndTrackNamesLoseTheirCarriageReturn)
 {
-    Read({"# xmcd\r", "DISCID=0c025803\r", "DTITLE=Artist / Album\r", "DYEAR=1999\r", "TTITLE0=First\r",
-          "TTITLE2=Third\r", "EXTT0=\r", "PLAYORDER=\r"});
+    Read({"# xmcd\r", "DISCID=0c025803\r", "DTITLE=Artist / Album\r", "DYEAR=1999\r", "DGENRE=Jazz\\tRock\r",
+          "TTITLE0=First\r", "TTITLE2=Third\r", "EXTT0=\r", "PLAYORDER=\r", "DYEARS=2000\r"});
     EXPECT_STREQ("Artist / Album", info.szTitle);
+    EXPECT_STREQ("1999", info.szYear) << "only the key DYEAR itself names the year";
+    EXPECT_STREQ("Jazz\tRock", info.szGenre);
     EXPECT_STREQ("First", info.Tracks[0].szName);
     EXPECT_STREQ("Track 02", info.Tracks[1].szName) << "no line named it";
     EXPECT_STREQ("Third", info.Tracks[2].szName);

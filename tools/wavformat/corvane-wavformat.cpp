@@ -59,13 +59,13 @@ void GetFormatFilePath(char (&path)[TEXT_BUFFER_SIZE]) { WaveFormatFilePath(path
 int RemoveFormatFile()
 {
     // The user's, and the one an earlier install left, which is read
-    // while the user has none.
+    // while the user has none. A folder that is not there holds neither.
     char installed[TEXT_BUFFER_SIZE];
     InstalledWaveFormatFilePath(installed);
     char path[TEXT_BUFFER_SIZE];
     GetFormatFilePath(path);
     for (const char* file : {static_cast<const char*>(installed), static_cast<const char*>(path)})
-        if (file[0] && !DeleteFileA(file) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        if (file[0] && !DeleteFileA(file) && GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)
         {
             fprintf(stderr, "corvane-wavformat: \"%s\" could not be removed\n", file);
             return 1;
