@@ -110,7 +110,7 @@ bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize)
     bFit = AppendFormat(out, outSize, "     Copy CRC %08X\r\n", unsigned(track.copyCrc)) && bFit;
     if (track.nSuspicious > 0)
     {
-        bFit = AppendText(out, outSize, "     Suspicious positions ") < outSize - 1 && bFit;
+        bFit = AppendText(out, outSize, "     Suspicious positions: ") < outSize - 1 && bFit;
         bFit = AppendPositions(out, outSize, track.pSuspicious, track.nSuspicious) && bFit;
         bFit = AppendText(out, outSize, "\r\n") < outSize - 1 && bFit;
     }
