@@ -150,6 +150,26 @@ ProcessResult ReadSecurely(LJobControl& job, LCDROMSecureRip& rip, LSCSI& scsi, 
 
 } // namespace
 
+ProcessResult Process(LJobControl& job, LCDROMC2Probe& probe)
+{
+    job.SetText(0, "Asking the drive for its C2 error pointers");
+    job.SetText(1, "Please wait...");
+    auto* buffer = new TransferBuffer;
+    ProcessResult r = Failed;
+    {
+        LSCSI scsi;
+        if (scsi.OpenCDROMDrive(probe.nDrive))
+        {
+            probe.nC2Bytes = ProbeC2(job, scsi, *buffer, probe.nSector);
+            r = probe.nC2Bytes != C2_NOT_PROBED ? Done : job.IsStopped() ? Stopped : Failed;
+        }
+        if (!scsi.CancelOutstanding(job))
+            return r;
+    }
+    delete buffer;
+    return r;
+}
+
 ProcessResult Process(LJobControl& job, LCDROMSecureRip& rip)
 {
     char line[TEXT_BUFFER_SIZE];

@@ -28,6 +28,15 @@ struct LCDROMSecureRip
     SecureTrackReport Report;  // what became of each sector, and the CRCs
 };
 
+// Asks the drive once which C2 layout it gives, reading `nSector`.
+struct LCDROMC2Probe
+{
+    uint8_t nDrive;
+    int32_t nSector;
+    int nC2Bytes = C2_NOT_PROBED;  // 294, 296 or 0 after Done
+};
+ProcessResult Process(LJobControl& job, LCDROMC2Probe& probe);
+
 // Reads the track securely. Done when every frame reached the sink (proven
 // or not: the report tells), Stopped on Cancel, Failed when the drive cannot
 // be opened, fails other than at the disc, or does not answer within 40 s,
