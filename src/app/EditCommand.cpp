@@ -23,6 +23,7 @@ void MainDialog::CmEdit()
     LFile::GetTempFolder(edit.szPath);
     LFile::FilePathCatExt(edit.szPath, trackName, ".wav");
 
+    Reading = ReadRipReading(DriveName(CDDBInfo.iDrive));
     // A failed or cancelled rip has removed its file and told the user why.
     if (!RipTrack(row, trackName, edit.szPath, RipFormat::Wav))
         return;

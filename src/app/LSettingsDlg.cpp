@@ -1,6 +1,7 @@
 #include "app/LSettingsDlg.h"
 
 #include "app/LMp3EncodeDlg.h"
+#include "app/RipReading.h"
 #include "files/LFile.h"
 #include "resources/resource.h"
 #include "settings/RegistryKeys.h"
@@ -12,6 +13,7 @@
 namespace {
 
 const char* const OUTPUT_FORMATS[] = {"WAV", "MP3", "FLAC", nullptr};
+const char* const READ_MODES[] = {"Burst", "Secure", nullptr};
 constexpr int FORMAT_WAV = 0;
 constexpr int FORMAT_MP3 = 1;
 constexpr int FORMAT_FLAC = 2;
@@ -19,6 +21,7 @@ constexpr int FORMAT_FLAC = 2;
 const char* const FLAC_LEVELS[] = {"0 (Fastest)", "1", "2", "3", "4", "5 (Default)", "6", "7", "8 (Smallest)", nullptr};
 // The help topic of this dialog.
 constexpr ULONG_PTR SETTINGS_HELP_CONTEXT = 101;
+static_assert(MAX_READ_OFFSET_FRAMES == 58800, "the message names the limits");
 
 } // namespace
 
@@ -40,10 +43,51 @@ void LSettingsDlg::InitDialog()
                    ReadSettingBool(SETTINGS_SECTION, "FileNameNoAlbum", true) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hWnd, IDC_NAME_ALBUM_ARTIST_TRACK,
                    ReadSettingBool(SETTINGS_SECTION, "FileNameIncludeAlbum", false) ? BST_CHECKED : BST_UNCHECKED);
+    InitReading();
+}
+
+void LSettingsDlg::InitReading()
+{
+    FillComboBox(IDC_READ_MODE, READ_MODES);
+    const LRipReading reading = ReadRipReading(szDriveName);
+    SendDlgItemMessageA(hWnd, IDC_READ_MODE, CB_SETCURSEL, reading.bSecure ? 1 : 0, 0);
+    char label[TEXT_BUFFER_SIZE];
+    if (szDriveName[0])
+        FormatText(label, sizeof(label), "Read offset of %s:", szDriveName);
+    else
+        CopyText(label, "Read offset: no drive selected");
+    SetDlgItemTextA(hWnd, IDC_READ_OFFSET_DRIVE, label);
+    char offset[TEXT_BUFFER_SIZE];
+    FormatText(offset, sizeof(offset), "%+d", int(reading.nCorrectionFrames));
+    SetDlgItemTextA(hWnd, IDC_READ_OFFSET, offset);
+    EnableControl(IDC_READ_OFFSET, szDriveName[0] != '\0');
+    CheckDlgButton(hWnd, IDC_OVERREAD, reading.bOverread ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool LSettingsDlg::SaveReading()
+{
+    int32_t correction = 0;
+    char offset[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_READ_OFFSET, offset);
+    if (szDriveName[0] && !ParseReadOffset(offset, correction))
+    {
+        MessageBoxA(hWnd, "The read offset correction must be a whole number of frames from -58800 to 58800.",
+                    "Error", MB_OK | MB_ICONERROR);
+        SetFocus(GetDlgItem(hWnd, IDC_READ_OFFSET));
+        return false;
+    }
+    char mode[TEXT_BUFFER_SIZE];
+    GetControlText(IDC_READ_MODE, mode);
+    WriteSettingString(SETTINGS_SECTION, "ReadMode", mode);
+    WriteDriveCorrection(szDriveName, correction);
+    WriteSettingBool(SETTINGS_SECTION, "Overread", IsDlgButtonChecked(hWnd, IDC_OVERREAD) == BST_CHECKED);
+    return true;
 }
 
 bool LSettingsDlg::CmOk()
 {
+    if (!SaveReading())
+        return false;
     char format[TEXT_BUFFER_SIZE];
     GetControlText(IDC_OUTPUT_FORMAT, format);
     WriteSettingString(SETTINGS_SECTION, "OutputFormat", format);

@@ -1,5 +1,5 @@
 // The Settings dialog: the output format with its own settings, the disc
-// database switch and the file-name pattern. It writes the registry on OK.
+// database switch, the file-name pattern and how the CD is read. It writes the registry on OK.
 #pragma once
 
 #include "ui/LDialog.h"
@@ -7,6 +7,10 @@
 class LSettingsDlg : public LDialog
 {
 public:
+    // `driveName` is the selected drive's ("" for none): its read offset
+    // correction is shown and edited.
+    explicit LSettingsDlg(const char* driveName = "") : szDriveName(driveName) {}
+
     void InitDialog() override;
     bool CmOk() override;
     void CmHelp() override;
@@ -17,4 +21,9 @@ private:
     // The chosen format's settings: the MP3 encoder's dialog, or the system's
     // wave format chooser, whose choice is saved at once.
     void CmCodecSettings();
+    void InitReading();
+    // False, after telling the user, when the correction typed is no number.
+    bool SaveReading();
+
+    const char* szDriveName;
 };

@@ -3,7 +3,9 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <initializer_list>
 #include <memory>
 
@@ -13,6 +15,7 @@
 #include "cddb/CDDBLookup.h"
 #include "cdrom/CDCommands.h"
 #include "cdrom/LCDROMRipSectors.h"
+#include "cdrom/LCDROMSecureRip.h"
 #include "cdrom/LDeviceIo.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
@@ -150,7 +153,10 @@ int ControlHeight(HWND control)
 
 } // namespace
 
-MainDialog::MainDialog() : Drives(), Splash(), CDDBInfo() {}
+MainDialog::MainDialog() : Drives(), Splash(), CDDBInfo()
+{
+    std::fill(std::begin(nC2Bytes), std::end(nC2Bytes), C2_NOT_PROBED);
+}
 
 MainDialog::~MainDialog()
 {
@@ -197,7 +203,8 @@ void MainDialog::InitDialog()
     // and the program ends.
     if (!hWnd)
         return;
-    const LListColumn columns[] = {{"Track", 200, LVCFMT_LEFT}, {"Duration", 60, LVCFMT_CENTER}, {nullptr, 0, 0}};
+    const LListColumn columns[] = {{"Track", 200, LVCFMT_LEFT}, {"Duration", 60, LVCFMT_CENTER},
+                                   {"Status", 80, LVCFMT_LEFT}, {nullptr, 0, 0}};
     InsertListColumns(IDC_TRACKS, columns);
     SendDlgItemMessageA(hWnd, IDC_TRACKS, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
     CDDriveChanged(true);
@@ -539,6 +546,8 @@ void MainDialog::UpdateDrive()
 {
     HWND driveList = GetDlgItem(hWnd, IDC_DRIVES);
     SendMessageA(driveList, CB_RESETCONTENT, 0, 0);
+    // The drives found now may be others than before.
+    std::fill(std::begin(nC2Bytes), std::end(nC2Bytes), C2_NOT_PROBED);
     LProgressJob<LCDROMInfo> job("Load CD Drives", Process);
     job.pJobData = &Drives;
     if (!job.Run(hWnd))
@@ -595,7 +604,7 @@ void MainDialog::LayoutControls()
 
     const int listTop = t + 6 + c + e + 12;
     MoveControl(IDC_TRACKS, 0, listTop, w, h - s - listTop);
-    StretchColumn(2, IDC_TRACKS, 100, 0);
+    StretchColumn(TRACK_COLUMNS, IDC_TRACKS, 100, 0);
 }
 
 void MainDialog::WindowSizeSettingsRestore()
@@ -663,7 +672,8 @@ int MainDialog::SelectedDrive() const
 void MainDialog::CmSettings()
 {
     const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
-    LSettingsDlg settings;
+    const int drive = SelectedDrive();
+    LSettingsDlg settings(drive >= 0 && drive < Drives.nDrives ? DriveName(drive) : "");
     settings.DoModal(MAKEINTRESOURCEA(IDD_SETTINGS), hWnd);
     if (ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) != bUseCDDB)
         CDDriveChanged(false);

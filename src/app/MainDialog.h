@@ -6,6 +6,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <vector>
+
+#include "app/RipLog.h"
+#include "app/RipReading.h"
 #include "app/RipRequest.h"
 #include "app/TrackList.h"
 #include "cdrom/LCDDBInfo.h"
@@ -25,6 +29,20 @@ constexpr int STATEFUL_COMMANDS = 7;
 // Temporary WAV files of the Edit command that an editor still held open
 // when they were to be deleted; past this many, the oldest is forgotten.
 constexpr int MAX_TMP_WAV_FILES = 16;
+
+// What a rip made of one track: what its log says and its row shows.
+struct RipTrackOutcome
+{
+    RipLogStatus status = RipLogStatus::Failed;
+    int nPeak = 0;
+    bool bTestCrc = false;
+    uint32_t testCrc = 0;
+    uint32_t copyCrc = 0;
+    std::vector<int32_t> suspicious;  // sectors from the track's start
+    std::vector<int32_t> readErrors;
+};
+
+class RipLogFile;
 
 class MainDialog : public LKeyDialog, public LSoundPlayerNotify
 {
@@ -103,6 +121,15 @@ private:
     // The row's text, or its generic name when it was renamed to nothing a
     // file name may hold.
     void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
+    // The drive's name for its settings and the log; "" when unknown.
+    const char* DriveName(int drive) const;
+    // The sector where track `track`'s audio ends for reading: the disc's
+    // lead-out, or the end of the audio session before a data track.
+    int32_t AudioLeadOut(int track) const;
+    // The log's disc part, then the rows' statuses emptied; false when the
+    // log cannot be written (the user was told).
+    bool BeginRipLog(const LRipRequest& request, const char* logPath, RipLogFile& log);
+    void WriteRipLogTrack(RipLogFile& log, int track, const char* path) const;
     void RememberTmpWavFile(const char* path);
     // The Settings dialog; the disc is loaded again when the database switch changed.
     void CmSettings();
@@ -133,6 +160,13 @@ private:
     void InternetResourcesMenu() const;
     void EndLabelEdit(const NMLVDISPINFOA& edit) const;
     void EmptyDiscFields() const;
+
+    // How RipTrack reads: set from the settings when a rip or an edit starts.
+    LRipReading Reading = {false, 0, false};
+    // Each drive's C2 layout as a secure rip found it (C2_NOT_PROBED until
+    // then), so that a drive is asked once.
+    int nC2Bytes[LCDROMINFO_MAXDRIVES];
+    RipTrackOutcome LastTrack;
 
     char szTmpWavFiles[MAX_TMP_WAV_FILES][TEXT_BUFFER_SIZE];
     int nTmpWavFiles = 0;

@@ -15,8 +15,11 @@ void MainDialog::CmPlay()
         return;
     const LCDTrack& track = CDDBInfo.Tracks[row];
     LProcessSinkToSource<LCDROMRipSectors> bridge(44100, 2, SAMPLE_PEAK_16BIT, PLAYER_BUCKET_BYTES);
-    auto* rip = new LCDROMRipSectors{static_cast<uint8_t>(drive), track.nStartSector, track.nEndSector,
-                                     OpenConverters(bridge.OpenSink())};
+    auto* rip = new LCDROMRipSectors;
+    rip->nDrive = static_cast<uint8_t>(drive);
+    rip->nStartSector = track.nStartSector;
+    rip->nEndSector = track.nEndSector;
+    rip->Sink = OpenConverters(bridge.OpenSink());
     if (!SoundPlayer.Start(bridge.OpenSource(rip)))
         MessageBoxA(hWnd,
                     "Cannot open the sound device for playback. Check you have selected the correct device in the "

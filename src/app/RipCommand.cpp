@@ -2,11 +2,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "app/ComboHistory.h"
 #include "app/MainDialog.h"
+#include "app/RipLogFile.h"
 #include "app/RipNames.h"
 #include "app/RipRequest.h"
 #include "cddb/CDDBDiscId.h"
@@ -14,6 +16,8 @@
 #include "cdrom/CDCommands.h"
 #include "cdrom/CueSheet.h"
 #include "cdrom/LCDROMRipSectors.h"
+#include "cdrom/LCDROMSecureRip.h"
+#include "cdrom/ReadOffset.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/Version.h"
@@ -59,6 +63,8 @@ bool IsMp3EncoderInstalled()
 // One track of a rip on its way to its file.
 struct TrackRip
 {
+    bool bSecure = false;                 // Secure reads, else Rip
+    LCDROMSecureRip Secure;               // its Sink is the converter chain
     LCDROMRipSectors Rip;                 // its Sink is the converter chain
     LSoundSinkPtr File;                   // the WAV file's sink, or the encoder
     LCountedPtr<LMP3EncodePipe> Encoder;  // the encoder, when the file is an MP3
@@ -69,9 +75,10 @@ struct TrackRip
 // to end it goes through the job, so the window answers and Cancel works.
 ProcessResult ProcessTrackRipUnder(LJobControl& job, TrackRip& track)
 {
-    const ProcessResult r = Process(job, track.Rip);
+    const ProcessResult r = track.bSecure ? Process(job, track.Secure) : Process(job, track.Rip);
     // Releasing the chain pushes out what the converters hold.
     track.Rip.Sink = nullptr;
+    track.Secure.Sink = nullptr;
     if (r != Done)
         return r;
     if (track.Encoder)
@@ -109,6 +116,39 @@ ProcessResult ProcessFindGaps(LJobControl& job, LCDDBInfo& info)
     if (!scsi.OpenCDROMDrive(info.iDrive))
         return Failed;
     return ProcessSCSICDFindGaps(job, scsi, info);
+}
+
+// What the log and the track list say of a track whose job ended with `r`.
+RipTrackOutcome TrackOutcome(const TrackRip& rip, ProcessResult r, int32_t correction)
+{
+    RipTrackOutcome outcome;
+    outcome.status = r == Stopped ? RipLogStatus::Cancelled : RipLogStatus::Failed;
+    if (r != Done)
+        return outcome;
+    if (!rip.bSecure)
+    {
+        outcome.status = RipLogStatus::Ripped;
+        outcome.nPeak = rip.Rip.Stats.Peak();
+        outcome.copyCrc = rip.Rip.Stats.Crc();
+        return outcome;
+    }
+    const SecureTrackReport& report = rip.Secure.Report;
+    outcome.nPeak = report.copy.Peak();
+    outcome.copyCrc = report.copy.Crc();
+    outcome.bTestCrc = true;
+    outcome.testCrc = report.test.Crc();
+    // The log counts positions from the track's start; the drive's sectors
+    // lie where the correction puts the track.
+    const int32_t first =
+        PlanOffsetRead(rip.Secure.nStartSector, rip.Secure.nEndSector, correction).nFirstSector;
+    for (int32_t sector : report.suspicious)
+        outcome.suspicious.push_back(std::max<int32_t>(sector - first, 0));
+    for (int32_t sector : report.readErrors)
+        outcome.readErrors.push_back(std::max<int32_t>(sector - first, 0));
+    outcome.status = !outcome.readErrors.empty()  ? RipLogStatus::ReadError
+                     : !outcome.suspicious.empty() ? RipLogStatus::Suspicious
+                                                   : RipLogStatus::CopyOk;
+    return outcome;
 }
 
 } // namespace
@@ -219,9 +259,63 @@ bool MainDialog::RipRows(const LRipRequest& request)
         }
         tracks[nFiles++] = i;
     }
-    for (int i = 0; i < nFiles; ++i)
-        if (!RipTrack(tracks[i], rowTexts[i], paths[i], request.Format))
+    if (nFiles == 0)
+        return true;
+    Reading = ReadRipReading(DriveName(CDDBInfo.iDrive));
+    // The log tells whether C2 pointers are used: the drive is asked first.
+    if (Reading.bSecure && CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES && nC2Bytes[CDDBInfo.iDrive] == C2_NOT_PROBED)
+    {
+        LCDROMC2Probe probe;
+        probe.nDrive = CDDBInfo.iDrive;
+        probe.nSector = CDDBInfo.Tracks[tracks[0]].nStartSector;
+        LProgressJob<LCDROMC2Probe> job("Extract CD Track(s)", Process);
+        job.pJobData = &probe;
+        job.Run(hWnd);
+        if (job.nResult == Stopped)
             return false;
+        if (job.nResult == Done)
+            nC2Bytes[CDDBInfo.iDrive] = probe.nC2Bytes;
+    }
+    char logPath[TEXT_BUFFER_SIZE];
+    RipLogFile log;
+    if (!MakeRipLogPath(request.szFolder, request.szArtist, request.szAlbum, logPath)
+        || !BeginRipLog(request, logPath, log))
+    {
+        char text[MESSAGE_SIZE];
+        FormatText(text, sizeof(text), "Unable to create the file \"%s\".", logPath);
+        ShowError(hWnd, text);
+        return false;
+    }
+    int nCounted[int(RipLogStatus::Failed) + 1] = {};
+    // The tracks not copied exactly, for the message at the end.
+    char notExact[MESSAGE_SIZE] = "";
+    bool bAllDone = true;
+    for (int i = 0; i < nFiles && bAllDone; ++i)
+    {
+        bAllDone = RipTrack(tracks[i], rowTexts[i], paths[i], request.Format);
+        WriteRipLogTrack(log, tracks[i], paths[i]);
+        Tracks.SetRowStatus(tracks[i], RipLogStatusText(LastTrack.status));
+        ++nCounted[int(LastTrack.status)];
+        if (LastTrack.status == RipLogStatus::Suspicious || LastTrack.status == RipLogStatus::ReadError)
+            AppendFormat(notExact, sizeof(notExact), "%s%s (%s)", notExact[0] ? ", " : "", rowTexts[i],
+                         RipLogStatusText(LastTrack.status));
+    }
+    char summary[TEXT_BUFFER_SIZE];
+    FormatRipLogSummary(nFiles, nCounted[int(RipLogStatus::CopyOk)], nCounted[int(RipLogStatus::Ripped)],
+                        nCounted[int(RipLogStatus::Suspicious)], nCounted[int(RipLogStatus::ReadError)],
+                        nCounted[int(RipLogStatus::Cancelled)] > 0, summary, sizeof(summary));
+    log.Write(summary);
+    log.Close();
+    if (bAllDone && notExact[0])
+    {
+        char text[2 * MESSAGE_SIZE];
+        FormatText(text, sizeof(text),
+                   "Some tracks could not be copied exactly: %s. Their positions are in the log \"%s\".", notExact,
+                   logPath);
+        MessageBoxA(hWnd, text, "Corvane", MB_OK | MB_ICONWARNING);
+    }
+    if (!bAllDone)
+        return false;
     // A sheet describes the whole disc: only a rip of every audio track has one.
     int nAudio = 0;
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
@@ -240,6 +334,58 @@ bool MainDialog::RipRows(const LRipRequest& request)
             return true;
     }
     return WriteCueSheet(*disc, request, tracks, rowTexts.get(), paths.get(), nFiles);
+}
+
+const char* MainDialog::DriveName(int drive) const
+{
+    return drive >= 0 && drive < Drives.nDrives && drive < LCDROMINFO_MAXDRIVES ? Drives.szDriveName[drive] : "";
+}
+
+int32_t MainDialog::AudioLeadOut(int track) const
+{
+    int last = track;
+    while (last + 1 < CDDBInfo.nTracks && !CDDBInfo.Tracks[last + 1].bData)
+        ++last;
+    return CDDBInfo.Tracks[last].nEndSector;
+}
+
+bool MainDialog::BeginRipLog(const LRipRequest& request, const char* logPath, RipLogFile& log)
+{
+    auto disc = std::make_unique<RipLogDisc>();
+    CopyText(disc->szProgram, PROGRAM_NAME_VERSION);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FormatText(disc->szDate, sizeof(disc->szDate), "%04d-%02d-%02d %02d:%02d", now.wYear, now.wMonth, now.wDay,
+               now.wHour, now.wMinute);
+    CopyText(disc->szDrive, DriveName(CDDBInfo.iDrive)[0] ? DriveName(CDDBInfo.iDrive) : "(unknown drive)");
+    CopyText(disc->szArtist, request.szArtist);
+    CopyText(disc->szAlbum, request.szAlbum);
+    disc->bSecure = Reading.bSecure;
+    // Known only after the drive was asked, in the first track's read.
+    const int c2 = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES ? nC2Bytes[CDDBInfo.iDrive] : 0;
+    disc->bC2 = Reading.bSecure && c2 != 0;
+    disc->bOverread = Reading.bOverread;
+    disc->nCorrectionFrames = Reading.nCorrectionFrames;
+    disc->nCacheSectors = SECURE_CACHE_DEFEAT_SECTORS;
+    disc->nTracks = 0;
+    for (int i = 0; i < CDDBInfo.nTracks && i < RIP_LOG_MAX_TRACKS; ++i)
+    {
+        auto& entry = disc->Tracks[disc->nTracks++];
+        entry.nNumber = i + 1;
+        entry.nStartSector = CDDBInfo.Tracks[i].nStartSector;
+        entry.nEndSector = CDDBInfo.Tracks[i].nEndSector;
+        entry.bData = CDDBInfo.Tracks[i].bData;
+    }
+    auto text = std::make_unique<char[]>(RIP_LOG_PART_SIZE);
+    FormatRipLogDisc(*disc, text.get(), RIP_LOG_PART_SIZE);
+    if (!log.Create(logPath) || !log.Write(text.get()))
+    {
+        log.Close();
+        return false;
+    }
+    for (int i = 0; i < Tracks.RowCount(); ++i)
+        Tracks.SetRowStatus(i, "");
+    return true;
 }
 
 bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* tracks,
@@ -311,6 +457,25 @@ bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request
     return bWritten;
 }
 
+void MainDialog::WriteRipLogTrack(RipLogFile& log, int track, const char* path) const
+{
+    RipLogTrack entry = {};
+    entry.nNumber = track + 1;
+    CopyText(entry.szFile, path);
+    entry.nPeak = LastTrack.nPeak;
+    entry.bTestCrc = LastTrack.bTestCrc;
+    entry.testCrc = LastTrack.testCrc;
+    entry.copyCrc = LastTrack.copyCrc;
+    entry.status = LastTrack.status;
+    entry.pSuspicious = LastTrack.suspicious.data();
+    entry.nSuspicious = static_cast<int>(LastTrack.suspicious.size());
+    entry.pReadErrors = LastTrack.readErrors.data();
+    entry.nReadErrors = static_cast<int>(LastTrack.readErrors.size());
+    auto text = std::make_unique<char[]>(RIP_LOG_PART_SIZE);
+    FormatRipLogTrack(entry, text.get(), RIP_LOG_PART_SIZE);
+    log.Write(text.get());
+}
+
 void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 {
     Tracks.GetRowText(row, text);
@@ -321,6 +486,7 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipFormat kind)
 {
     const bool bMp3 = kind == RipFormat::Mp3;
+    LastTrack = RipTrackOutcome();
     char text[MESSAGE_SIZE];
     // The track is written under a name of its own and takes `path` only
     // when it is complete: a failed or cancelled rip leaves an older file of
@@ -403,26 +569,53 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         return false;
     }
 
-    rip.Rip.nDrive = CDDBInfo.iDrive;
-    rip.Rip.nStartSector = entry.nStartSector;
-    rip.Rip.nEndSector = entry.nEndSector;
-    rip.Rip.Sink = chain;
-    rip.Rip.szName = entry.szName;
+    const int32_t leadOut = AudioLeadOut(track);
+    rip.bSecure = Reading.bSecure;
+    if (rip.bSecure)
+    {
+        LCDROMSecureRip& secure = rip.Secure;
+        secure.nDrive = CDDBInfo.iDrive;
+        secure.nStartSector = entry.nStartSector;
+        secure.nEndSector = entry.nEndSector;
+        secure.Sink = chain;
+        secure.szName = entry.szName;
+        // Every sector proven by a second read; a track the AccurateRip
+        // database confirms after the first pass would not need it.
+        secure.Settings = {Reading.nCorrectionFrames, leadOut, Reading.bOverread, false, true,
+                           SECURE_CACHE_DEFEAT_SECTORS};
+        secure.nC2Bytes = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES ? nC2Bytes[CDDBInfo.iDrive] : C2_NOT_PROBED;
+    }
+    else
+    {
+        rip.Rip.nDrive = CDDBInfo.iDrive;
+        rip.Rip.nStartSector = entry.nStartSector;
+        rip.Rip.nEndSector = entry.nEndSector;
+        rip.Rip.Sink = chain;
+        rip.Rip.szName = entry.szName;
+        rip.Rip.nCorrectionFrames = Reading.nCorrectionFrames;
+        rip.Rip.nLeadOut = leadOut;
+        rip.Rip.bOverread = Reading.bOverread;
+    }
     chain = nullptr;
     LProgressJob<TrackRip> job("Extract CD Track(s)", ProcessTrackRip);
     job.pJobData = &rip;
     job.Run(hWnd);
+    if (rip.bSecure && CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES)
+        nC2Bytes[CDDBInfo.iDrive] = rip.Secure.nC2Bytes;
+    LastTrack = TrackOutcome(rip, job.nResult, Reading.nCorrectionFrames);
 
     const bool bFileFailed = rip.File->bError;
     if (job.nResult != Done && rip.Encoder)
         rip.Encoder->Abort();
     rip.Rip.Sink = nullptr;
+    rip.Secure.Sink = nullptr;
     rip.Encoder = nullptr;
     rip.File = nullptr;
     if (job.nResult == Done)
     {
         if (LFile::MoveReplacing(temp, path))
             return true;
+        LastTrack.status = RipLogStatus::Failed;
         DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);

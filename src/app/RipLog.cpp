@@ -32,7 +32,9 @@ bool AppendPositions(char* out, std::size_t outSize, const int32_t* sectors, int
     return bFit;
 }
 
-const char* StatusText(RipLogStatus status)
+} // namespace
+
+const char* RipLogStatusText(RipLogStatus status)
 {
     switch (status)
     {
@@ -51,8 +53,6 @@ const char* StatusText(RipLogStatus status)
     }
     return "Failed";
 }
-
-} // namespace
 
 bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize)
 {
@@ -101,7 +101,7 @@ bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize)
     out[0] = '\0';
     bool bFit = AppendFormat(out, outSize, "Track %2d\r\n\r\n     Filename %s\r\n\r\n", track.nNumber, track.szFile);
     if (track.status == RipLogStatus::Cancelled || track.status == RipLogStatus::Failed)
-        return AppendFormat(out, outSize, "     %s: no file was kept\r\n\r\n", StatusText(track.status)) && bFit;
+        return AppendFormat(out, outSize, "     %s: no file was kept\r\n\r\n", RipLogStatusText(track.status)) && bFit;
     // Percent to one decimal, rounded down, so that only full scale says 100.0.
     const int permille = int(int64_t(track.nPeak) * 1000 / 32768);
     bFit = AppendFormat(out, outSize, "     Peak level %d.%d %%\r\n", permille / 10, permille % 10) && bFit;
@@ -110,7 +110,7 @@ bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize)
     bFit = AppendFormat(out, outSize, "     Copy CRC %08X\r\n", unsigned(track.copyCrc)) && bFit;
     if (track.nSuspicious > 0)
     {
-        bFit = AppendText(out, outSize, "     Suspicious positions ") < outSize - 1 && bFit;
+        bFit = AppendText(out, outSize, "     Suspicious positions: ") < outSize - 1 && bFit;
         bFit = AppendPositions(out, outSize, track.pSuspicious, track.nSuspicious) && bFit;
         bFit = AppendText(out, outSize, "\r\n") < outSize - 1 && bFit;
     }
@@ -120,7 +120,7 @@ bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize)
         bFit = AppendPositions(out, outSize, track.pReadErrors, track.nReadErrors) && bFit;
         bFit = AppendText(out, outSize, " (written as silence)\r\n") < outSize - 1 && bFit;
     }
-    return AppendFormat(out, outSize, "     %s\r\n\r\n", StatusText(track.status)) && bFit;
+    return AppendFormat(out, outSize, "     %s\r\n\r\n", RipLogStatusText(track.status)) && bFit;
 }
 
 bool FormatRipLogSummary(int nTracks, int nCopyOk, int nRipped, int nSuspicious, int nReadErrors, bool bCancelled,

@@ -45,6 +45,10 @@ enum class RipLogStatus
     Failed,      // the track's file could not be written, or the drive failed
 };
 
+// "Copy OK", "Ripped", "Suspicious", "Read error", "Cancelled", "Failed":
+// the log's word for a track, which the track list shows too.
+const char* RipLogStatusText(RipLogStatus status);
+
 struct RipLogTrack
 {
     int nNumber;

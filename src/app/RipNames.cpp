@@ -142,3 +142,17 @@ bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&
     LFile::MakeValidFileName(separator + 3, album);
     return true;
 }
+
+bool MakeRipLogPath(const char* folder, const char* artist, const char* album, char (&path)[TEXT_BUFFER_SIZE])
+{
+    char cleanArtist[TEXT_BUFFER_SIZE];
+    char cleanAlbum[TEXT_BUFFER_SIZE];
+    LFile::MakeValidFileName(artist, cleanArtist);
+    LFile::MakeValidFileName(album, cleanAlbum);
+    char name[TEXT_BUFFER_SIZE];
+    if (cleanArtist[0] && cleanAlbum[0])
+        FormatText(name, sizeof(name), "%s - %s", cleanArtist, cleanAlbum);
+    else
+        CopyText(name, "Audio CD");
+    return MakeTrackPath(folder, name, ".log", 0, path);
+}

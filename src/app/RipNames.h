@@ -64,3 +64,7 @@ void MakeDiscFileName(const char* artist, const char* album, char (&name)[TEXT_B
 // name (LFile::MakeValidFileName): it must not lead a path out of the output
 // folder. False, with both emptied, when the title has no separator.
 bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&album)[TEXT_BUFFER_SIZE]);
+
+// The rip's log beside its files: "<artist> - <album>.log", both cleaned as
+// file names, or "Audio CD.log" when either is empty (after cleaning).
+bool MakeRipLogPath(const char* folder, const char* artist, const char* album, char (&path)[TEXT_BUFFER_SIZE]);

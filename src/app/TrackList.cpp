@@ -70,6 +70,14 @@ void TrackList::SetRowName(int row, const char* text) const
     SendMessageA(hList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
 
+void TrackList::SetRowStatus(int row, const char* text) const
+{
+    LVITEMA item = {};
+    item.iSubItem = STATUS_COLUMN;
+    item.pszText = const_cast<char*>(text);
+    SendMessageA(hList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
 void TrackList::EditName(int row) const
 {
     SetFocus(hList);

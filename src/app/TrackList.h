@@ -8,6 +8,10 @@
 #include "cdrom/LCDDBInfo.h"
 #include "files/TextBuffer.h"
 
+// The list's columns: the name, the duration, and the rip's status.
+constexpr int TRACK_COLUMNS = 3;
+constexpr int STATUS_COLUMN = 2;
+
 class TrackList
 {
 public:
@@ -26,6 +30,9 @@ public:
     // The row's name as the user typed it, cleaned of what a file name may
     // not hold.
     void SetRowName(int row, const char* text) const;
+    // What became of the row's track in the last rip ("Copy OK", "Ripped",
+    // ...); "" empties it.
+    void SetRowStatus(int row, const char* text) const;
     // Starts the edit of the row's name.
     void EditName(int row) const;
 

@@ -37,6 +37,13 @@ void MakeReadCDCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors)
     cdb[11] = 0x00;  // control
 }
 
+void MakeReadCDAudioCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors, int c2Bytes)
+{
+    MakeReadCDCdb(cdb, startSector, nSectors);
+    cdb[1] = 0x04;  // expected sector type 1: CD-DA
+    cdb[9] = static_cast<uint8_t>(0x10 | (c2Bytes == 294 ? 0x02 : c2Bytes == 296 ? 0x04 : 0x00));  // user data, C2
+}
+
 void MakeInquiryCdb(uint8_t cdb[6])
 {
     cdb[0] = 0x12;  // operation code: INQUIRY

@@ -25,6 +25,12 @@ void MakeReadTOCCdb(uint8_t cdb[10]);
 // flags F0h), no sub-channel.
 void MakeReadCDCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors);
 
+// READ CD (MMC BEh), 12 bytes, of audio: expected sector type CD-DA, the
+// 2352 bytes of user data of `nSectors` sectors from `startSector`, each
+// followed by `c2Bytes` of C2 error pointers: 0 (none), 294 (one bit a byte,
+// C2 field 01b) or 296 (with a block error byte and a pad byte, 10b).
+void MakeReadCDAudioCdb(uint8_t cdb[12], int32_t startSector, uint8_t nSectors, int c2Bytes);
+
 // START STOP UNIT (SBC 1Bh), 6 bytes: LoEj set; Start set to load, clear to eject.
 void MakeStartStopUnitCdb(uint8_t cdb[6], bool load);
 

@@ -18,6 +18,7 @@ const DWORD TOC_TIMEOUT_MS = 20000;
 // of a track, which takes a while on some.
 const DWORD DISC_DATA_TIMEOUT_MS = 10000;
 const DWORD EJECT_TIMEOUT_MS = 10000;
+const DWORD INQUIRY_TIMEOUT_MS = 10000;
 
 struct TOCResponse
 {
@@ -188,6 +189,27 @@ ProcessResult ProcessSCSICDReadDASectors(LJobControl& job, LSCSI& scsi, void* bu
     MakeReadCDCdb(cdb, startSector, nSectors);
     return ProcessSCSIExecuteCommandAsync(job, scsi, cdb, false, static_cast<DWORD>(nSectors) * CD_SECTOR_SIZE,
                                           buffer, sizeof(cdb));
+}
+
+ProcessResult ProcessSCSIGetDriveName(LJobControl& job, LSCSI& scsi, char (&name)[TEXT_BUFFER_SIZE])
+{
+    name[0] = '\0';
+    struct InquiryResponse
+    {
+        alignas(16) BYTE bytes[INQUIRY_RESPONSE_SIZE];
+    };
+    auto* response = new InquiryResponse{};
+    BYTE cdb[6];
+    MakeInquiryCdb(cdb);
+    const ProcessResult r = ProcessSCSIExecuteCommand(job, scsi, cdb, false, INQUIRY_TIMEOUT_MS,
+                                                      sizeof(response->bytes), response->bytes, sizeof(cdb));
+    if (r == Done)
+        MakeDriveName(response->bytes, sizeof(response->bytes), name, sizeof(name));
+    // A drive that still holds the request after the abort may write into
+    // the response later: it stays allocated.
+    if (r == Done || scsi.CancelOutstanding(job))
+        delete response;
+    return r;
 }
 
 void LCDEject(BYTE drive) { LCDEjectLoad(drive, false); }

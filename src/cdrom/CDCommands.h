@@ -8,6 +8,7 @@
 #include "cdrom/CDText.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LSCSI.h"
+#include "files/TextBuffer.h"
 
 // Reads the table of contents; `toc.nTracks` is 0 on every failure. Only the
 // descriptors the drive sent are read, whatever its data length claims.
@@ -32,6 +33,10 @@ ProcessResult ProcessSCSICDFindGaps(LJobControl& job, LSCSI& scsi, LCDDBInfo& in
 // caller waits with ProcessSCSIWaitForCommand and owns the buffer until then.
 ProcessResult ProcessSCSICDReadDASectors(LJobControl& job, LSCSI& scsi, void* buffer, BYTE nSectors,
                                          LONG startSector);
+
+// The drive's name as drive offset lists give it (MakeDriveName), from its
+// INQUIRY data; empty when the drive does not answer.
+ProcessResult ProcessSCSIGetDriveName(LJobControl& job, LSCSI& scsi, char (&name)[TEXT_BUFFER_SIZE]);
 
 // Eject or load the disc of a drive, outside any job; a drive that cannot be
 // opened, or that refuses, stays as it is.

@@ -15,11 +15,18 @@ ProcessResult Process(LJobControl& job, LCDROMInfo& info)
     for (int i = 0; i < info.nDrives; ++i)
     {
         info.nTracks[i] = 0;
+        info.szDriveName[i][0] = '\0';
         LSCSI scsi;
         if (!scsi.OpenCDROMDrive(static_cast<BYTE>(i)))
             continue;
         CDTableOfContents toc;
-        if (ProcessSCSICDGetTOC(job, scsi, toc) != Done)
+        const ProcessResult r = ProcessSCSICDGetTOC(job, scsi, toc);
+        // The name after the disc, so that a drive's first command stays the
+        // table of contents the list waits for; not while a command the drive
+        // never answered still holds the request.
+        if (!scsi.CommandPending())
+            ProcessSCSIGetDriveName(job, scsi, info.szDriveName[i]);
+        if (r != Done)
             continue;
         info.nTracks[i] = toc.nTracks;
         for (int j = 0; j < toc.nTracks; ++j)

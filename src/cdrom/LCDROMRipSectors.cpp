@@ -1,9 +1,11 @@
 #include "cdrom/LCDROMRipSectors.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "cdrom/CDCommands.h"
 #include "cdrom/LSCSI.h"
+#include "cdrom/ReadOffset.h"
 #include "files/TextBuffer.h"
 
 namespace {
@@ -18,37 +20,92 @@ struct ReadBuffer
 {
     alignas(16) BYTE sectors[CD_MAX_READ_SECTORS * CD_SECTOR_SIZE];
     int32_t frames[BRIDGE_BLOCK_FRAMES * 2];
+    int32_t nFirst;  // the drive's sector the buffer starts at
+    bool bIssued;    // a read fills it; else it holds silence
 };
 
 // A sink whose write failed (a full disk, an encoder that died) takes no
 // more: the rip stops at once instead of reading the rest for nothing.
 bool SinkFailed(const LSoundSinkPtr& sink) { return sink && sink->bError; }
 
-// Converts `nSectors` sectors of `buffer` and writes them to the sink in
-// blocks the sink accepts; the frames handed on.
-int Deliver(ReadBuffer& buffer, int nSectors, const LSoundSinkPtr& sink)
+// What is left of the track's frames to hand on.
+struct Delivery
 {
-    const int nFrames = nSectors * CD_FRAMES_PER_SECTOR;
+    uint32_t nSkipLeft;    // frames of the first sectors before the track's first
+    uint32_t nFramesLeft;  // frames of the track still to deliver
+};
+
+// Converts the track's frames among `nSectors` sectors of `buffer` and writes
+// them to the sink in blocks the sink accepts; the frames handed on.
+int Deliver(ReadBuffer& buffer, int nSectors, LCDROMRipSectors& rip, Delivery& delivery)
+{
+    const uint32_t nAll = static_cast<uint32_t>(nSectors) * CD_FRAMES_PER_SECTOR;
+    const uint32_t skip = std::min(delivery.nSkipLeft, nAll);
+    delivery.nSkipLeft -= skip;
+    const int nFrames = static_cast<int>(std::min(nAll - skip, delivery.nFramesLeft));
+    const BYTE* first = buffer.sectors + static_cast<size_t>(skip) * 4;
     int done = 0;
-    while (done < nFrames && !SinkFailed(sink))
+    while (done < nFrames && !SinkFailed(rip.Sink))
     {
         const int block = std::min(nFrames - done, BRIDGE_BLOCK_FRAMES);
-        CDFramesToSamples(buffer.sectors + static_cast<size_t>(done) * 4, block, buffer.frames);
-        if (sink)
-            sink->Write(buffer.frames, block);
+        const BYTE* bytes = first + static_cast<size_t>(done) * 4;
+        rip.Stats.Add(bytes, static_cast<uint32_t>(block));
+        CDFramesToSamples(bytes, block, buffer.frames);
+        if (rip.Sink)
+            rip.Sink->Write(buffer.frames, block);
         done += block;
     }
+    delivery.nFramesLeft -= static_cast<uint32_t>(done);
     return done;
 }
 
-// Waits for the read in flight and checks how it ended: a read the drive
-// failed must not be delivered as audio.
-ProcessResult WaitForRead(LJobControl& job, LSCSI& scsi)
+// Sectors of the next read from `sector`: at most `limit`, and never across
+// the disc's start or its lead-out, so that a read lies wholly on the disc
+// or wholly off it.
+int ChunkSectors(int32_t sector, int32_t end, int limit, int32_t leadOut)
 {
-    const ProcessResult r = ProcessSCSIWaitForCommand(job, scsi, READ_TIMEOUT_MS);
+    int32_t n = std::min<int32_t>(end - sector, limit);
+    if (sector < 0 && sector + n > 0)
+        n = -sector;
+    if (sector < leadOut && sector + n > leadOut)
+        n = leadOut - sector;
+    return static_cast<int>(std::max<int32_t>(n, 0));
+}
+
+bool OffDisc(int32_t sector, int32_t leadOut) { return sector < 0 || sector >= leadOut; }
+
+// Issues the read of `nSectors` from `sector` into `buffer`, or fills it with
+// silence where the drive is not asked.
+ProcessResult IssueRead(LJobControl& job, LSCSI& scsi, LCDROMRipSectors& rip, ReadBuffer& buffer, int nSectors,
+                        int32_t sector)
+{
+    buffer.nFirst = sector;
+    buffer.bIssued = AskForSector(sector, rip.nLeadOut, rip.bOverread);
+    if (!buffer.bIssued)
+    {
+        memset(buffer.sectors, 0, static_cast<size_t>(nSectors) * CD_SECTOR_SIZE);
+        return Done;
+    }
+    return ProcessSCSICDReadDASectors(job, scsi, buffer.sectors, static_cast<BYTE>(nSectors), sector);
+}
+
+// Waits for the read in flight and checks how it ended: a read the drive
+// failed must not be delivered as audio, except off the disc, where a drive
+// may refuse what overreading asks for and the frames are silence.
+ProcessResult WaitForRead(LJobControl& job, LSCSI& scsi, LCDROMRipSectors& rip, ReadBuffer& buffer, int nSectors)
+{
+    if (!buffer.bIssued)
+        return Done;
+    ProcessResult r = ProcessSCSIWaitForCommand(job, scsi, READ_TIMEOUT_MS);
     if (r != Done)
         return r;
-    return ProcessSCSIExecuteCommandAsyncWait(job, scsi);
+    r = ProcessSCSIExecuteCommandAsyncWait(job, scsi);
+    if (r == Failed && OffDisc(buffer.nFirst, rip.nLeadOut))
+    {
+        memset(buffer.sectors, 0, static_cast<size_t>(nSectors) * CD_SECTOR_SIZE);
+        return Done;
+    }
+    return r;
 }
 
 // Two buffers in turn: while the drive fills one, the other is delivered;
@@ -58,27 +115,28 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
     if (!scsi.OpenCDROMDrive(rip.nDrive))
         return Failed;
 
-    const int32_t end = rip.nEndSector;
-    int32_t sector = rip.nStartSector;
-    const int32_t nLength = std::max<int32_t>(end - sector, 0);
+    const OffsetReadPlan plan = PlanOffsetRead(rip.nStartSector, std::max(rip.nEndSector, rip.nStartSector),
+                                               rip.nCorrectionFrames);
+    const int32_t end = plan.nEndSector;
+    int32_t sector = plan.nFirstSector;
     const double step = end > sector ? PROGRESS_SECTORS_PER_READ / (end - sector) : 0.0;
     double progress = 0.0;
+    Delivery delivery = {plan.nSkipFrames, plan.nFrames};
     ReadBuffer* reading = a;
     ReadBuffer* delivering = b;
-    int nReading = std::min<int32_t>(nLength, FIRST_READ_SECTORS);
+    int nReading = ChunkSectors(sector, end, FIRST_READ_SECTORS, rip.nLeadOut);
     int nDelivering = 0;
     int64_t nFramesDelivered = 0;
     for (;;)
     {
         if (nReading > 0)
         {
-            const ProcessResult r =
-                ProcessSCSICDReadDASectors(job, scsi, reading->sectors, static_cast<BYTE>(nReading), sector);
+            const ProcessResult r = IssueRead(job, scsi, rip, *reading, nReading, sector);
             if (r != Done)
                 return r;
             sector += nReading;
         }
-        nFramesDelivered += Deliver(*delivering, nDelivering, rip.Sink);
+        nFramesDelivered += Deliver(*delivering, nDelivering, rip, delivery);
         if (nReading == 0)
             break;
         if (nDelivering > 0)
@@ -86,10 +144,10 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
             progress += step;
             job.SetProgress(progress);
         }
-        int nNext = std::min<int32_t>(end - sector, CD_MAX_READ_SECTORS);
+        int nNext = ChunkSectors(sector, end, CD_MAX_READ_SECTORS, rip.nLeadOut);
         if (job.IsStopped() || SinkFailed(rip.Sink))
             nNext = 0;
-        const ProcessResult r = WaitForRead(job, scsi);
+        const ProcessResult r = WaitForRead(job, scsi, rip, *reading, nReading);
         if (r != Done)
             return r;
         std::swap(reading, delivering);
@@ -99,7 +157,7 @@ ProcessResult RipSectors(LJobControl& job, LCDROMRipSectors& rip, LSCSI& scsi, R
     if (job.IsStopped())
         return Stopped;
     // A track counts as done only when every frame of it reached the sink.
-    return nFramesDelivered == static_cast<int64_t>(nLength) * CD_FRAMES_PER_SECTOR ? Done : Failed;
+    return nFramesDelivered == static_cast<int64_t>(plan.nFrames) ? Done : Failed;
 }
 
 ProcessResult RunRip(LJobControl& job, LCDROMRipSectors& rip)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "cdrom/TrackAudioStats.h"
 #include "jobs/LJobControl.h"
 #include "sound/LSoundStream.h"
 
@@ -14,9 +15,17 @@ struct LCDROMRipSectors
     int32_t nEndSector;        // the sector after the last one; not below nStartSector
     LSoundSinkPtr Sink;        // may be empty: the sectors are read and dropped
     const char* szName = "";   // shown in the progress text
+    // The drive's read offset correction in frames: the range's frame p is
+    // read from the drive's frame p + nCorrectionFrames.
+    int32_t nCorrectionFrames = 0;
+    // Sectors before 0 and from the lead-out on are asked for only when
+    // overreading; what is not asked for, or not given, is silence.
+    int32_t nLeadOut = INT32_MAX;
+    bool bOverread = false;
+    TrackAudioStats Stats;     // of the frames delivered, as read
 };
 
-// Reads the range and writes it to the sink as 2-channel frames, in blocks of
+// Reads the range, its read offset corrected, and writes it to the sink as 2-channel frames, in blocks of
 // at most BRIDGE_BLOCK_FRAMES. Failed when the drive cannot be opened or a
 // read is refused, fails or does not complete within 40 s, or as soon as the
 // sink raises bError (a write failed: no further sector is read), and Done

@@ -296,6 +296,16 @@ ProcessResult ProcessSCSIExecuteCommandAsyncWait(LJobControl&, LSCSI& scsi)
     return request.Overlapped.Internal != 0 || request.Sptd.Sptd.ScsiStatus != 0 ? Failed : Done;
 }
 
+BYTE SCSISenseKey(const LSCSI& scsi)
+{
+    const LSCSIRequest& request = *scsi.pRequest;
+    const BYTE checkCondition = 0x02;
+    // Fixed-format sense data: the key in the low nibble of byte 2.
+    if (UseASPI32 == 1)
+        return request.Srb.SRB_TargStat == checkCondition ? request.Srb.SenseArea[2] & 0x0F : 0;
+    return request.Sptd.Sptd.ScsiStatus == checkCondition ? request.Sptd.ucSenseBuf[2] & 0x0F : 0;
+}
+
 ProcessResult ProcessSCSIExecuteCommand(LJobControl& job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,
                                         DWORD nTimeOutMs, DWORD nBufLen, void* pBuf, BYTE nCdbLen)
 {

@@ -100,6 +100,9 @@ ProcessResult ProcessSCSIExecuteCommandAsync(LJobControl& job, LSCSI& scsi, cons
 ProcessResult ProcessSCSIWaitForCommand(LJobControl& job, LSCSI& scsi, DWORD timeoutMs);
 // After the command completed: Done when it succeeded, else Failed.
 ProcessResult ProcessSCSIExecuteCommandAsyncWait(LJobControl& job, LSCSI& scsi);
+// The sense key (SPC: 3 MEDIUM ERROR, 5 ILLEGAL REQUEST, ...) of the command
+// that last completed with CHECK CONDITION; 0 (NO SENSE) for one that did not.
+BYTE SCSISenseKey(const LSCSI& scsi);
 // Issues one command and waits up to `nTimeOutMs` for it, reissuing it every
 // 500 ms while an ASPI drive reports BUSY, until that budget is spent.
 ProcessResult ProcessSCSIExecuteCommand(LJobControl& job, LSCSI& scsi, const BYTE* cdb, bool bDataOut,

@@ -49,6 +49,10 @@
 #define IDC_NAME_FORMAT_LABEL 210
 #define IDC_FLAC_LEVEL_LABEL 211
 #define IDC_FLAC_LEVEL 212
+#define IDC_READ_MODE 220
+#define IDC_READ_OFFSET_DRIVE 221
+#define IDC_READ_OFFSET 222
+#define IDC_OVERREAD 223
 
 // The choice among inexact CDDB matches "LMatchDialog".
 #define IDC_MATCHES 101

@@ -81,7 +81,7 @@ TEST(RipLogTest, Tracks)
          {2, "02 - Two.wav", 16383, 1, 0x12345678, 0x9ABCDEF0, RipLogStatus::ReadError, suspicious, 4, errors, 3},
          "Track  2\r\n\r\n     Filename 02 - Two.wav\r\n\r\n     Peak level 49.9 %\r\n"
          "     Test CRC 12345678\r\n     Copy CRC 9ABCDEF0\r\n"
-         "     Suspicious positions 0:26.38-0:26.40, 0:28.00\r\n"
+         "     Suspicious positions: 0:26.38-0:26.40, 0:28.00\r\n"
          "     Read error at 0:40.00-0:40.02 (written as silence)\r\n     Read error\r\n\r\n"},
         {"burst",
          {3, "03 - Three.mp3", 0, 0, 0, 0xB2B1400E, RipLogStatus::Ripped, nullptr, 0, nullptr, 0},

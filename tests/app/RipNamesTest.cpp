@@ -151,3 +151,25 @@ TEST(MakeTrackTempPath, TheExtensionBecomesTmpInTheSameFolder)
 }
 
 } // namespace
+
+TEST(MakeRipLogPath, ArtistAndAlbumNameTheLogElseAudioCd)
+{
+    const struct
+    {
+        const char* artist;
+        const char* album;
+        const char* path;
+    } cases[] = {
+        {"Artist", "Album", "C:\\Rips\\Artist - Album.log"},
+        {"AC/DC", "Live: 1992", "C:\\Rips\\ACDC - Live 1992.log"},
+        {"", "Album", "C:\\Rips\\Audio CD.log"},
+        {"Artist", "", "C:\\Rips\\Audio CD.log"},
+        {"...", "Album", "C:\\Rips\\Audio CD.log"},
+    };
+    for (const auto& c : cases)
+    {
+        char path[TEXT_BUFFER_SIZE];
+        ASSERT_TRUE(MakeRipLogPath("C:\\Rips", c.artist, c.album, path));
+        EXPECT_STREQ(c.path, path) << c.artist << " / " << c.album;
+    }
+}

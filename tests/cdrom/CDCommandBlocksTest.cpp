@@ -16,6 +16,18 @@ TEST(CDCommandBlocks, CommandBytes)
     MakeReadCDCdb(read, 0x01020304, 27);
     EXPECT_EQ(std::vector<uint8_t>({0xBE, 0, 1, 2, 3, 4, 0, 0, 27, 0xF0, 0, 0}),
               std::vector<uint8_t>(read, read + 12));
+    // Audio's user data alone, then with each layout of C2 pointers.
+    const struct
+    {
+        int c2Bytes;
+        uint8_t byte9;
+    } audio[] = {{0, 0x10}, {294, 0x12}, {296, 0x14}};
+    for (const auto& a : audio)
+    {
+        MakeReadCDAudioCdb(read, -2, 23, a.c2Bytes);
+        EXPECT_EQ(std::vector<uint8_t>({0xBE, 0x04, 0xFF, 0xFF, 0xFF, 0xFE, 0, 0, 23, a.byte9, 0, 0}),
+                  std::vector<uint8_t>(read, read + 12)) << a.c2Bytes;
+    }
 
     uint8_t eject[6], load[6];
     MakeStartStopUnitCdb(eject, false);

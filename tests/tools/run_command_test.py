@@ -96,8 +96,20 @@ class RunCommandTest(unittest.TestCase):
         self.assertEqual(0, code, output)
         self.assertIn('the program says "Corvane": No CDDB match found', output)
         self.assertIn("Do you want to create it now?\ncorvane-remote: answered Yes", output)
-        self.assertEqual(["Audio CD.cue", "Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        self.assertEqual(["Audio CD.cue", "Audio CD.log", "Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        for i, sectors in enumerate(TRACK_SECTORS):
+            self.assertFrames(os.path.join(ripped, f"Track {i + 1:02d}.wav"), sectors * FRAMES_PER_SECTOR)
+        self.assertIn("Read mode: Burst", output)
+        self.assertIn("All 2 tracks ripped", output)
         self.assertIn('scripts/run: the cue sheet Audio CD.cue:\n  REM DISCID', output)
+
+    def test_secure_mode_with_an_offset_copies_every_track_ok_and_prints_the_log(self):
+        code, output, ripped = self.run_command("offset=30", "--secure", "--offset", "+30")
+        self.assertEqual(0, code, output)
+        self.assertIn("Read mode: Secure", output)
+        self.assertIn("Read offset correction: +30", output)
+        self.assertEqual(2, output.count("     Copy OK\n"), output)
+        self.assertIn("All 2 tracks copied OK", output)
         for i, sectors in enumerate(TRACK_SECTORS):
             self.assertFrames(os.path.join(ripped, f"Track {i + 1:02d}.wav"), sectors * FRAMES_PER_SECTOR)
 
@@ -123,14 +135,15 @@ class RunCommandTest(unittest.TestCase):
         code, output, ripped = self.run_command("", "--cddb", f"127.0.0.1:{port}")
         self.assertEqual(0, code, output)
         self.assertIn('the database lists 2 discs; chose the first, "jazz: First Band / First Album"', output)
-        self.assertEqual(["First Band - First Album.cue", "First Band - One.wav", "First Band - Two.wav"],
+        self.assertEqual(["First Band - First Album.cue", "First Band - First Album.log", "First Band - One.wav",
+                          "First Band - Two.wav"],
                          sorted(os.listdir(ripped)), output)
 
     def test_a_read_error_ends_the_command_with_a_failure(self):
         code, output, ripped = self.run_command(f"fail_lba={TRACK_SECTORS[0] + 20}")
         self.assertNotEqual(0, code, output)
         self.assertIn('the program says "Error": Track "Track 02" could not be read from the CD.', output)
-        self.assertEqual(["Track 01.wav"], sorted(os.listdir(ripped)), output)
+        self.assertEqual(["Audio CD.log", "Track 01.wav"], sorted(os.listdir(ripped)), output)
         self.assertFrames(os.path.join(ripped, "Track 01.wav"), TRACK_SECTORS[0] * FRAMES_PER_SECTOR)
 
     def test_a_codec_format_is_saved_as_settings_saves_it_and_the_files_decoded_to_be_listed(self):
@@ -143,7 +156,7 @@ class RunCommandTest(unittest.TestCase):
             record = f.read()
         self.assertEqual(1024, len(record), output)
         self.assertEqual((0x11, 2, 44100), struct.unpack_from("<HHI", record), output)
-        self.assertEqual(["Audio CD.cue", "Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
+        self.assertEqual(["Audio CD.cue", "Audio CD.log", "Track 01.wav", "Track 02.wav"], sorted(os.listdir(ripped)), output)
         for i, sectors in enumerate(TRACK_SECTORS):
             with open(os.path.join(ripped, f"Track {i + 1:02d}.wav"), "rb") as f:
                 self.assertEqual(record[:20], f.read(40)[20:], output)

@@ -26,6 +26,8 @@ const BoxRule BOX_RULES[] = {
     {"Corvane", "No CDDB match found", IDOK, false},
     // "The folder ... does not exist. Do you want to create it now?"
     {"Corvane", "The folder \"", IDYES, false},
+    // Secure mode could not prove every sector of some tracks.
+    {"Corvane", "Some tracks could not be copied exactly", IDOK, true},
     {"No Tracks Selected", "", IDOK, true},
     {"Component error", "", IDOK, true},
     {"Error", "", IDOK, true},
