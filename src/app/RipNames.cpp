@@ -118,12 +118,10 @@ void MakeDiscFileName(const char* artist, const char* album, char (&name)[TEXT_B
 {
     char cleanArtist[TEXT_BUFFER_SIZE];
     char cleanAlbum[TEXT_BUFFER_SIZE];
-    const bool bArtist = LFile::MakeValidFileName(artist, cleanArtist);
-    const bool bAlbum = LFile::MakeValidFileName(album, cleanAlbum);
-    if (bArtist && bAlbum)
+    LFile::MakeValidFileName(artist, cleanArtist);
+    LFile::MakeValidFileName(album, cleanAlbum);
+    if (cleanArtist[0] && cleanAlbum[0])
         FormatText(name, sizeof(name), "%s - %s", cleanArtist, cleanAlbum);
-    else if (bArtist || bAlbum)
-        CopyText(name, bArtist ? cleanArtist : cleanAlbum);
     else
         CopyText(name, "Audio CD");
 }
@@ -145,14 +143,7 @@ bool SplitDiscTitle(const char* title, char (&artist)[TEXT_BUFFER_SIZE], char (&
 
 bool MakeRipLogPath(const char* folder, const char* artist, const char* album, char (&path)[TEXT_BUFFER_SIZE])
 {
-    char cleanArtist[TEXT_BUFFER_SIZE];
-    char cleanAlbum[TEXT_BUFFER_SIZE];
-    LFile::MakeValidFileName(artist, cleanArtist);
-    LFile::MakeValidFileName(album, cleanAlbum);
     char name[TEXT_BUFFER_SIZE];
-    if (cleanArtist[0] && cleanAlbum[0])
-        FormatText(name, sizeof(name), "%s - %s", cleanArtist, cleanAlbum);
-    else
-        CopyText(name, "Audio CD");
+    MakeDiscFileName(artist, album, name);
     return MakeTrackPath(folder, name, ".log", 0, path);
 }

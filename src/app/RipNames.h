@@ -55,8 +55,8 @@ constexpr int TRACK_TEMP_ATTEMPTS = 100;
 bool MakeTrackTempPath(const char* path, int attempt, char (&temp)[TEXT_BUFFER_SIZE]);
 
 // The name of a file about the whole disc (its cue sheet, its log), without
-// folder or extension: "<artist> - <album>", either alone when the other is
-// empty, "Audio CD" without both; cleaned as MakeTrackFileName cleans.
+// folder or extension: "<artist> - <album>", or "Audio CD" unless both are
+// there; cleaned as MakeTrackFileName cleans.
 void MakeDiscFileName(const char* artist, const char* album, char (&name)[TEXT_BUFFER_SIZE]);
 
 // Splits a disc title "artist / album" at its first " / ". Both parts become

@@ -242,7 +242,7 @@ class RunCommandTest(unittest.TestCase):
         self.assertIn("corvane-remote: there is no track 3 to play (2 tracks)", output)
 
     def test_a_format_it_does_not_know_ends_it_at_once(self):
-        result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "flac"],
+        result = subprocess.run([RUN, "--rip", os.path.join(WORK, "never"), "--format", "ogg"],
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         self.assertEqual(2, result.returncode, result.stdout)
         self.assertIn("--format NAME", result.stdout)
