@@ -8,6 +8,7 @@ carries the MD5 of that audio in STREAMINFO, its tags, a seek point every
     rip_flac_files_decode.py FLAC_FOLDER DISCS_FOLDER
 """
 import os
+import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "soundfile"))
@@ -19,6 +20,17 @@ import corvane_audio  # noqa: E402
 TITLES = ["Über Straße", "Track 02", "Track 03", "Track 04", "Track 05"]
 ARTIST = "Café Müller"
 ALBUM = "Straße"
+
+
+def disc_isrc(cue, track):
+    """The ISRC the disc's cue sheet gives the track, as the drive serves it."""
+    with open(cue) as f:
+        blocks = re.split(r"^\s*TRACK ", f.read(), flags=re.M)[1:]
+    for block in blocks:
+        if int(block.split()[0]) == track:
+            found = re.search(r"^\s*ISRC (\S+)", block, flags=re.M)
+            return found.group(1) if found else None
+    return None
 
 
 def main(folder, discs):
@@ -34,7 +46,8 @@ def main(folder, discs):
         failures += flac_tools.check(path, pcm, 44100, 2)
         tags = flac_tools.tags(path)
         expected = {"TITLE": title, "ARTIST": ARTIST, "ALBUM": ALBUM, "TRACKNUMBER": str(track),
-                    "TRACKTOTAL": "5", "DATE": "2026", "GENRE": "Instrumental", "COMMENT": "Corvane 1.32"}
+                    "TRACKTOTAL": "5", "DATE": "2026", "GENRE": "Instrumental", "ISRC": disc_isrc(cue, track),
+                    "COMMENT": "Corvane 1.32"}
         if tags != expected:
             failures.append(f"{name}: tags {tags}, not {expected}")
         print(f"{name}: {len(pcm) // 4} frames, tags {tags}")

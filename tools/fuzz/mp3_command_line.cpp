@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     FUZZ_CHECK(rate >= 8000 && rate <= 48000);
     FUZZ_CHECK(channels == 1 || channels == offeredChannels);
 
-    const Mp3Tags tags = {title.c_str(), artist.c_str(), album.c_str(), track, album.c_str()};
+    const Mp3Tags tags = {title.c_str(), artist.c_str(), album.c_str(), track, nullptr};
     // A track's frames, or none given.
     const int64_t frames = static_cast<int64_t>(track) * 588 * 4500 - 1;
     char line[MP3_COMMAND_LINE_SIZE];
