@@ -117,11 +117,16 @@ void LSNKFlacFile::Write(const int32_t* frames, int count)
     nWritten += count;
     if (bError)
         return;
-    const int nSamples = count * nChannels;
-    for (int i = 0; i < nSamples; ++i)
-        pBuffer[i] = SampleTo16(frames[i]);
-    if (!FLAC__stream_encoder_process_interleaved(pEncoder, pBuffer, static_cast<uint32_t>(count)))
-        bError = 1;
+    // The buffer holds one bridge block: a longer write goes in blocks.
+    for (int done = 0; done < count && !bError; done += BRIDGE_BLOCK_FRAMES)
+    {
+        const int block = count - done < BRIDGE_BLOCK_FRAMES ? count - done : BRIDGE_BLOCK_FRAMES;
+        const int32_t* from = frames + static_cast<size_t>(done) * nChannels;
+        for (int i = 0; i < block * nChannels; ++i)
+            pBuffer[i] = SampleTo16(from[i]);
+        if (!FLAC__stream_encoder_process_interleaved(pEncoder, pBuffer, static_cast<uint32_t>(block)))
+            bError = 1;
+    }
 }
 
 void LSNKFlacFile::Seek(int frame)

@@ -93,6 +93,31 @@ TEST(LFlacFile, EveryConverterFormatIsWrittenAsTheWaveSinkWritesIt)
     }
 }
 
+// A caller may hand more than a bridge block at once (a whole read of the
+// drive): the file is the one block-by-block writes make.
+TEST(LFlacFile, AWriteOfManyBlocksIsTheSameFileAsOneBlockAtATime)
+{
+    const std::vector<int32_t> samples = Signal();
+    const std::string whole = FlacFile("whole.flac");
+    const std::string blocks = FlacFile("blocks.flac");
+    {
+        LSNKFlacFile sink(whole.c_str(), 44100, 2, FLAC_LEVEL_DEFAULT, NO_TAGS, SIGNAL_FRAMES);
+        sink.Write(samples.data(), SIGNAL_FRAMES);
+        sink.Finish();
+        EXPECT_FALSE(sink.bError);
+    }
+    {
+        LSNKFlacFile sink(blocks.c_str(), 44100, 2, FLAC_LEVEL_DEFAULT, NO_TAGS, SIGNAL_FRAMES);
+        for (int at = 0; at < SIGNAL_FRAMES; at += BRIDGE_BLOCK_FRAMES)
+            sink.Write(samples.data() + 2 * static_cast<size_t>(at), std::min(BRIDGE_BLOCK_FRAMES, SIGNAL_FRAMES - at));
+        sink.Finish();
+        EXPECT_FALSE(sink.bError);
+    }
+    EXPECT_EQ(FileBytes(blocks), FileBytes(whole));
+    DeleteFileA(whole.c_str());
+    DeleteFileA(blocks.c_str());
+}
+
 // A full disk (Linux's /dev/full, where every write fails as a full disk
 // does), a file that cannot be created, and a seek back all fail the sink.
 TEST(LFlacFile, AWriteThatFailsFailsTheSink)
