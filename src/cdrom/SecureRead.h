@@ -3,7 +3,9 @@
 // pointers flag neither; a sector that is not is read again, up to
 // SECURE_MAX_REREADS more times, and then kept as the version read most often
 // (suspicious) or, never read at all, as silence (a read error). The drive's
-// read offset is corrected as the track is read. Platform-free: the drive
+// read offset is corrected as the track is read. A drive found to misplace its
+// reads (jitter) is read with overlapping reads, each placed by its audio
+// before any comparison. Platform-free: the drive
 // comes through AudioSectorReader, the caller through SecureReadEvents.
 #pragma once
 
@@ -19,6 +21,13 @@ constexpr int SECURE_MAX_REREADS = 16;
 // drive's cache holds (5.6 MB and more are rare), so that the second read
 // comes from the disc.
 constexpr int SECURE_CACHE_DEFEAT_SECTORS = 2400;
+// How far a drive that misplaces its reads may put one, either way, in
+// frames. Such a drive's reads overlap by a sector and are placed on each
+// other by their audio, which leaves at least half a sector to compare.
+constexpr int SECURE_MAX_JITTER_FRAMES = 147;
+// One-sector reads at most, beyond the passes, to find where a run of such
+// reads lies on the track (see SecureRead.cpp).
+constexpr int SECURE_MAX_ANCHOR_READS = 2000;
 // Bytes of C2 pointers a sector: one bit for each byte of its audio.
 constexpr int C2_BYTES_PER_SECTOR = CD_SECTOR_SIZE / 8;
 // Sectors a READ CD with C2 pointers asks for: as many as fit the transfer of
@@ -92,6 +101,7 @@ struct SecureTrackReport
     std::vector<int32_t> readErrors;     // drive sectors, in order
     TrackAudioStats test;                // the first pass, as read (with a second pass only)
     TrackAudioStats copy;                // what was delivered
+    bool bMisplacedReads = false;        // the drive misplaced reads: they were re-aligned
 };
 
 // Reads the track [startSector, endSector) of the disc securely.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,8 @@ TEST_F(SecureReadTest, DrivesOfEveryKind)
         {"unreadable sectors", "unreadable=3000-3002", true, 0, {}, Range(3000, 3002), 2 + 2 * 16},
         {"an offset of +667, corrected", "offset=667", true, 667, {}, {}, 2},
         {"an offset of -1164, corrected", "offset=-1164", true, -1164, {}, {}, 2},
+        {"reads misplaced by up to 8 frames", "jitter=8 seed=8", true, 0, {}, {}, 0},
+        {"reads misplaced, no C2", "jitter=8 c2=none seed=9", false, 0, {}, {}, 0},
     };
     for (const auto& c : cases)
     {
@@ -186,11 +189,24 @@ TEST_F(SecureReadTest, DrivesOfEveryKind)
         }
         EXPECT_EQ(report.readErrors, c.readErrors) << c.name;
 
+        const bool bJitter = c.keys.find("jitter") != std::string::npos;
+        EXPECT_EQ(report.bMisplacedReads, bJitter) << c.name;
+        if (bJitter)
+        {
+            // The steady reads of the first window that showed the jitter,
+            // then two passes of overlapping reads and the reads that place
+            // them: far from the clean drive's two, but bounded.
+            uint64_t reads = 0;
+            for (int32_t s = start; s < end; ++s)
+                reads += drive->ReadCount(s).physical;
+            EXPECT_LE(double(reads) / (end - start), 4.5) << c.name;
+            EXPECT_EQ(report.test.Crc(), report.copy.Crc()) << c.name;
+        }
         // Two reads of every sector from the disc; more only where it is
         // faulty. (With an offset a read touches two of the disc's sectors,
         // which the drive counts each.)
         const int32_t faultFirst = 2000, faultLast = 3002;
-        for (int32_t s = start; s < end && c.correction == 0; s += 7)
+        for (int32_t s = start; s < end && c.correction == 0 && !bJitter; s += 7)
         {
             const uint32_t reads = drive->ReadCount(s).physical;
             if (s >= faultFirst - CD_MAX_READ_SECTORS && s <= faultLast + CD_MAX_READ_SECTORS)
@@ -258,4 +274,118 @@ TEST_F(SecureReadTest, OnePassReadsOnceAndRereadsOnlyWhatC2Flags)
         else
             EXPECT_EQ(reads, 1u) << "sector " << s;
     }
+}
+
+namespace {
+
+// A drive of frames held in memory that puts every read a random number of
+// frames off, from -jitter to +jitter, the same over the one command; clean
+// C2. Its disc: noise with stretches of digital silence longer than a read.
+class MisplacingReader : public AudioSectorReader
+{
+public:
+    MisplacingReader(std::vector<uint8_t> frames, int jitter, uint32_t seed)
+        : frames(std::move(frames)), jitter(jitter), random(seed)
+    {
+    }
+
+    AudioReadResult ReadAudio(int32_t sector, int nSectors, uint8_t* data, uint8_t* c2) override
+    {
+        ++nReads;
+        std::uniform_int_distribution<int> draw(-jitter, jitter);
+        const int64_t first = int64_t(sector) * CD_FRAMES_PER_SECTOR + draw(random);
+        for (int64_t i = 0; i < int64_t(nSectors) * CD_FRAMES_PER_SECTOR; ++i)
+        {
+            const int64_t at = first + i;
+            if (at >= 0 && at < int64_t(frames.size() / 4))
+                std::memcpy(data + i * 4, frames.data() + at * 4, 4);
+            else
+                std::memset(data + i * 4, 0, 4);
+        }
+        if (c2)
+            std::memset(c2, 0, std::size_t(nSectors) * C2_BYTES_PER_SECTOR);
+        return AudioReadResult::Good;
+    }
+
+    std::vector<uint8_t> frames;
+    int jitter;
+    std::mt19937 random;
+    long nReads = 0;
+};
+
+// Sectors of noise, with silence over [silent.first, silent.second) ranges.
+std::vector<uint8_t> NoiseWithSilence(int32_t nSectors, const std::vector<std::pair<int32_t, int32_t>>& silent)
+{
+    std::mt19937 random(77);
+    std::vector<uint8_t> frames(std::size_t(nSectors) * CD_SECTOR_SIZE);
+    for (uint8_t& b : frames)
+        b = uint8_t(random());
+    for (const auto& range : silent)
+        std::fill(frames.begin() + std::ptrdiff_t(range.first) * CD_SECTOR_SIZE,
+                  frames.begin() + std::ptrdiff_t(range.second) * CD_SECTOR_SIZE, uint8_t(0));
+    return frames;
+}
+
+} // namespace
+
+TEST(SecureReadJitterTest, MisplacedReadsAreRealignedAcrossSilence)
+{
+    // Silence at a track's start, an island of sound between two silences
+    // longer than a read (each overlap there says nothing of the shift), and
+    // silence ending exactly on a window's edge.
+    const std::vector<uint8_t> disc =
+        NoiseWithSilence(4000, {{1000, 1080}, {1110, 1200}, {1500, 1530}, {2300, 2301}, {2600, 2860}});
+    struct
+    {
+        int32_t start, end;
+        int jitter;
+        bool bC2;
+    } const tracks[] = {
+        {500, 3500, 8, true},
+        {1000, 2000, 8, false},   // starts with silence
+        {2500, 3000, 100, true},  // wider jitter, a track of silence and sound
+    };
+    for (const auto& t : tracks)
+    {
+        SCOPED_TRACE(t.start);
+        MisplacingReader reader(disc, t.jitter, uint32_t(t.start));
+        Collector events;
+        SecureTrackReport report;
+        const SecureReadSettings settings{0, 4000, false, t.bC2, true, 300};
+        ASSERT_EQ(ReadTrackSecurely(reader, settings, t.start, t.end, events, report), SecureReadResult::Done);
+        EXPECT_TRUE(report.bMisplacedReads);
+        EXPECT_EQ(report.suspicious, std::vector<int32_t>());
+        EXPECT_EQ(report.readErrors, std::vector<int32_t>());
+        ASSERT_EQ(events.frames.size(), std::size_t(t.end - t.start) * CD_SECTOR_SIZE);
+        const auto expected = disc.begin() + std::ptrdiff_t(t.start) * CD_SECTOR_SIZE;
+        std::vector<int32_t> wrong;
+        for (int32_t s = t.start; s < t.end; ++s)
+            if (!std::equal(expected + std::ptrdiff_t(s - t.start) * CD_SECTOR_SIZE,
+                            expected + std::ptrdiff_t(s - t.start + 1) * CD_SECTOR_SIZE,
+                            events.frames.begin() + std::ptrdiff_t(s - t.start) * CD_SECTOR_SIZE))
+                wrong.push_back(s);
+        EXPECT_EQ(wrong, std::vector<int32_t>()) << "sectors not the disc's";
+    }
+}
+
+TEST(SecureReadJitterTest, ADriveThatDoesNotJitterIsReadAsBefore)
+{
+    // The same disc without jitter: the steady reads only, each sector twice,
+    // and nothing re-aligned.
+    const std::vector<uint8_t> disc = NoiseWithSilence(4000, {{1000, 1080}});
+    MisplacingReader reader(disc, 0, 1);
+    Collector events;
+    SecureTrackReport report;
+    const SecureReadSettings settings{0, 4000, false, true, true, 300};
+    ASSERT_EQ(ReadTrackSecurely(reader, settings, 500, 3500, events, report), SecureReadResult::Done);
+    EXPECT_FALSE(report.bMisplacedReads);
+    EXPECT_TRUE(std::equal(disc.begin() + 500 * CD_SECTOR_SIZE, disc.begin() + 3500 * CD_SECTOR_SIZE,
+                           events.frames.begin()));
+    // Windows of 327 sectors in reads of 23, each pass, and one defeat of
+    // the cache at the end (300 sectors in reads of 27).
+    long expected = 0;
+    for (int32_t first = 500; first < 3500; first += 327)
+        expected += 2 * ((std::min(327, 3500 - first) + 22) / 23);
+    expected += (300 + 26) / 27;
+    EXPECT_EQ(reader.nReads, expected);
 }
