@@ -143,6 +143,9 @@ const DriveCase CASES[] = {
              d.flipTransient = {3500, 3519};
          },
          true, 0, false, 1, "Copy OK", true, "Copy OK"},
+        // Every read lands up to 8 frames off: the reads overlap and are
+        // placed by their audio before they are compared.
+        {"jitter=8", [](DriveConfig& d) { d.jitter = 8; }, true, 0, false, 1, "Copy OK", true, "Copy OK"},
         {"unreadable", [](DriveConfig& d) { d.unreadable = {3600, 3601}; }, true, 0, false, 1, "Read error", false,
          "Read error at 0:08.00-0:08.01 (written as silence)", {3600, 3601}},
         {"offset=+667, secure", [](DriveConfig& d) { d.offset = 667; }, true, 667, false, 2, "Copy OK", true,
@@ -220,14 +223,15 @@ TEST_P(SecureRipDrives, GiveTheDiscsAudioOrSayWhereNot)
 
         // A plain secure rip reads each sector twice (the first once more:
         // the drive is asked there for its C2 pointers); flipped sectors
-        // cost re-reads of themselves only.
+        // cost re-reads of themselves only. (A jittering drive is read
+        // again with overlaps, once the first window shows it.)
         if (c.bSecure && c.bExact && c.correction == 0)
         {
             for (int32_t s = STARTS[c.row] + 1; s < STARTS[c.row + 1]; ++s)
             {
                 const bool bFlipped = s >= 3500 && s <= 3519 && std::string(c.name).find("flip") != std::string::npos;
                 const SectorReadCount count = io->ReadCount('D', s);
-                if (!bFlipped)
+                if (!bFlipped && std::string(c.name) != "jitter=8")
                 {
                     ASSERT_EQ(2u, count.physical) << "sector " << s;
                 }

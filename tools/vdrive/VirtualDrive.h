@@ -114,6 +114,8 @@ public:
 
     // Reads of a sector of the disc so far; zeros outside it.
     SectorReadCount ReadCount(int64_t sector) const;
+    // The sectors counted: those of the disc.
+    int64_t CountedSectors() const { return static_cast<int64_t>(readCounts.size()); }
 
 private:
     CommandResult Inquiry(const uint8_t* cdb, uint8_t* data, uint32_t dataLength);

@@ -113,9 +113,50 @@ DWORD ExecuteCommand(Manager& m, SRB_ExecSCSICmd* srb)
     return SS_PENDING;
 }
 
+// With VDRIVE_READ_COUNTS set, each drive's read counts go to that file as
+// the process ends: a line `adapter target lun sector physical cached` for
+// every sector read at all. Other threads are gone by then, so no lock is
+// taken, and the file is written with Win32 calls only.
+void WriteReadCounts()
+{
+    const char* path = getenv("VDRIVE_READ_COUNTS");
+    if (!path || !*path || !manager)
+        return;
+    HANDLE file = CreateFileA(WindowsPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    std::string text;
+    for (const auto& drive : manager->drives)
+    {
+        const DriveConfig& c = drive->Config();
+        for (int64_t sector = 0; sector < drive->CountedSectors(); ++sector)
+        {
+            const SectorReadCount count = drive->ReadCount(sector);
+            if (count.physical == 0 && count.cached == 0)
+                continue;
+            char line[96];
+            snprintf(line, sizeof(line), "%d %d %d %lld %u %u\n", c.adapter, c.target, c.lun,
+                     static_cast<long long>(sector), count.physical, count.cached);
+            text += line;
+        }
+    }
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 } // namespace
 
 extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_DETACH)
+        WriteReadCounts();
+    return TRUE;
+}
+
 
 __declspec(dllexport) DWORD __cdecl GetASPI32SupportInfo()
 {
