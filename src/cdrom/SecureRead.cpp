@@ -763,9 +763,11 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
     const int32_t total = plan.nEndSector - plan.nFirstSector;
 
     // Each window's second pass comes after the next window's first, which
-    // pushes the window out of the drive's cache; the last window is pushed
-    // out by a read elsewhere.
+    // pushes the window out of the drive's cache. The last window is pushed
+    // out by the second pass of the window before it, when that one holds as
+    // much as a cache, else by a read elsewhere.
     Window current, next, again;
+    bool bPushedOut = false;  // the current window's first pass is out of the cache
     std::vector<uint8_t> proven;
     std::vector<SectorVerdict> verdicts;
     auto windowSize = [&](int32_t first) {
@@ -778,8 +780,10 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
         const bool bLast = nextFirst >= plan.nEndSector;
         if (settings.bSecondPass)
         {
-            result = bLast ? DefeatCache(current.pass.nFirst, nextFirst)
-                           : ReadWindow(nextFirst, windowSize(nextFirst), next);
+            if (!bLast)
+                result = ReadWindow(nextFirst, windowSize(nextFirst), next);
+            else if (!bPushedOut)
+                result = DefeatCache(current.pass.nFirst, nextFirst);
             if (result == SecureReadResult::Done)
                 result = ReadWindow(current.pass.nFirst, current.pass.nSectors, again);
         }
@@ -794,6 +798,7 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
             // of the track, with overlapping reads placed by their audio.
             bJitter = true;
             report.bMisplacedReads = true;
+            bPushedOut = false;
             result = ReadWindow(current.pass.nFirst, current.pass.nSectors, current);
             continue;
         }
@@ -805,6 +810,7 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
             result = DeliverWindow(current.pass, proven, verdicts, report);
         if (result != SecureReadResult::Done || bLast)
             break;
+        bPushedOut = current.pass.nSectors >= settings.nCacheSectors;
         tail.assign(proven.end() - CD_SECTOR_SIZE, proven.end());
         nTailSector = nextFirst - 1;
         events.Progress(double(nextFirst - plan.nFirstSector) / total);
