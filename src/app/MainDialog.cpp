@@ -548,6 +548,7 @@ void MainDialog::UpdateDrive()
     SendMessageA(driveList, CB_RESETCONTENT, 0, 0);
     // The drives found now may be others than before.
     std::fill(std::begin(nC2Bytes), std::end(nC2Bytes), C2_NOT_PROBED);
+    std::fill(std::begin(bMisplacesReads), std::end(bMisplacesReads), false);
     LProgressJob<LCDROMInfo> job("Load CD Drives", Process);
     job.pJobData = &Drives;
     if (!job.Run(hWnd))

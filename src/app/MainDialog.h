@@ -166,6 +166,9 @@ private:
     // Each drive's C2 layout as a secure rip found it (C2_NOT_PROBED until
     // then), so that a drive is asked once.
     int nC2Bytes[LCDROMINFO_MAXDRIVES];
+    // The drives a secure rip found to misplace their reads, read with
+    // overlaps from the next track on.
+    bool bMisplacesReads[LCDROMINFO_MAXDRIVES] = {};
     RipTrackOutcome LastTrack;
 
     char szTmpWavFiles[MAX_TMP_WAV_FILES][TEXT_BUFFER_SIZE];

@@ -584,6 +584,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         secure.Settings = {Reading.nCorrectionFrames, leadOut, Reading.bOverread, false, true,
                            SECURE_CACHE_DEFEAT_SECTORS};
         secure.nC2Bytes = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES ? nC2Bytes[CDDBInfo.iDrive] : C2_NOT_PROBED;
+        secure.Settings.bMisplacesReads = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES && bMisplacesReads[CDDBInfo.iDrive];
     }
     else
     {
@@ -601,7 +602,10 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
     job.pJobData = &rip;
     job.Run(hWnd);
     if (rip.bSecure && CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES)
+    {
         nC2Bytes[CDDBInfo.iDrive] = rip.Secure.nC2Bytes;
+        bMisplacesReads[CDDBInfo.iDrive] = bMisplacesReads[CDDBInfo.iDrive] || rip.Secure.Report.bMisplacedReads;
+    }
     LastTrack = TrackOutcome(rip, job.nResult, Reading.nCorrectionFrames);
 
     const bool bFileFailed = rip.File->bError;

@@ -146,7 +146,7 @@ class TrackReader
 {
 public:
     TrackReader(AudioSectorReader& reader, const SecureReadSettings& settings, SecureReadEvents& events)
-        : reader(reader), settings(settings), events(events)
+        : reader(reader), settings(settings), events(events), bJitter(settings.bMisplacesReads)
     {
     }
 
@@ -756,6 +756,7 @@ SecureReadResult TrackReader::DeliverWindow(const Pass& window, const std::vecto
 SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, SecureTrackReport& report)
 {
     report = SecureTrackReport{};
+    report.bMisplacedReads = bJitter;
     plan = PlanOffsetRead(startSector, endSector, settings.nCorrectionFrames);
     nFramesLeft = plan.nFrames;
     nSkipLeft = plan.nSkipFrames;

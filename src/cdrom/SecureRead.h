@@ -63,6 +63,9 @@ struct SecureReadSettings
     // compared in windows of a read more, so that reading the next window's
     // first pass defeats the cache for the window before.
     int nCacheSectors;
+    // The drive was found to misplace its reads (SecureTrackReport's
+    // bMisplacedReads): read with overlaps from the start.
+    bool bMisplacesReads = false;
 };
 
 // What became of a sector of the drive.

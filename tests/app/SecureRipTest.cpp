@@ -273,6 +273,29 @@ TEST_F(SecureRipTest, AReadErrorLeavesTheOtherTracksIntact)
         << log;
 }
 
+// A drive found to misplace its reads on one track is read with overlaps from
+// the start of the next: its first window is not read the steady way first.
+TEST_F(SecureRipTest, ADriveThatJittersIsRememberedForTheNextTrack)
+{
+    SetValue(SETTINGS_KEY, "ReadMode", "Secure");
+    DriveConfig drive = Disc(DISC);
+    drive.jitter = 8;
+    MessageBoxCapture boxes;
+    RipTracks(drive, {1, 2});
+    EXPECT_EQ("Copy OK", Cell(1, 2));
+    EXPECT_EQ("Copy OK", Cell(2, 2));
+    EXPECT_TRUE(Audio(TrackFile(1)) == Expected(1, 0, false));
+    EXPECT_TRUE(Audio(TrackFile(2)) == Expected(2, 0, false));
+    // Two passes of reads a sector longer than asked and overlapping, and a
+    // few hundred one-sector reads to place them; the steady passes would
+    // add three reads a sector.
+    uint64_t reads = 0;
+    for (int32_t s = STARTS[2]; s < STARTS[3]; ++s)
+        reads += io->ReadCount('D', s).physical;
+    EXPECT_LT(double(reads) / (STARTS[3] - STARTS[2]), 3.5);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 // Cancel while sectors are read again: the window answers at once, no file
 // of the track is left, and the log says the rip was cancelled.
 TEST_F(SecureRipTest, CancelDuringTheReReadsLeavesNoFileAndALogThatSaysSo)

@@ -389,3 +389,25 @@ TEST(SecureReadJitterTest, ADriveThatDoesNotJitterIsReadAsBefore)
         expected += 2 * ((std::min(327, 3500 - first) + 22) / 23);
     EXPECT_EQ(reader.nReads, expected);
 }
+
+TEST(SecureReadJitterTest, ADriveKnownToMisplaceReadsIsReadWithOverlapsFromTheStart)
+{
+    // What the first track found out spares the next one the steady reads
+    // that would show it again.
+    const std::vector<uint8_t> disc = NoiseWithSilence(4000, {});
+    long nReads[2] = {};
+    for (bool bKnown : {false, true})
+    {
+        MisplacingReader reader(disc, 8, 5);
+        Collector events;
+        SecureTrackReport report;
+        SecureReadSettings settings{0, 4000, false, true, true, 300};
+        settings.bMisplacesReads = bKnown;
+        ASSERT_EQ(ReadTrackSecurely(reader, settings, 500, 3500, events, report), SecureReadResult::Done);
+        EXPECT_TRUE(report.bMisplacedReads);
+        EXPECT_TRUE(std::equal(disc.begin() + 500 * CD_SECTOR_SIZE, disc.begin() + 3500 * CD_SECTOR_SIZE,
+                               events.frames.begin()));
+        nReads[bKnown] = reader.nReads;
+    }
+    EXPECT_LT(nReads[1], nReads[0]);
+}
