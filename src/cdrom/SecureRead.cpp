@@ -1,7 +1,6 @@
 #include "cdrom/SecureRead.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 namespace {
