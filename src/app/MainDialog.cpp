@@ -674,6 +674,7 @@ void MainDialog::CmSettings()
     const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     const int drive = SelectedDrive();
     LSettingsDlg settings(drive >= 0 && drive < Drives.nDrives ? DriveName(drive) : "");
+    settings.DetectReadOffset = [this](HWND owner, int32_t& correction) { return DetectReadOffset(owner, correction); };
     settings.DoModal(MAKEINTRESOURCEA(IDD_SETTINGS), hWnd);
     if (ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) != bUseCDDB)
         CDDriveChanged(false);

@@ -14,6 +14,7 @@
 #include "app/TrackList.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LCDROMInfo.h"
+#include "components/AccurateRipLookup.h"
 #include "sound/LSoundPlayer.h"
 #include "ui/LKeyDialog.h"
 #include "ui/LSplashAbout.h"
@@ -40,6 +41,23 @@ struct RipTrackOutcome
     uint32_t copyCrc = 0;
     std::vector<int32_t> suspicious;  // sectors from the track's start
     std::vector<int32_t> readErrors;
+    // The AccurateRip database was asked: our checksums, the track's entry
+    // in each chunk of the disc's, and what they say.
+    bool bAccurateRip = false;
+    uint32_t v1 = 0;
+    uint32_t v2 = 0;
+    std::vector<AccurateRipEntry> chunkEntries;
+    AccurateRipResult accurateRip = {AccurateRipStatus::NotReached, 0, 0};
+};
+
+// What the AccurateRip database says of the disc the rip reads: asked once
+// for a disc and server, at the start of its first rip.
+struct RipAccurateRip
+{
+    bool bUsed = false;  // the setting is on and the disc has audio tracks
+    bool bAsked = false;
+    AccurateRipDisc Disc = {};
+    LAccurateRipLookup Lookup = {};
 };
 
 class RipLogFile;
@@ -118,6 +136,27 @@ private:
     // is complete. Otherwise the file is gone and the user was told why,
     // unless the user cancelled. `rowText` names the track in messages.
     bool RipTrack(int track, const char* rowText, const char* path, RipFormat format);
+    // How one read of a track into its file ended: kept; not kept (the user
+    // was told why, unless the user cancelled); or read once, securely,
+    // and not confirmed by the database: the file is gone, for a full secure read.
+    enum class TrackReadEnd
+    {
+        Kept,
+        NotKept,
+        Unconfirmed,
+    };
+    TrackReadEnd ReadTrackToFile(int track, const char* rowText, const char* path, RipFormat format, bool bOnePass);
+    // Asks the AccurateRip database for the disc when the setting
+    // "UseAccurateRip" is on; false when the user cancelled.
+    bool LookUpAccurateRip();
+    // Asks the database for the disc, unless it answered already for this
+    // disc and server; false when the user cancelled or the disc has no audio.
+    bool AskAccurateRip(HWND owner);
+    // "Detect Read Offset" for the selected drive, from the disc in it, under
+    // `owner`; true with the correction found and saved for the drive.
+    bool DetectReadOffset(HWND owner, int32_t& correction);
+    // The database's result for a track read with `checksum`, into LastTrack.
+    void MatchTrack(int track, const AccurateRipChecksum& checksum);
     // The row's text, or its generic name when it was renamed to nothing a
     // file name may hold.
     void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
@@ -167,6 +206,7 @@ private:
     // then), so that a drive is asked once.
     int nC2Bytes[LCDROMINFO_MAXDRIVES];
     RipTrackOutcome LastTrack;
+    RipAccurateRip AccurateRip;
 
     char szTmpWavFiles[MAX_TMP_WAV_FILES][TEXT_BUFFER_SIZE];
     int nTmpWavFiles = 0;

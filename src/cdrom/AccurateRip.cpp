@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -141,6 +142,27 @@ bool ParseAccurateRipResponse(const uint8_t* body, std::size_t size, std::vector
         return false;
     }
     return true;
+}
+
+AccurateRipAnswer ReadAccurateRipAnswer(int httpStatus, const char* contentType, const uint8_t* body,
+                                        std::size_t size, std::vector<AccurateRipChunk>& chunks)
+{
+    chunks.clear();
+    if (httpStatus == 404)
+        return AccurateRipAnswer::NotInDatabase;
+    if (httpStatus != 200)
+        return AccurateRipAnswer::NotReached;
+    // Some front ends answer a missing entry with a page of their own.
+    char type[64] = "";
+    std::size_t n = 0;
+    for (; contentType[n] && n + 1 < sizeof(type); ++n)
+        type[n] = char(contentType[n] >= 'A' && contentType[n] <= 'Z' ? contentType[n] - 'A' + 'a' : contentType[n]);
+    type[n] = '\0';
+    if (std::strstr(type, "html"))
+        return AccurateRipAnswer::NotInDatabase;
+    if (size > ACCURATERIP_MAX_BODY || !ParseAccurateRipResponse(body, size, chunks))
+        return AccurateRipAnswer::NotReached;
+    return AccurateRipAnswer::Found;
 }
 
 AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, const AccurateRipDisc& disc,

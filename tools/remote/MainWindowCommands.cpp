@@ -249,6 +249,56 @@ bool Rip(const char* folder)
     return bOk;
 }
 
+bool DetectOffset()
+{
+    HWND window = MainWindow();
+    if (!window)
+    {
+        fprintf(stderr, "corvane-remote: no main window to detect the read offset with\n");
+        return false;
+    }
+    // What a user does: Settings, Detect Read Offset, the question answered
+    // (by the box rules), then OK. The detection holds the dialog disabled
+    // under its job and its messages until it has ended.
+    HWND settings = nullptr;
+    bool bClicked = false;
+    bool bBusy = false;
+    bool bClosing = false;
+    return PressAndAnswer(
+        window, CM_SETTINGS, "Settings",
+        [&]() {
+            if (!settings)
+            {
+                settings = JobWindow(window);
+                return false;
+            }
+            if (!bClicked)
+            {
+                PostMessageA(GetDlgItem(settings, IDC_DETECT_OFFSET), BM_CLICK, 0, 0);
+                bClicked = true;
+                return false;
+            }
+            if (!bBusy)
+            {
+                bBusy = !IsWindowEnabled(settings);
+                return false;
+            }
+            if (!bClosing)
+            {
+                if (!IsWindowEnabled(settings))
+                    return false;
+                char offset[32] = "";
+                GetDlgItemTextA(settings, IDC_READ_OFFSET, offset, sizeof(offset));
+                printf("corvane-remote: the drive's read offset correction in Settings: %s\n", offset);
+                PostMessageA(GetDlgItem(settings, IDOK), BM_CLICK, 0, 0);
+                bClosing = true;
+                return false;
+            }
+            return !IsWindow(settings);
+        },
+        "the Settings dialog closed before Detect Read Offset ended");
+}
+
 namespace {
 
 BOOL CALLBACK FindEditorPrompt(HWND control, LPARAM found)
