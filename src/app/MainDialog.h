@@ -48,6 +48,7 @@ struct RipTrackOutcome
     uint32_t v2 = 0;
     std::vector<AccurateRipEntry> chunkEntries;
     AccurateRipResult accurateRip = {AccurateRipStatus::NotReached, 0, 0};
+    bool bReadOnce = false;  // secure, and proven by the database after one read
 };
 
 // What the AccurateRip database says of the disc the rip reads: asked once
@@ -157,6 +158,8 @@ private:
     bool DetectReadOffset(HWND owner, int32_t& correction);
     // The database's result for a track read with `checksum`, into LastTrack.
     void MatchTrack(int track, const AccurateRipChecksum& checksum);
+    // Track `track`'s number among the disc's audio tracks, from 0.
+    int AudioTrackIndex(int track) const;
     // The row's text, or its generic name when it was renamed to nothing a
     // file name may hold.
     void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;

@@ -512,7 +512,8 @@ void MainDialog::WriteRipLogTrack(RipLogFile& log, int track, const char* path) 
     entry.pReadErrors = LastTrack.readErrors.data();
     entry.nReadErrors = static_cast<int>(LastTrack.readErrors.size());
     const RipLogAccurateRip accurateRip = {LastTrack.v1, LastTrack.v2, LastTrack.chunkEntries.data(),
-                                           static_cast<int>(LastTrack.chunkEntries.size()), LastTrack.accurateRip};
+                                           static_cast<int>(LastTrack.chunkEntries.size()), LastTrack.accurateRip,
+                                           LastTrack.bReadOnce};
     entry.pAccurateRip = LastTrack.bAccurateRip ? &accurateRip : nullptr;
     auto text = std::make_unique<char[]>(RIP_LOG_PART_SIZE);
     FormatRipLogTrack(entry, text.get(), RIP_LOG_PART_SIZE);
@@ -575,19 +576,24 @@ bool MainDialog::AskAccurateRip(HWND owner)
     return true;
 }
 
-void MainDialog::MatchTrack(int track, const AccurateRipChecksum& checksum)
+int MainDialog::AudioTrackIndex(int track) const
 {
     int index = 0;
     for (int i = 0; i < track; ++i)
         index += !CDDBInfo.Tracks[i].bData;
+    return index;
+}
+
+void MainDialog::MatchTrack(int track, const AccurateRipChecksum& checksum)
+{
+    const int index = AudioTrackIndex(track);
     LastTrack.bAccurateRip = true;
     LastTrack.v1 = checksum.V1();
     LastTrack.v2 = checksum.V2();
     LastTrack.chunkEntries.clear();
     const AccurateRipDisc& disc = AccurateRip.Disc;
     for (const AccurateRipChunk& chunk : AccurateRip.Lookup.Chunks)
-        if (chunk.nTracks == disc.nAudioTracks && chunk.id1 == disc.id1 && chunk.id2 == disc.id2
-            && chunk.cddbId == disc.cddbId && index < chunk.nTracks)
+        if (IsChunkOfDisc(chunk, disc) && index < chunk.nTracks)
             LastTrack.chunkEntries.push_back(chunk.Entries[index]);
     switch (AccurateRip.Lookup.nAnswer)
     {
@@ -703,9 +709,7 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
     }
 
     const int32_t leadOut = AudioLeadOut(track);
-    int audioIndex = 0;
-    for (int i = 0; i < track; ++i)
-        audioIndex += !CDDBInfo.Tracks[i].bData;
+    const int audioIndex = AudioTrackIndex(track);
     AccurateRipChecksum checksum(static_cast<uint32_t>(frames), audioIndex == 0,
                                  audioIndex == AccurateRip.Disc.nAudioTracks - 1);
     rip.bSecure = Reading.bSecure;
@@ -756,11 +760,13 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
     if (job.nResult == Done)
     {
         if (bOnePass
-            && !(LastTrack.accurateRip.status == AccurateRipStatus::Accurate && LastTrack.accurateRip.nConfidence >= 2))
+            && !(LastTrack.accurateRip.status == AccurateRipStatus::Accurate
+                 && LastTrack.accurateRip.nConfidence >= ACCURATERIP_PROVEN_CONFIDENCE))
         {
             DeleteFileA(temp);
             return TrackReadEnd::Unconfirmed;
         }
+        LastTrack.bReadOnce = bOnePass;
         if (LFile::MoveReplacing(temp, path))
             return TrackReadEnd::Kept;
         LastTrack.status = RipLogStatus::Failed;

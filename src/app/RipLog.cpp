@@ -150,6 +150,8 @@ bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize)
         char result[64];
         FormatAccurateRipStatus(ar->result, result, sizeof(result));
         bFit = AppendFormat(out, outSize, "     AccurateRip: %s\r\n", result) && bFit;
+        if (ar->bReadOnce)
+            bFit = AppendText(out, outSize, "     Read once: the database proves the copy\r\n") < outSize - 1 && bFit;
     }
     return AppendFormat(out, outSize, "     %s\r\n\r\n", RipLogStatusText(track.status)) && bFit;
 }

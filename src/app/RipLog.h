@@ -65,6 +65,7 @@ struct RipLogAccurateRip
     const AccurateRipEntry* pChunkEntries;
     int nChunkEntries;
     AccurateRipResult result;
+    uint8_t bReadOnce;  // secure mode read the track once: the database proves it
 };
 
 struct RipLogTrack

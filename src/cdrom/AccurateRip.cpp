@@ -165,6 +165,12 @@ AccurateRipAnswer ReadAccurateRipAnswer(int httpStatus, const char* contentType,
     return AccurateRipAnswer::Found;
 }
 
+bool IsChunkOfDisc(const AccurateRipChunk& chunk, const AccurateRipDisc& disc)
+{
+    return chunk.nTracks == disc.nAudioTracks && chunk.id1 == disc.id1 && chunk.id2 == disc.id2
+           && chunk.cddbId == disc.cddbId;
+}
+
 AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, const AccurateRipDisc& disc,
                                    int track, uint32_t v1, uint32_t v2)
 {
@@ -173,8 +179,7 @@ AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, 
         return result;
     for (const AccurateRipChunk& chunk : chunks)
     {
-        if (chunk.nTracks != disc.nAudioTracks || chunk.id1 != disc.id1 || chunk.id2 != disc.id2
-            || chunk.cddbId != disc.cddbId)
+        if (!IsChunkOfDisc(chunk, disc))
             continue;
         const AccurateRipEntry& entry = chunk.Entries[track];
         if (entry.nConfidence == 0)

@@ -137,6 +137,12 @@ struct AccurateRipResult
     int nDiffering;   // NotAccurate: the rips of the track whose checksums differ
 };
 
+// Whether the chunk is one of `disc`'s (a server may send others').
+bool IsChunkOfDisc(const AccurateRipChunk& chunk, const AccurateRipDisc& disc);
+
+// Rips that must agree with ours before a track read once counts as proven.
+constexpr int ACCURATERIP_PROVEN_CONFIDENCE = 2;
+
 // The result of audio track `track` (from 0 among the audio tracks) with our
 // checksums, over the chunks for `disc` (chunks of another disc are passed by).
 AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, const AccurateRipDisc& disc,

@@ -34,10 +34,12 @@ const char* const DRIVE_NAME = "CORVANE  - VIRTUAL DRIVE";
 class LocalAccurateRipServer : public LocalServer
 {
 public:
-    // `root`: below ACCURATERIP_TEST_FOLDER, the folder of entries it serves.
-    explicit LocalAccurateRipServer(const std::string& root) : LocalServer(NextPortFile())
+    // `root`: below ACCURATERIP_TEST_FOLDER, the folder of entries it serves;
+    // `options`: more of the server's options, e.g. "--silent".
+    explicit LocalAccurateRipServer(const std::string& root, const std::string& options = "")
+        : LocalServer(NextPortFile())
     {
-        Start(ACCURATERIP_SERVER_SCRIPT, "--root " + std::string(ACCURATERIP_TEST_FOLDER) + "/" + root);
+        Start(ACCURATERIP_SERVER_SCRIPT, "--root " + std::string(ACCURATERIP_TEST_FOLDER) + "/" + root + " " + options);
     }
 
 private:
@@ -169,6 +171,7 @@ TEST_P(AccurateRipRips, SayWhatTheDatabaseSaysOfEachTrack)
         EXPECT_NE(std::string::npos, log.find("(confidence 5)\r\n     Database checksum")) << log;
         EXPECT_NE(std::string::npos, log.find("(confidence 3)\r\n     AccurateRip: ")) << log;
         EXPECT_NE(std::string::npos, log.find("AccurateRip v1 ")) << log;
+        EXPECT_EQ(c.bSecure, log.find("Read once: the database proves the copy") != std::string::npos) << log;
     }
     if (c.root)
     {
@@ -196,6 +199,32 @@ TEST_P(AccurateRipRips, SayWhatTheDatabaseSaysOfEachTrack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, AccurateRipRips, ::testing::ValuesIn(CASES));
+
+// A server that takes the request and never answers: Cancel ends the lookup
+// within a second, and nothing is ripped.
+TEST_F(AccurateRipTest, CancelEndsALookupTheServerNeverAnswers)
+{
+    LocalAccurateRipServer server("confirmed", "--silent");
+    ASSERT_NE(0, server.port);
+    SetValue(SETTINGS_KEY, "UseAccurateRip", "1");
+    SetValue(SETTINGS_KEY, "AccurateRipServer", server.Server().c_str());
+    io->AddDrive('D', DRIVE_CDROM, Disc(DISC));
+    Open();
+    DWORD cancelTick = 0;
+    DialogScript script;
+    script.On("Extract CD Track(s)", [&cancelTick](HWND progress) {
+        cancelTick = GetTickCount();
+        PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    });
+    MessageBoxCapture boxes;
+    Rip();
+    const DWORD tookMs = GetTickCount() - cancelTick;
+    ASSERT_TRUE(script.AllDone()) << "the lookup showed no progress window";
+    EXPECT_LT(tookMs, 1000u) << "Cancel took more than a second";
+    EXPECT_TRUE(boxes.boxes.empty()) << "a cancel shows nothing";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "\\Track 01.wav").c_str()));
+    EXPECT_EQ("", Cell(0, 2));
+}
 
 // Detect Read Offset in Settings, on a drive with no correction stored.
 struct OffsetCase

@@ -67,10 +67,10 @@ TEST(RipLogTest, Tracks)
     const int32_t suspicious[] = {1988, 1989, 1990, 2100};
     const int32_t errors[] = {3000, 3001, 3002};
     const AccurateRipEntry chunks[] = {{5, 0xC688E268, 0x3082A194}, {3, 0xCC309E4C, 0x3082A194}};
-    const RipLogAccurateRip accurate = {0xC688E268, 0xCC309E4C, chunks, 2, {AccurateRipStatus::Accurate, 5, 0}};
-    const RipLogAccurateRip differ = {0x12345678, 0x9ABCDEF0, chunks, 2, {AccurateRipStatus::NotAccurate, 0, 8}};
-    const RipLogAccurateRip unknown = {0x12345678, 0x9ABCDEF0, nullptr, 0, {AccurateRipStatus::NotInDatabase, 0, 0}};
-    const RipLogAccurateRip unreached = {0x12345678, 0x9ABCDEF0, nullptr, 0, {AccurateRipStatus::NotReached, 0, 0}};
+    const RipLogAccurateRip accurate = {0xC688E268, 0xCC309E4C, chunks, 2, {AccurateRipStatus::Accurate, 5, 0}, 1};
+    const RipLogAccurateRip differ = {0x12345678, 0x9ABCDEF0, chunks, 2, {AccurateRipStatus::NotAccurate, 0, 8}, 0};
+    const RipLogAccurateRip unknown = {0x12345678, 0x9ABCDEF0, nullptr, 0, {AccurateRipStatus::NotInDatabase, 0, 0}, 0};
+    const RipLogAccurateRip unreached = {0x12345678, 0x9ABCDEF0, nullptr, 0, {AccurateRipStatus::NotReached, 0, 0}, 0};
     struct
     {
         const char* name;
@@ -98,7 +98,7 @@ TEST(RipLogTest, Tracks)
          "Track  5\r\n\r\n     Filename 05.wav\r\n\r\n     Peak level 0.0 %\r\n     Copy CRC B2B1400E\r\n"
          "     AccurateRip v1 C688E268, v2 CC309E4C\r\n     Database checksum C688E268 (confidence 5)\r\n"
          "     Database checksum CC309E4C (confidence 3)\r\n     AccurateRip: Accurate (confidence 5)\r\n"
-         "     Ripped\r\n\r\n"},
+         "     Read once: the database proves the copy\r\n     Ripped\r\n\r\n"},
         {"not accurate",
          {6, "06.wav", 0, 0, 0, 0xB2B1400E, RipLogStatus::Ripped, nullptr, 0, nullptr, 0, &differ},
          "Track  6\r\n\r\n     Filename 06.wav\r\n\r\n     Peak level 0.0 %\r\n     Copy CRC B2B1400E\r\n"
