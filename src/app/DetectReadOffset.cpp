@@ -89,11 +89,14 @@ ProcessResult ProcessDetectOffset(LJobControl& job, OffsetDetection& d)
     // of tracks that allow it; in the order the first allowed them.
     std::vector<int32_t> candidates;
     std::vector<int> votes;
+    // Tracks are left for the proof where the disc has them.
+    const int nTracks = int(d.tracks.size());
+    const int nSearchable = std::min(SEARCH_TRACKS, std::max(1, nTracks - PROOF_TRACKS));
+    std::vector<bool> bSearched(d.tracks.size());
     int nSearched = 0;
-    for (const DetectTrack& track : d.tracks)
+    for (std::size_t t = 0; t < d.tracks.size() && nSearched < nSearchable; ++t)
     {
-        if (nSearched == SEARCH_TRACKS)
-            break;
+        const DetectTrack& track = d.tracks[t];
         if (track.nEndSector - track.nStartSector < 451 + MARGIN_SECTORS)
             continue;
         std::vector<uint32_t> wanted;
@@ -103,6 +106,7 @@ ProcessResult ProcessDetectOffset(LJobControl& job, OffsetDetection& d)
         if (wanted.empty())
             continue;
         ++nSearched;
+        bSearched[t] = true;
         // The frames from ACCURATERIP_FRAME450_START - search on, as the drive
         // gives them: the range starts a sector earlier than that, read a frame later.
         FrameCapture* capture = new FrameCapture;
@@ -142,13 +146,15 @@ ProcessResult ProcessDetectOffset(LJobControl& job, OffsetDetection& d)
     for (std::size_t i : order)
     {
         const int32_t c = candidates[i];
-        // Proven by the whole-track checksums of the tracks after the
-        // searched ones (of all the tracks, on a disc of fewer).
+        // Proven by the whole-track checksums of tracks that were not
+        // searched (of the searched ones too, on a disc of too few).
         int nProven = 0;
         int nTried = 0;
-        const int nFrom = int(d.tracks.size()) > nSearched + PROOF_TRACKS - 1 ? nSearched : 0;
-        for (int t = int(d.tracks.size()) - 1; t >= nFrom && nTried < PROOF_TRACKS; --t)
+        const bool bOthers = nSearched < nTracks;
+        for (int t = nTracks - 1; t >= 0 && nTried < PROOF_TRACKS; --t)
         {
+            if (bOthers && bSearched[std::size_t(t)])
+                continue;
             bool bAccurate = false;
             const ProcessResult r = ReadsAccurately(job, d, d.tracks[std::size_t(t)], c, bAccurate);
             if (r != Done)
@@ -215,7 +221,10 @@ bool MainDialog::DetectReadOffset(HWND owner, int32_t& correction)
             {track.nStartSector, track.nEndSector, index, index == 0, index == AccurateRip.Disc.nAudioTracks - 1});
         ++index;
     }
-    detection->nLeadOut = AudioLeadOut(0);
+    int first = 0;
+    while (CDDBInfo.Tracks[first].bData)
+        ++first;
+    detection->nLeadOut = AudioLeadOut(first);
     LProgressJob<OffsetDetection> job(CAPTION, ProcessDetectOffset);
     job.pJobData = detection.get();
     job.Run(owner);
@@ -238,9 +247,10 @@ bool MainDialog::DetectReadOffset(HWND owner, int32_t& correction)
     }
     char text[3 * TEXT_BUFFER_SIZE];
     FormatText(text, sizeof(text),
-               "The read offset correction of %s is %+d: with it, %d tracks of this disc match the AccurateRip "
-               "database. Do you want to save it for this drive?",
-               driveName, int(detection->nCorrection), detection->nProven);
+               "The read offset correction of %s is %+d: with it, %d track%s of this disc match%s the "
+               "AccurateRip database. Do you want to save it for this drive?",
+               driveName, int(detection->nCorrection), detection->nProven, detection->nProven == 1 ? "" : "s",
+               detection->nProven == 1 ? "es" : "");
     if (MessageBoxA(owner, text, CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return false;
     WriteDriveCorrection(driveName, detection->nCorrection);

@@ -109,7 +109,6 @@ protected:
         MainDialogTest::TearDown();
         DeleteValue(SETTINGS_KEY, "ReadMode");
         DeleteValue(DRIVES_KEY, DRIVE_NAME);
-        SetValue(SETTINGS_KEY, "UseAccurateRip", "0");
         LFile::DeleteFolderAndFiles(folder.c_str());
     }
 

@@ -47,6 +47,8 @@ protected:
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
         RegDeleteKeyA(HKEY_CURRENT_USER, RECENT_FOLDERS_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
+        DeleteValue(SETTINGS_KEY, "UseAccurateRip");
+        DeleteValue(SETTINGS_KEY, "AccurateRipServer");
     }
 
     void Open()
