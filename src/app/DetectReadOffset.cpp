@@ -232,7 +232,7 @@ bool MainDialog::DetectReadOffset(HWND owner, int32_t& correction)
         return false;
     if (job.nResult != Done)
     {
-        MessageBoxA(owner, "The disc could not be read.", "Error", MB_OK | MB_ICONERROR);
+        MessageBoxA(owner, "The disc could not be read to detect the read offset.", "Error", MB_OK | MB_ICONERROR);
         return false;
     }
     if (!detection->bFound)
@@ -247,10 +247,10 @@ bool MainDialog::DetectReadOffset(HWND owner, int32_t& correction)
     }
     char text[3 * TEXT_BUFFER_SIZE];
     FormatText(text, sizeof(text),
-               "The read offset correction of %s is %+d: with it, %d track%s of this disc match%s the "
-               "AccurateRip database. Do you want to save it for this drive?",
-               driveName, int(detection->nCorrection), detection->nProven, detection->nProven == 1 ? "" : "s",
-               detection->nProven == 1 ? "es" : "");
+               "The read offset correction of %s is %+d: with it, the AccurateRip database confirms %d %s of "
+               "this disc. Do you want to save it for this drive?",
+               driveName, int(detection->nCorrection), detection->nProven,
+               detection->nProven == 1 ? "track" : "tracks");
     if (MessageBoxA(owner, text, CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return false;
     WriteDriveCorrection(driveName, detection->nCorrection);

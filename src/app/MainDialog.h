@@ -138,8 +138,9 @@ private:
     // unless the user cancelled. `rowText` names the track in messages.
     bool RipTrack(int track, const char* rowText, const char* path, RipFormat format);
     // How one read of a track into its file ended: kept; not kept (the user
-    // was told why, unless the user cancelled); or read once, securely,
-    // and not confirmed by the database: the file is gone, for a full secure read.
+    // was told why, unless the user cancelled); or, read once in secure mode
+    // (`bOnePass`), not confirmed by the database or not read whole: the
+    // file is gone, for a full secure read.
     enum class TrackReadEnd
     {
         Kept,

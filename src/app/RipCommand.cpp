@@ -136,7 +136,7 @@ RipTrackOutcome TrackOutcome(const TrackRip& rip, ProcessResult r, int32_t corre
     const SecureTrackReport& report = rip.Secure.Report;
     outcome.nPeak = report.copy.Peak();
     outcome.copyCrc = report.copy.Crc();
-    outcome.bTestCrc = rip.Secure.Settings.bSecondPass;
+    outcome.bTestCrc = true;
     outcome.testCrc = report.test.Crc();
     // The log counts positions from the track's start; the drive's sectors
     // lie where the correction puts the track.
@@ -712,7 +712,8 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
     const int audioIndex = AudioTrackIndex(track);
     AccurateRipChecksum checksum(static_cast<uint32_t>(frames), audioIndex == 0,
                                  audioIndex == AccurateRip.Disc.nAudioTracks - 1);
-    rip.bSecure = Reading.bSecure;
+    // The one read the database is to prove goes at full speed, as in burst mode.
+    rip.bSecure = Reading.bSecure && !bOnePass;
     if (rip.bSecure)
     {
         LCDROMSecureRip& secure = rip.Secure;
@@ -721,9 +722,8 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
         secure.nEndSector = entry.nEndSector;
         secure.Sink = chain;
         secure.szName = entry.szName;
-        // Every sector proven by a second read, unless the database is to
-        // prove the track after one.
-        secure.Settings = {Reading.nCorrectionFrames, leadOut, Reading.bOverread, false, !bOnePass,
+        // Every sector proven by a second read.
+        secure.Settings = {Reading.nCorrectionFrames, leadOut, Reading.bOverread, false, true,
                            SECURE_CACHE_DEFEAT_SECTORS};
         secure.pChecksum = &checksum;
         secure.nC2Bytes = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES ? nC2Bytes[CDDBInfo.iDrive] : C2_NOT_PROBED;
@@ -766,7 +766,11 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
             DeleteFileA(temp);
             return TrackReadEnd::Unconfirmed;
         }
-        LastTrack.bReadOnce = bOnePass;
+        if (bOnePass)
+        {
+            LastTrack.bReadOnce = true;
+            LastTrack.status = RipLogStatus::CopyOk;
+        }
         if (LFile::MoveReplacing(temp, path))
             return TrackReadEnd::Kept;
         LastTrack.status = RipLogStatus::Failed;
@@ -799,6 +803,8 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
                    path);
         ShowError(hWnd, text);
     }
+    else if (bOnePass && job.nResult == Failed)
+        return TrackReadEnd::Unconfirmed;  // what the drive could not give, the secure read goes after
     else if (job.nResult == Failed)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be read from the CD.", rowText);

@@ -64,6 +64,7 @@ struct AccurateRipCase
     // checked (a full secure read reads other tracks to defeat the cache).
     std::vector<uint32_t> reads;
     const char* message;  // the warning at the end, "" for none
+    const char* serverOptions = "";  // how the server misbehaves
 };
 
 const char* const ACCURATE = "Accurate (confidence 5)";
@@ -78,6 +79,11 @@ const AccurateRipCase CASES[] = {
          {"Not in database", "Not in database", "Not in database"}, {}, ""},
         {"server stopped", DISC, nullptr, false, [](DriveConfig&) {},
          {"Database not reached", "Database not reached", "Database not reached"}, {}, ""},
+        {"a page for a missing entry", "three-tracks", "confirmed", false, [](DriveConfig&) {},
+         {"Not in database", "Not in database", "Not in database"}, {}, "", "--html"},
+        // The answer ends inside the first chunk: it says nothing.
+        {"answer cut short", DISC, "confirmed", false, [](DriveConfig&) {},
+         {"Database not reached", "Database not reached", "Database not reached"}, {}, "", "--cut 30"},
         // A confirmed track needs no second read.
         {"clean, secure", DISC, "confirmed", true, [](DriveConfig&) {}, {ACCURATE, ACCURATE, ACCURATE}, {1, 1, 1}, ""},
         // Two reads agree on the wrong samples and nothing flags them: only
@@ -137,7 +143,8 @@ TEST_P(AccurateRipRips, SayWhatTheDatabaseSaysOfEachTrack)
     const AccurateRipCase& c = GetParam();
     SCOPED_TRACE(c.name);
     // A server that was stopped: its port, where nobody answers any more.
-    std::unique_ptr<LocalAccurateRipServer> server(new LocalAccurateRipServer(c.root ? c.root : "confirmed"));
+    std::unique_ptr<LocalAccurateRipServer> server(
+        new LocalAccurateRipServer(c.root ? c.root : "confirmed", c.serverOptions));
     ASSERT_NE(0, server->port);
     const std::string address = server->Server();
     if (!c.root)
@@ -237,8 +244,8 @@ struct OffsetCase
 
 const OffsetCase OFFSET_CASES[] = {
         {"offset=+48", DISC, 48,
-         "The read offset correction of CORVANE  - VIRTUAL DRIVE is +48: with it, 2 tracks of this disc match the "
-         "AccurateRip database. Do you want to save it for this drive?",
+         "The read offset correction of CORVANE  - VIRTUAL DRIVE is +48: with it, the AccurateRip database confirms "
+         "2 tracks of this disc. Do you want to save it for this drive?",
          48},
         {"not in database", "three-tracks", 48,
          "This disc is not in the AccurateRip database. The read offset can only be detected with a disc that the "
