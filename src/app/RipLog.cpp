@@ -95,7 +95,8 @@ bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize)
     if (disc.bSecure)
         bFit = AppendText(out, outSize,
                           "Secure mode reads every sector until two reads agree: \"Copy OK\" says the drive read\r\n"
-                          "the track the same way twice, not that the data is right; AccurateRip tells that.\r\n")
+                          "the track the same way twice, not that the data is right; AccurateRip tells that.\r\n"
+                          "A track the AccurateRip database confirms after one read is not read again.\r\n")
                < outSize - 1 && bFit;
 
     bFit = AppendText(out, outSize, "\r\nTable of contents\r\n\r\n"

@@ -49,6 +49,7 @@ TEST(RipLogTest, TheDisc)
               "Overread into lead-in and lead-out: No\r\n"
               "Secure mode reads every sector until two reads agree: \"Copy OK\" says the drive read\r\n"
               "the track the same way twice, not that the data is right; AccurateRip tells that.\r\n"
+              "A track the AccurateRip database confirms after one read is not read again.\r\n"
               "\r\nTable of contents\r\n\r\n"
               "  Track |   Start  |  Length  | Start sector | End sector\r\n"
               "     1  |  0:00.00 |  1:00.00 |            0 |       4499\r\n"
