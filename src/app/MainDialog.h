@@ -59,6 +59,7 @@ struct RipAccurateRip
     bool bAsked = false;
     AccurateRipDisc Disc = {};
     LAccurateRipLookup Lookup = {};
+    LAccurateRipPrefetch Prefetch;  // started when the disc was loaded
 };
 
 class RipLogFile;
@@ -154,6 +155,10 @@ private:
     // Asks the database for the disc, unless it answered already for this
     // disc and server; false when the user cancelled or the disc has no audio.
     bool AskAccurateRip(HWND owner);
+    // The disc's ids, the server and the entry's path on it; false when the
+    // disc has no audio track the database could know.
+    bool AccurateRipEntry(AccurateRipDisc& disc, char (&server)[TEXT_BUFFER_SIZE],
+                          char (&path)[ACCURATERIP_PATH_SIZE]) const;
     // "Detect Read Offset" for the selected drive, from the disc in it, under
     // `owner`; true with the correction found and saved for the drive.
     bool DetectReadOffset(HWND owner, int32_t& correction);

@@ -535,9 +535,9 @@ bool MainDialog::LookUpAccurateRip()
     return AskAccurateRip(hWnd) || !AccurateRip.bUsed;
 }
 
-bool MainDialog::AskAccurateRip(HWND owner)
+bool MainDialog::AccurateRipEntry(AccurateRipDisc& disc, char (&server)[TEXT_BUFFER_SIZE],
+                                  char (&path)[ACCURATERIP_PATH_SIZE]) const
 {
-    AccurateRip.bUsed = false;
     if (CDDBInfo.nTracks < 1)
         return false;
     int32_t starts[CD_MAX_TRACKS + 1];
@@ -549,13 +549,21 @@ bool MainDialog::AskAccurateRip(HWND owner)
     }
     // The last track's end is the disc's final lead-out, after a data session too.
     starts[CDDBInfo.nTracks] = CDDBInfo.Tracks[CDDBInfo.nTracks - 1].nEndSector;
-    AccurateRipDisc disc;
     if (!MakeAccurateRipDisc(starts, bData, CDDBInfo.nTracks, CDDBDiscId(starts, CDDBInfo.nTracks), disc))
         return false;
-    char server[TEXT_BUFFER_SIZE];
-    char path[ACCURATERIP_PATH_SIZE];
     ReadSettingString(SETTINGS_SECTION, ACCURATERIP_SERVER_DEFAULT, "AccurateRipServer", server);
     AccurateRipPath(disc, path, sizeof(path));
+    return true;
+}
+
+bool MainDialog::AskAccurateRip(HWND owner)
+{
+    AccurateRip.bUsed = false;
+    AccurateRipDisc disc;
+    char server[TEXT_BUFFER_SIZE];
+    char path[ACCURATERIP_PATH_SIZE];
+    if (!AccurateRipEntry(disc, server, path))
+        return false;
     AccurateRip.bUsed = true;
     // An answer is kept for the disc; a server that was not reached is asked again.
     if (AccurateRip.bAsked && strcmp(AccurateRip.Lookup.szServer, server) == 0
@@ -565,6 +573,7 @@ bool MainDialog::AskAccurateRip(HWND owner)
     AccurateRip.bAsked = false;
     CopyText(AccurateRip.Lookup.szServer, server);
     CopyText(AccurateRip.Lookup.szPath, path);
+    AccurateRip.Lookup.pPrefetch = &AccurateRip.Prefetch;
     LProgressJob<LAccurateRipLookup> job("Extract CD Track(s)", ProcessAccurateRipLookup);
     job.pJobData = &AccurateRip.Lookup;
     job.Run(owner);

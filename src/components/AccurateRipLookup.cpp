@@ -1,6 +1,7 @@
 #include "components/AccurateRipLookup.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "components/ComponentServers.h"
 #include "components/WinInet.h"
@@ -11,10 +12,12 @@ constexpr const char* USER_AGENT = "Corvane";
 // How often the waiting job looks at Cancel.
 constexpr unsigned WAIT_INTERVAL_MS = 100;
 
+} // namespace
+
 // The lookup on its worker thread and the job that waits for it share this;
 // the last of the two to let go frees it, so a Cancel never waits for a
 // WinINet call that blocks.
-struct LookupShare
+struct AccurateRipLookupShare
 {
     char szServer[TEXT_BUFFER_SIZE];
     char szPath[ACCURATERIP_PATH_SIZE];
@@ -28,6 +31,8 @@ struct LookupShare
             delete this;
     }
 };
+
+namespace {
 
 // Closes its handles, the last opened first.
 class InternetHandles
@@ -127,13 +132,43 @@ AccurateRipAnswer Fetch(const char* server, const char* path, std::vector<Accura
 
 DWORD WINAPI LookupThread(void* parameter)
 {
-    LookupShare& share = *static_cast<LookupShare*>(parameter);
+    AccurateRipLookupShare& share = *static_cast<AccurateRipLookupShare*>(parameter);
     share.nAnswer = Fetch(share.szServer, share.szPath, share.Chunks);
     share.Release();
     return 0;
 }
 
+// Starts the worker: false, with nothing to let go of, when it cannot be.
+bool StartLookup(const char* server, const char* path, AccurateRipLookupShare*& share, HANDLE& thread)
+{
+    share = new AccurateRipLookupShare;
+    CopyText(share->szServer, server);
+    CopyText(share->szPath, path);
+    thread = CreateThread(nullptr, 0, LookupThread, share, 0, nullptr);
+    if (thread)
+        return true;
+    delete share;
+    share = nullptr;
+    return false;
+}
+
 } // namespace
+
+void LAccurateRipPrefetch::Start(const char* server, const char* path)
+{
+    Drop();
+    StartLookup(server, path, pShare, hThread);
+}
+
+void LAccurateRipPrefetch::Drop()
+{
+    if (!pShare)
+        return;
+    CloseHandle(hThread);
+    pShare->Release();
+    pShare = nullptr;
+    hThread = nullptr;
+}
 
 ProcessResult ProcessAccurateRipLookup(LJobControl& job, LAccurateRipLookup& lookup)
 {
@@ -141,15 +176,19 @@ ProcessResult ProcessAccurateRipLookup(LJobControl& job, LAccurateRipLookup& loo
     job.SetText(1, "Please wait...");
     lookup.nAnswer = AccurateRipAnswer::NotReached;
     lookup.Chunks.clear();
-    auto* share = new LookupShare;
-    CopyText(share->szServer, lookup.szServer);
-    CopyText(share->szPath, lookup.szPath);
-    HANDLE hThread = CreateThread(nullptr, 0, LookupThread, share, 0, nullptr);
-    if (!hThread)
+    AccurateRipLookupShare* share = nullptr;
+    HANDLE hThread = nullptr;
+    LAccurateRipPrefetch* prefetch = lookup.pPrefetch;
+    if (prefetch && prefetch->pShare && strcmp(prefetch->pShare->szServer, lookup.szServer) == 0
+        && strcmp(prefetch->pShare->szPath, lookup.szPath) == 0)
     {
-        delete share;
-        return Done;
+        share = prefetch->pShare;
+        hThread = prefetch->hThread;
+        prefetch->pShare = nullptr;
+        prefetch->hThread = nullptr;
     }
+    else if (!StartLookup(lookup.szServer, lookup.szPath, share, hThread))
+        return Done;
     ProcessResult result = Failed;
     for (;;)
     {
