@@ -61,6 +61,7 @@ void LSettingsDlg::InitReading()
     FormatText(offset, sizeof(offset), "%+d", int(reading.nCorrectionFrames));
     SetDlgItemTextA(hWnd, IDC_READ_OFFSET, offset);
     EnableControl(IDC_READ_OFFSET, szDriveName[0] != '\0');
+    EnableControl(IDC_DETECT_OFFSET, szDriveName[0] != '\0' && DetectReadOffset != nullptr);
     CheckDlgButton(hWnd, IDC_OVERREAD, reading.bOverread ? BST_CHECKED : BST_UNCHECKED);
 }
 
@@ -121,6 +122,13 @@ void LSettingsDlg::CmCommand(WORD id, WORD /*notifyCode*/)
 {
     if (id == IDC_FORMAT_SETTINGS)
         CmCodecSettings();
+    int32_t correction = 0;
+    if (id == IDC_DETECT_OFFSET && DetectReadOffset && DetectReadOffset(hWnd, correction))
+    {
+        char offset[TEXT_BUFFER_SIZE];
+        FormatText(offset, sizeof(offset), "%+d", int(correction));
+        SetDlgItemTextA(hWnd, IDC_READ_OFFSET, offset);
+    }
 }
 
 void LSettingsDlg::CmCodecSettings()

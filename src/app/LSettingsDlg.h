@@ -2,6 +2,9 @@
 // database switch, the file-name pattern and how the CD is read. It writes the registry on OK.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "ui/LDialog.h"
 
 class LSettingsDlg : public LDialog
@@ -10,6 +13,10 @@ public:
     // `driveName` is the selected drive's ("" for none): its read offset
     // correction is shown and edited.
     explicit LSettingsDlg(const char* driveName = "") : szDriveName(driveName) {}
+
+    // "Detect Read Offset": finds the drive's correction under the dialog,
+    // true with the one the user saved. Without it the button is disabled.
+    std::function<bool(HWND owner, int32_t& correction)> DetectReadOffset;
 
     void InitDialog() override;
     bool CmOk() override;

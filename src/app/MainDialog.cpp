@@ -516,6 +516,7 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     loaded->bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     ReadSettingString(SETTINGS_SECTION, CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
     loaded->nCDDBTimeoutMs = CDDB_TIMEOUT_MS;
+    AccurateRip.Prefetch.Drop();
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
     job.pJobData = loaded.get();
     if (!job.Run(hWnd))
@@ -524,6 +525,13 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
         return;
     }
     CDDBInfo = *loaded;
+    // The AccurateRip database is asked while the user looks at the tracks,
+    // so that a rip need not wait for it.
+    AccurateRipDisc disc;
+    char server[TEXT_BUFFER_SIZE];
+    char path[ACCURATERIP_PATH_SIZE];
+    if (ReadSettingBool(SETTINGS_SECTION, "UseAccurateRip", true) && AccurateRipEntry(disc, server, path))
+        AccurateRip.Prefetch.Start(server, path);
 
     bool checked[CD_MAX_TRACKS + 1];
     for (int i = 0; i <= CD_MAX_TRACKS; ++i)
@@ -675,6 +683,7 @@ void MainDialog::CmSettings()
     const bool bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     const int drive = SelectedDrive();
     LSettingsDlg settings(drive >= 0 && drive < Drives.nDrives ? DriveName(drive) : "");
+    settings.DetectReadOffset = [this](HWND owner, int32_t& correction) { return DetectReadOffset(owner, correction); };
     settings.DoModal(MAKEINTRESOURCEA(IDD_SETTINGS), hWnd);
     if (ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true) != bUseCDDB)
         CDDriveChanged(false);

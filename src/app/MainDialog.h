@@ -14,6 +14,7 @@
 #include "app/TrackList.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LCDROMInfo.h"
+#include "components/AccurateRipLookup.h"
 #include "sound/LSoundPlayer.h"
 #include "ui/LKeyDialog.h"
 #include "ui/LSplashAbout.h"
@@ -40,6 +41,25 @@ struct RipTrackOutcome
     uint32_t copyCrc = 0;
     std::vector<int32_t> suspicious;  // sectors from the track's start
     std::vector<int32_t> readErrors;
+    // The AccurateRip database was asked: our checksums, the track's entry
+    // in each chunk of the disc's, and what they say.
+    bool bAccurateRip = false;
+    uint32_t v1 = 0;
+    uint32_t v2 = 0;
+    std::vector<AccurateRipEntry> chunkEntries;
+    AccurateRipResult accurateRip = {AccurateRipStatus::NotReached, 0, 0};
+    bool bReadOnce = false;  // secure, and proven by the database after one read
+};
+
+// What the AccurateRip database says of the disc the rip reads: asked once
+// for a disc and server, at the start of its first rip.
+struct RipAccurateRip
+{
+    bool bUsed = false;  // the setting is on and the disc has audio tracks
+    bool bAsked = false;
+    AccurateRipDisc Disc = {};
+    LAccurateRipLookup Lookup = {};
+    LAccurateRipPrefetch Prefetch;  // started when the disc was loaded
 };
 
 class RipLogFile;
@@ -118,6 +138,34 @@ private:
     // is complete. Otherwise the file is gone and the user was told why,
     // unless the user cancelled. `rowText` names the track in messages.
     bool RipTrack(int track, const char* rowText, const char* path, RipFormat format);
+    // How one read of a track into its file ended: kept; not kept (the user
+    // was told why, unless the user cancelled); or, read once in secure mode
+    // (`bOnePass`), not confirmed by the database or not read whole: the
+    // file is gone, for a full secure read.
+    enum class TrackReadEnd
+    {
+        Kept,
+        NotKept,
+        Unconfirmed,
+    };
+    TrackReadEnd ReadTrackToFile(int track, const char* rowText, const char* path, RipFormat format, bool bOnePass);
+    // Asks the AccurateRip database for the disc when the setting
+    // "UseAccurateRip" is on; false when the user cancelled.
+    bool LookUpAccurateRip();
+    // Asks the database for the disc, unless it answered already for this
+    // disc and server; false when the user cancelled or the disc has no audio.
+    bool AskAccurateRip(HWND owner);
+    // The disc's ids, the server and the entry's path on it; false when the
+    // disc has no audio track the database could know.
+    bool AccurateRipEntry(AccurateRipDisc& disc, char (&server)[TEXT_BUFFER_SIZE],
+                          char (&path)[ACCURATERIP_PATH_SIZE]) const;
+    // "Detect Read Offset" for the selected drive, from the disc in it, under
+    // `owner`; true with the correction found and saved for the drive.
+    bool DetectReadOffset(HWND owner, int32_t& correction);
+    // The database's result for a track read with `checksum`, into LastTrack.
+    void MatchTrack(int track, const AccurateRipChecksum& checksum);
+    // Track `track`'s number among the disc's audio tracks, from 0.
+    int AudioTrackIndex(int track) const;
     // The row's text, or its generic name when it was renamed to nothing a
     // file name may hold.
     void GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const;
@@ -170,6 +218,7 @@ private:
     // overlaps from the next track on.
     bool bMisplacesReads[LCDROMINFO_MAXDRIVES] = {};
     RipTrackOutcome LastTrack;
+    RipAccurateRip AccurateRip;
 
     char szTmpWavFiles[MAX_TMP_WAV_FILES][TEXT_BUFFER_SIZE];
     int nTmpWavFiles = 0;

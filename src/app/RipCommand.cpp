@@ -18,6 +18,7 @@
 #include "cdrom/LCDROMRipSectors.h"
 #include "cdrom/LCDROMSecureRip.h"
 #include "cdrom/ReadOffset.h"
+#include "components/AccurateRipLookup.h"
 #include "files/LFile.h"
 #include "jobs/LProgressDialog.h"
 #include "resources/Version.h"
@@ -151,6 +152,21 @@ RipTrackOutcome TrackOutcome(const TrackRip& rip, ProcessResult r, int32_t corre
     return outcome;
 }
 
+// What a track's row shows: the database's word when the track was read
+// cleanly, else the read's, then the database's.
+void RowStatus(const RipTrackOutcome& outcome, char (&text)[TEXT_BUFFER_SIZE])
+{
+    CopyText(text, RipLogStatusText(outcome.status));
+    if (!outcome.bAccurateRip)
+        return;
+    char result[TEXT_BUFFER_SIZE];
+    FormatAccurateRipStatus(outcome.accurateRip, result, sizeof(result));
+    if (outcome.status == RipLogStatus::CopyOk || outcome.status == RipLogStatus::Ripped)
+        CopyText(text, result);
+    else
+        AppendFormat(text, sizeof(text), ", %s", result);
+}
+
 } // namespace
 
 // The job always writes 44100 Hz stereo; converters give the file its own.
@@ -262,6 +278,8 @@ bool MainDialog::RipRows(const LRipRequest& request)
     if (nFiles == 0)
         return true;
     Reading = ReadRipReading(DriveName(CDDBInfo.iDrive));
+    if (!LookUpAccurateRip())
+        return false;
     // The log tells whether C2 pointers are used: the drive is asked first.
     if (Reading.bSecure && CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES && nC2Bytes[CDDBInfo.iDrive] == C2_NOT_PROBED)
     {
@@ -287,20 +305,33 @@ bool MainDialog::RipRows(const LRipRequest& request)
         return false;
     }
     int nCounted[int(RipLogStatus::Failed) + 1] = {};
-    // The tracks not copied exactly, for the message at the end.
+    // The tracks not copied exactly, and those read cleanly that the
+    // database says are wrong, for the messages at the end.
     char notExact[MESSAGE_SIZE] = "";
+    char notAccurate[MESSAGE_SIZE] = "";
+    int nAccurate = 0;
     bool bAllDone = true;
     for (int i = 0; i < nFiles && bAllDone; ++i)
     {
         bAllDone = RipTrack(tracks[i], rowTexts[i], paths[i], request.Format);
         WriteRipLogTrack(log, tracks[i], paths[i]);
-        Tracks.SetRowStatus(tracks[i], RipLogStatusText(LastTrack.status));
+        char status[TEXT_BUFFER_SIZE];
+        RowStatus(LastTrack, status);
+        Tracks.SetRowStatus(tracks[i], status);
         ++nCounted[int(LastTrack.status)];
+        const bool bExact = LastTrack.status == RipLogStatus::CopyOk || LastTrack.status == RipLogStatus::Ripped;
         if (LastTrack.status == RipLogStatus::Suspicious || LastTrack.status == RipLogStatus::ReadError)
             AppendFormat(notExact, sizeof(notExact), "%s%s (%s)", notExact[0] ? ", " : "", rowTexts[i],
                          RipLogStatusText(LastTrack.status));
+        if (LastTrack.bAccurateRip && LastTrack.accurateRip.status == AccurateRipStatus::Accurate)
+            ++nAccurate;
+        if (bExact && LastTrack.bAccurateRip && LastTrack.accurateRip.status == AccurateRipStatus::NotAccurate)
+            AppendFormat(notAccurate, sizeof(notAccurate), "%s%s (%d other rips differ)", notAccurate[0] ? ", " : "",
+                         rowTexts[i], LastTrack.accurateRip.nDiffering);
     }
     char summary[TEXT_BUFFER_SIZE];
+    if (AccurateRip.bUsed && FormatRipLogAccurateRipSummary(nFiles, nAccurate, summary, sizeof(summary)))
+        log.Write(summary);
     FormatRipLogSummary(nFiles, nCounted[int(RipLogStatus::CopyOk)], nCounted[int(RipLogStatus::Ripped)],
                         nCounted[int(RipLogStatus::Suspicious)], nCounted[int(RipLogStatus::ReadError)],
                         nCounted[int(RipLogStatus::Cancelled)] > 0, summary, sizeof(summary));
@@ -312,6 +343,15 @@ bool MainDialog::RipRows(const LRipRequest& request)
         FormatText(text, sizeof(text),
                    "Some tracks could not be copied exactly: %s. Their positions are in the log \"%s\".", notExact,
                    logPath);
+        MessageBoxA(hWnd, text, "Corvane", MB_OK | MB_ICONWARNING);
+    }
+    if (bAllDone && notAccurate[0])
+    {
+        char text[2 * MESSAGE_SIZE];
+        FormatText(text, sizeof(text),
+                   "Some tracks do not match the AccurateRip database: %s. Their files were kept; the checksums "
+                   "are in the log \"%s\".",
+                   notAccurate, logPath);
         MessageBoxA(hWnd, text, "Corvane", MB_OK | MB_ICONWARNING);
     }
     if (!bAllDone)
@@ -471,6 +511,10 @@ void MainDialog::WriteRipLogTrack(RipLogFile& log, int track, const char* path) 
     entry.nSuspicious = static_cast<int>(LastTrack.suspicious.size());
     entry.pReadErrors = LastTrack.readErrors.data();
     entry.nReadErrors = static_cast<int>(LastTrack.readErrors.size());
+    const RipLogAccurateRip accurateRip = {LastTrack.v1, LastTrack.v2, LastTrack.chunkEntries.data(),
+                                           static_cast<int>(LastTrack.chunkEntries.size()), LastTrack.accurateRip,
+                                           LastTrack.bReadOnce};
+    entry.pAccurateRip = LastTrack.bAccurateRip ? &accurateRip : nullptr;
     auto text = std::make_unique<char[]>(RIP_LOG_PART_SIZE);
     FormatRipLogTrack(entry, text.get(), RIP_LOG_PART_SIZE);
     log.Write(text.get());
@@ -483,7 +527,111 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
         FormatText(text, sizeof(text), "Track %.2d", row + 1);
 }
 
+bool MainDialog::LookUpAccurateRip()
+{
+    AccurateRip.bUsed = false;
+    if (!ReadSettingBool(SETTINGS_SECTION, "UseAccurateRip", true) || CDDBInfo.nTracks < 1)
+        return true;
+    return AskAccurateRip(hWnd) || !AccurateRip.bUsed;
+}
+
+bool MainDialog::AccurateRipEntry(AccurateRipDisc& disc, char (&server)[TEXT_BUFFER_SIZE],
+                                  char (&path)[ACCURATERIP_PATH_SIZE]) const
+{
+    if (CDDBInfo.nTracks < 1)
+        return false;
+    int32_t starts[CD_MAX_TRACKS + 1];
+    uint8_t bData[CD_MAX_TRACKS];
+    for (int i = 0; i < CDDBInfo.nTracks; ++i)
+    {
+        starts[i] = CDDBInfo.Tracks[i].nStartSector;
+        bData[i] = CDDBInfo.Tracks[i].bData;
+    }
+    // The last track's end is the disc's final lead-out, after a data session too.
+    starts[CDDBInfo.nTracks] = CDDBInfo.Tracks[CDDBInfo.nTracks - 1].nEndSector;
+    if (!MakeAccurateRipDisc(starts, bData, CDDBInfo.nTracks, CDDBDiscId(starts, CDDBInfo.nTracks), disc))
+        return false;
+    ReadSettingString(SETTINGS_SECTION, ACCURATERIP_SERVER_DEFAULT, "AccurateRipServer", server);
+    AccurateRipPath(disc, path, sizeof(path));
+    return true;
+}
+
+bool MainDialog::AskAccurateRip(HWND owner)
+{
+    AccurateRip.bUsed = false;
+    AccurateRipDisc disc;
+    char server[TEXT_BUFFER_SIZE];
+    char path[ACCURATERIP_PATH_SIZE];
+    if (!AccurateRipEntry(disc, server, path))
+        return false;
+    AccurateRip.bUsed = true;
+    // An answer is kept for the disc; a server that was not reached is asked again.
+    if (AccurateRip.bAsked && strcmp(AccurateRip.Lookup.szServer, server) == 0
+        && strcmp(AccurateRip.Lookup.szPath, path) == 0 && AccurateRip.Lookup.nAnswer != AccurateRipAnswer::NotReached)
+        return true;
+    AccurateRip.Disc = disc;
+    AccurateRip.bAsked = false;
+    CopyText(AccurateRip.Lookup.szServer, server);
+    CopyText(AccurateRip.Lookup.szPath, path);
+    AccurateRip.Lookup.pPrefetch = &AccurateRip.Prefetch;
+    LProgressJob<LAccurateRipLookup> job("Extract CD Track(s)", ProcessAccurateRipLookup);
+    job.pJobData = &AccurateRip.Lookup;
+    job.Run(owner);
+    if (job.nResult == Stopped)
+        return false;
+    if (job.nResult != Done)
+        AccurateRip.Lookup.nAnswer = AccurateRipAnswer::NotReached;
+    AccurateRip.bAsked = true;
+    return true;
+}
+
+int MainDialog::AudioTrackIndex(int track) const
+{
+    int index = 0;
+    for (int i = 0; i < track; ++i)
+        index += !CDDBInfo.Tracks[i].bData;
+    return index;
+}
+
+void MainDialog::MatchTrack(int track, const AccurateRipChecksum& checksum)
+{
+    const int index = AudioTrackIndex(track);
+    LastTrack.bAccurateRip = true;
+    LastTrack.v1 = checksum.V1();
+    LastTrack.v2 = checksum.V2();
+    LastTrack.chunkEntries.clear();
+    const AccurateRipDisc& disc = AccurateRip.Disc;
+    for (const AccurateRipChunk& chunk : AccurateRip.Lookup.Chunks)
+        if (IsChunkOfDisc(chunk, disc) && index < chunk.nTracks)
+            LastTrack.chunkEntries.push_back(chunk.Entries[index]);
+    switch (AccurateRip.Lookup.nAnswer)
+    {
+    case AccurateRipAnswer::Found:
+        LastTrack.accurateRip = MatchAccurateRip(AccurateRip.Lookup.Chunks, disc, index, checksum.V1(), checksum.V2());
+        break;
+    case AccurateRipAnswer::NotInDatabase:
+        LastTrack.accurateRip = {AccurateRipStatus::NotInDatabase, 0, 0};
+        break;
+    case AccurateRipAnswer::NotReached:
+        LastTrack.accurateRip = {AccurateRipStatus::NotReached, 0, 0};
+        break;
+    }
+}
+
 bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipFormat kind)
+{
+    // A database that knows the disc can prove a track read once; only the
+    // tracks it does not confirm are read the full secure way.
+    const bool bOnePass =
+        Reading.bSecure && AccurateRip.bUsed && AccurateRip.Lookup.nAnswer == AccurateRipAnswer::Found;
+    TrackReadEnd end = ReadTrackToFile(track, rowText, path, kind, bOnePass);
+    if (end == TrackReadEnd::Unconfirmed)
+        end = ReadTrackToFile(track, rowText, path, kind, false);
+    return end == TrackReadEnd::Kept;
+}
+
+MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowText, const char* path, RipFormat kind,
+                                                     bool bOnePass)
 {
     const bool bMp3 = kind == RipFormat::Mp3;
     LastTrack = RipTrackOutcome();
@@ -499,7 +647,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
     {
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
-        return false;
+        return TrackReadEnd::NotKept;
     }
     const LCDTrack& entry = CDDBInfo.Tracks[track];
     TrackRip rip;
@@ -522,7 +670,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
             FormatText(text, sizeof(text), "Track \"%s\" could not be encoded: the MP3 encoder \"%s\" could not be started.",
                        rowText, encoder);
             ShowError(hWnd, text);
-            return false;
+            return TrackReadEnd::NotKept;
         }
     }
     else
@@ -534,7 +682,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         if (LWaveFileFormat::IsInconsistentRecord(format))
         {
             ShowError(hWnd, "The wave file format saved in Settings is not valid. Choose the format again in Settings.");
-            return false;
+            return TrackReadEnd::NotKept;
         }
         const int32_t rate = static_cast<int32_t>(format.Format.nSamplesPerSec);
         const uint8_t channels = static_cast<uint8_t>(format.Format.nChannels);
@@ -566,11 +714,15 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
             DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
-        return false;
+        return TrackReadEnd::NotKept;
     }
 
     const int32_t leadOut = AudioLeadOut(track);
-    rip.bSecure = Reading.bSecure;
+    const int audioIndex = AudioTrackIndex(track);
+    AccurateRipChecksum checksum(static_cast<uint32_t>(frames), audioIndex == 0,
+                                 audioIndex == AccurateRip.Disc.nAudioTracks - 1);
+    // The one read the database is to prove goes at full speed, as in burst mode.
+    rip.bSecure = Reading.bSecure && !bOnePass;
     if (rip.bSecure)
     {
         LCDROMSecureRip& secure = rip.Secure;
@@ -579,10 +731,10 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         secure.nEndSector = entry.nEndSector;
         secure.Sink = chain;
         secure.szName = entry.szName;
-        // Every sector proven by a second read; a track the AccurateRip
-        // database confirms after the first pass would not need it.
+        // Every sector proven by a second read.
         secure.Settings = {Reading.nCorrectionFrames, leadOut, Reading.bOverread, false, true,
                            SECURE_CACHE_DEFEAT_SECTORS};
+        secure.pChecksum = &checksum;
         secure.nC2Bytes = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES ? nC2Bytes[CDDBInfo.iDrive] : C2_NOT_PROBED;
         secure.Settings.bMisplacesReads = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES && bMisplacesReads[CDDBInfo.iDrive];
     }
@@ -596,6 +748,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         rip.Rip.nCorrectionFrames = Reading.nCorrectionFrames;
         rip.Rip.nLeadOut = leadOut;
         rip.Rip.bOverread = Reading.bOverread;
+        rip.Rip.pChecksum = &checksum;
     }
     chain = nullptr;
     LProgressJob<TrackRip> job("Extract CD Track(s)", ProcessTrackRip);
@@ -607,6 +760,8 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         bMisplacesReads[CDDBInfo.iDrive] = bMisplacesReads[CDDBInfo.iDrive] || rip.Secure.Report.bMisplacedReads;
     }
     LastTrack = TrackOutcome(rip, job.nResult, Reading.nCorrectionFrames);
+    if (job.nResult == Done && AccurateRip.bUsed)
+        MatchTrack(track, checksum);
 
     const bool bFileFailed = rip.File->bError;
     if (job.nResult != Done && rip.Encoder)
@@ -617,13 +772,25 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
     rip.File = nullptr;
     if (job.nResult == Done)
     {
+        if (bOnePass
+            && !(LastTrack.accurateRip.status == AccurateRipStatus::Accurate
+                 && LastTrack.accurateRip.nConfidence >= ACCURATERIP_PROVEN_CONFIDENCE))
+        {
+            DeleteFileA(temp);
+            return TrackReadEnd::Unconfirmed;
+        }
+        if (bOnePass)
+        {
+            LastTrack.bReadOnce = true;
+            LastTrack.status = RipLogStatus::CopyOk;
+        }
         if (LFile::MoveReplacing(temp, path))
-            return true;
+            return TrackReadEnd::Kept;
         LastTrack.status = RipLogStatus::Failed;
         DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
         ShowError(hWnd, text);
-        return false;
+        return TrackReadEnd::NotKept;
     }
 
     DeleteFileA(temp);
@@ -636,7 +803,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
     }
     // A cancel shows nothing, though the encoder's write it ended failed.
     if (job.nResult == Stopped)
-        return false;
+        return TrackReadEnd::NotKept;
     if (bFileFailed && bMp3)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be encoded to \"%s\": the MP3 encoder failed.", rowText,
@@ -649,10 +816,12 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
                    path);
         ShowError(hWnd, text);
     }
+    else if (bOnePass && job.nResult == Failed)
+        return TrackReadEnd::Unconfirmed;  // what the drive could not give, the secure read goes after
     else if (job.nResult == Failed)
     {
         FormatText(text, sizeof(text), "Track \"%s\" could not be read from the CD.", rowText);
         ShowError(hWnd, text);
     }
-    return false;
+    return TrackReadEnd::NotKept;
 }

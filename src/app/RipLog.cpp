@@ -54,6 +54,25 @@ const char* RipLogStatusText(RipLogStatus status)
     return "Failed";
 }
 
+void FormatAccurateRipStatus(const AccurateRipResult& result, char* out, std::size_t outSize)
+{
+    switch (result.status)
+    {
+    case AccurateRipStatus::Accurate:
+        FormatText(out, outSize, "Accurate (confidence %d)", result.nConfidence);
+        return;
+    case AccurateRipStatus::NotAccurate:
+        FormatText(out, outSize, "Not accurate (%d other rips differ)", result.nDiffering);
+        return;
+    case AccurateRipStatus::NotInDatabase:
+        FormatText(out, outSize, "Not in database");
+        return;
+    case AccurateRipStatus::NotReached:
+        break;
+    }
+    FormatText(out, outSize, "Database not reached");
+}
+
 bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize)
 {
     if (outSize == 0)
@@ -76,7 +95,8 @@ bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize)
     if (disc.bSecure)
         bFit = AppendText(out, outSize,
                           "Secure mode reads every sector until two reads agree: \"Copy OK\" says the drive read\r\n"
-                          "the track the same way twice, not that the data is right; AccurateRip tells that.\r\n")
+                          "the track the same way twice, not that the data is right; AccurateRip tells that.\r\n"
+                          "A track the AccurateRip database confirms after one read is not read again.\r\n")
                < outSize - 1 && bFit;
 
     bFit = AppendText(out, outSize, "\r\nTable of contents\r\n\r\n"
@@ -120,7 +140,29 @@ bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize)
         bFit = AppendPositions(out, outSize, track.pReadErrors, track.nReadErrors) && bFit;
         bFit = AppendText(out, outSize, " (written as silence)\r\n") < outSize - 1 && bFit;
     }
+    if (const RipLogAccurateRip* ar = track.pAccurateRip)
+    {
+        bFit = AppendFormat(out, outSize, "     AccurateRip v1 %08X, v2 %08X\r\n", unsigned(ar->v1), unsigned(ar->v2))
+               && bFit;
+        for (int i = 0; i < ar->nChunkEntries; ++i)
+            bFit = AppendFormat(out, outSize, "     Database checksum %08X (confidence %d)\r\n",
+                                unsigned(ar->pChunkEntries[i].crc), int(ar->pChunkEntries[i].nConfidence))
+                   && bFit;
+        char result[64];
+        FormatAccurateRipStatus(ar->result, result, sizeof(result));
+        bFit = AppendFormat(out, outSize, "     AccurateRip: %s\r\n", result) && bFit;
+        if (ar->bReadOnce)
+            bFit = AppendText(out, outSize, "     Read once: the database proves the copy\r\n") < outSize - 1 && bFit;
+    }
     return AppendFormat(out, outSize, "     %s\r\n\r\n", RipLogStatusText(track.status)) && bFit;
+}
+
+bool FormatRipLogAccurateRipSummary(int nTracks, int nAccurate, char* out, std::size_t outSize)
+{
+    if (outSize == 0)
+        return false;
+    out[0] = '\0';
+    return AppendFormat(out, outSize, "Accurately ripped: %d of %d tracks\r\n", nAccurate, nTracks);
 }
 
 bool FormatRipLogSummary(int nTracks, int nCopyOk, int nRipped, int nSuspicious, int nReadErrors, bool bCancelled,

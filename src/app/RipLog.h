@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cdrom/AccurateRip.h"
 #include "files/TextBuffer.h"
 
 constexpr int RIP_LOG_MAX_TRACKS = 99;
@@ -49,6 +50,24 @@ enum class RipLogStatus
 // the log's word for a track, which the track list shows too.
 const char* RipLogStatusText(RipLogStatus status);
 
+// "Accurate (confidence N)", "Not accurate (N other rips differ)", "Not in
+// database" or "Database not reached": the log's and the track list's words
+// for what the AccurateRip database says of a track.
+void FormatAccurateRipStatus(const AccurateRipResult& result, char* out, std::size_t outSize);
+
+// What the AccurateRip database says of a track: our checksums, the
+// track's entry in each chunk of the disc's (v1 or v2 checksums, which nothing
+// tells apart), and the result.
+struct RipLogAccurateRip
+{
+    uint32_t v1;
+    uint32_t v2;
+    const AccurateRipEntry* pChunkEntries;
+    int nChunkEntries;
+    AccurateRipResult result;
+    uint8_t bReadOnce;  // secure mode read the track once: the database proves it
+};
+
 struct RipLogTrack
 {
     int nNumber;
@@ -63,10 +82,14 @@ struct RipLogTrack
     int nSuspicious;
     const int32_t* pReadErrors;
     int nReadErrors;
+    const RipLogAccurateRip* pAccurateRip;  // null when the database was not asked
 };
 
 bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize);
 bool FormatRipLogTrack(const RipLogTrack& track, char* out, std::size_t outSize);
 // The last line: how many of the tracks the rip was asked for ended how.
+// The line before it, when the database was asked: how many of the tracks
+// ripped it confirmed.
+bool FormatRipLogAccurateRipSummary(int nTracks, int nAccurate, char* out, std::size_t outSize);
 bool FormatRipLogSummary(int nTracks, int nCopyOk, int nRipped, int nSuspicious, int nReadErrors, bool bCancelled,
                          char* out, std::size_t outSize);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -61,20 +62,27 @@ AccurateRipChecksum::AccurateRipChecksum(uint32_t nFrames, bool bFirstTrack, boo
 
 void AccurateRipChecksum::Add(const uint8_t* pcm, std::size_t nFrames)
 {
-    for (std::size_t i = 0; i < nFrames; ++i, pcm += 4)
+    // Frames m = first .. last (counting from 1) arrive; each sum takes the
+    // part of them it covers, in a loop of its own without a test a frame.
+    const uint64_t first = uint64_t(iFrame) + 1;
+    const uint64_t last = uint64_t(iFrame) + nFrames;
+    iFrame = uint32_t(last);
+    const uint64_t from = std::max<uint64_t>(first, iFrom);
+    const uint64_t to = std::min<uint64_t>(last, iTo);
+    uint32_t low = 0;
+    uint32_t high = 0;
+    for (uint64_t m = from; m <= to; ++m)
     {
-        const uint32_t m = ++iFrame;
-        const uint32_t x = FrameValue(pcm);
-        if (m >= iFrom && m <= iTo)
-        {
-            const uint64_t product = uint64_t(m) * x;
-            v1 += uint32_t(product);
-            v2 += uint32_t(product) + uint32_t(product >> 32);
-        }
-        const uint32_t j = m - ACCURATERIP_FRAME450_START;  // 1 to 588 inside the sector
-        if (j >= 1 && j <= uint32_t(CD_FRAMES_PER_SECTOR))
-            frame450 += j * x;
+        const uint64_t product = uint64_t(uint32_t(m)) * FrameValue(pcm + (m - first) * 4);
+        low += uint32_t(product);
+        high += uint32_t(product >> 32);
     }
+    v1 += low;
+    v2 += low + high;
+    const uint64_t sectorFrom = std::max<uint64_t>(first, ACCURATERIP_FRAME450_START + 1);
+    const uint64_t sectorTo = std::min<uint64_t>(last, ACCURATERIP_FRAME450_START + CD_FRAMES_PER_SECTOR);
+    for (uint64_t m = sectorFrom; m <= sectorTo; ++m)
+        frame450 += uint32_t(m - ACCURATERIP_FRAME450_START) * FrameValue(pcm + (m - first) * 4);
 }
 
 uint32_t AccurateRipFrame450(const uint8_t* pcm)
@@ -143,6 +151,33 @@ bool ParseAccurateRipResponse(const uint8_t* body, std::size_t size, std::vector
     return true;
 }
 
+AccurateRipAnswer ReadAccurateRipAnswer(int httpStatus, const char* contentType, const uint8_t* body,
+                                        std::size_t size, std::vector<AccurateRipChunk>& chunks)
+{
+    chunks.clear();
+    if (httpStatus == 404)
+        return AccurateRipAnswer::NotInDatabase;
+    if (httpStatus != 200)
+        return AccurateRipAnswer::NotReached;
+    // Some front ends answer a missing entry with a page of their own.
+    char type[64] = "";
+    std::size_t n = 0;
+    for (; contentType[n] && n + 1 < sizeof(type); ++n)
+        type[n] = char(contentType[n] >= 'A' && contentType[n] <= 'Z' ? contentType[n] - 'A' + 'a' : contentType[n]);
+    type[n] = '\0';
+    if (std::strstr(type, "html"))
+        return AccurateRipAnswer::NotInDatabase;
+    if (size > ACCURATERIP_MAX_BODY || !ParseAccurateRipResponse(body, size, chunks))
+        return AccurateRipAnswer::NotReached;
+    return AccurateRipAnswer::Found;
+}
+
+bool IsChunkOfDisc(const AccurateRipChunk& chunk, const AccurateRipDisc& disc)
+{
+    return chunk.nTracks == disc.nAudioTracks && chunk.id1 == disc.id1 && chunk.id2 == disc.id2
+           && chunk.cddbId == disc.cddbId;
+}
+
 AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, const AccurateRipDisc& disc,
                                    int track, uint32_t v1, uint32_t v2)
 {
@@ -151,8 +186,7 @@ AccurateRipResult MatchAccurateRip(const std::vector<AccurateRipChunk>& chunks, 
         return result;
     for (const AccurateRipChunk& chunk : chunks)
     {
-        if (chunk.nTracks != disc.nAudioTracks || chunk.id1 != disc.id1 || chunk.id2 != disc.id2
-            || chunk.cddbId != disc.cddbId)
+        if (!IsChunkOfDisc(chunk, disc))
             continue;
         const AccurateRipEntry& entry = chunk.Entries[track];
         if (entry.nConfidence == 0)

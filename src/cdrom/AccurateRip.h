@@ -106,6 +106,22 @@ struct AccurateRipChunk
 // answer says nothing, and must never pass for a match.
 bool ParseAccurateRipResponse(const uint8_t* body, std::size_t size, std::vector<AccurateRipChunk>& chunks);
 
+// What the server's answer for a disc's entry says.
+enum class AccurateRipAnswer
+{
+    Found,          // the entry, in whole chunks
+    NotInDatabase,  // 404, or a page (HTML) instead of an entry
+    NotReached,     // no answer, another status, or a body that is not whole chunks
+};
+// Bodies past this size are no entry (a disc's entry holds a few chunks of
+// at most 904 bytes each).
+constexpr std::size_t ACCURATERIP_MAX_BODY = 256 * 1024;
+
+// Reads an HTTP answer: its status code, its Content-Type ("" when none) and
+// its body; `chunks` holds the entry when Found and is empty otherwise.
+AccurateRipAnswer ReadAccurateRipAnswer(int httpStatus, const char* contentType, const uint8_t* body,
+                                        std::size_t size, std::vector<AccurateRipChunk>& chunks);
+
 enum class AccurateRipStatus
 {
     Accurate,       // a chunk holds our v1 or v2 checksum
@@ -120,6 +136,12 @@ struct AccurateRipResult
     int nConfidence;  // Accurate: the highest confidence among the matching chunks
     int nDiffering;   // NotAccurate: the rips of the track whose checksums differ
 };
+
+// Whether the chunk is one of `disc`'s (a server may send others').
+bool IsChunkOfDisc(const AccurateRipChunk& chunk, const AccurateRipDisc& disc);
+
+// Rips that must agree with ours before a track read once counts as proven.
+constexpr int ACCURATERIP_PROVEN_CONFIDENCE = 2;
 
 // The result of audio track `track` (from 0 among the audio tracks) with our
 // checksums, over the chunks for `disc` (chunks of another disc are passed by).

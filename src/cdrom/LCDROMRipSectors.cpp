@@ -50,6 +50,8 @@ int Deliver(ReadBuffer& buffer, int nSectors, LCDROMRipSectors& rip, Delivery& d
         const int block = std::min(nFrames - done, BRIDGE_BLOCK_FRAMES);
         const BYTE* bytes = first + static_cast<size_t>(done) * 4;
         rip.Stats.Add(bytes, static_cast<uint32_t>(block));
+        if (rip.pChecksum)
+            rip.pChecksum->Add(bytes, static_cast<std::size_t>(block));
         CDFramesToSamples(bytes, block, buffer.frames);
         if (rip.Sink)
             rip.Sink->Write(buffer.frames, block);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "cdrom/AccurateRip.h"
 #include "cdrom/TrackAudioStats.h"
 #include "jobs/LJobControl.h"
 #include "sound/LSoundStream.h"
@@ -23,6 +24,7 @@ struct LCDROMRipSectors
     int32_t nLeadOut = INT32_MAX;
     bool bOverread = false;
     TrackAudioStats Stats;     // of the frames delivered, as read
+    AccurateRipChecksum* pChecksum = nullptr;  // when given, takes the frames delivered too
 };
 
 // Reads the range, its read offset corrected, and writes it to the sink as 2-channel frames, in blocks of

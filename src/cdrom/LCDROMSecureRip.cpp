@@ -75,10 +75,15 @@ private:
 class SinkEvents : public SecureReadEvents
 {
 public:
-    SinkEvents(LJobControl& job, const LSoundSinkPtr& sink) : job(job), sink(sink) {}
+    SinkEvents(LJobControl& job, const LSoundSinkPtr& sink, AccurateRipChecksum* checksum)
+        : job(job), sink(sink), checksum(checksum)
+    {
+    }
 
     bool Deliver(const uint8_t* pcm, uint32_t nFrames) override
     {
+        if (checksum)
+            checksum->Add(pcm, nFrames);
         uint32_t done = 0;
         while (done < nFrames && !SinkFailed())
         {
@@ -98,6 +103,7 @@ public:
 private:
     LJobControl& job;
     const LSoundSinkPtr& sink;
+    AccurateRipChecksum* checksum;
     int32_t samples[BRIDGE_BLOCK_FRAMES * 2];
 };
 
@@ -134,7 +140,7 @@ ProcessResult ReadSecurely(LJobControl& job, LCDROMSecureRip& rip, LSCSI& scsi, 
     }
     rip.Settings.bC2 = rip.nC2Bytes > 0;
     ScsiAudioReader reader(job, scsi, buffer, rip.nC2Bytes);
-    SinkEvents events(job, rip.Sink);
+    SinkEvents events(job, rip.Sink, rip.pChecksum);
     const SecureReadResult r =
         ReadTrackSecurely(reader, rip.Settings, rip.nStartSector, rip.nEndSector, events, rip.Report);
     if (events.SinkFailed())

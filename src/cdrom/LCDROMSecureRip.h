@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "cdrom/AccurateRip.h"
 #include "cdrom/SecureRead.h"
 #include "jobs/LJobControl.h"
 #include "sound/LSoundStream.h"
@@ -26,6 +27,7 @@ struct LCDROMSecureRip
     // and set it, so that the caller asks each drive once.
     int nC2Bytes = C2_NOT_PROBED;
     SecureTrackReport Report;  // what became of each sector, and the CRCs
+    AccurateRipChecksum* pChecksum = nullptr;  // when given, takes the frames delivered too
 };
 
 // Asks the drive once which C2 layout it gives, reading `nSector`.

@@ -26,6 +26,9 @@ WinInetFunctions Load()
     Resolve(library, "FtpFindFirstFileA", f.FtpFindFirstFileA);
     Resolve(library, "FtpOpenFileA", f.FtpOpenFileA);
     Resolve(library, "InternetSetOptionA", f.InternetSetOptionA);
+    Resolve(library, "HttpOpenRequestA", f.HttpOpenRequestA);
+    Resolve(library, "HttpSendRequestA", f.HttpSendRequestA);
+    Resolve(library, "HttpQueryInfoA", f.HttpQueryInfoA);
     return f;
 }
 

@@ -1,7 +1,7 @@
 // WinINet, loaded at run time and never linked to, so that the program starts
 // on a system without it: its functions are resolved once, by name, into one
 // table. A function the system lacks stays null, and an operation that needs
-// it fails. The FTP client uses it, and so will the HTTP lookups.
+// it fails. The FTP client and the AccurateRip lookup use it.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,9 @@ struct WinInetFunctions
     HINTERNET(WINAPI* FtpFindFirstFileA)(HINTERNET, LPCSTR, LPWIN32_FIND_DATAA, DWORD, DWORD_PTR);
     HINTERNET(WINAPI* FtpOpenFileA)(HINTERNET, LPCSTR, DWORD, DWORD, DWORD_PTR);
     BOOL(WINAPI* InternetSetOptionA)(HINTERNET, DWORD, LPVOID, DWORD);
+    HINTERNET(WINAPI* HttpOpenRequestA)(HINTERNET, LPCSTR, LPCSTR, LPCSTR, LPCSTR, LPCSTR*, DWORD, DWORD_PTR);
+    BOOL(WINAPI* HttpSendRequestA)(HINTERNET, LPCSTR, DWORD, LPVOID, DWORD);
+    BOOL(WINAPI* HttpQueryInfoA)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
 };
 
 // The table, with the library loaded on the first call; every entry is null

@@ -53,6 +53,7 @@
 #define IDC_READ_OFFSET_DRIVE 221
 #define IDC_READ_OFFSET 222
 #define IDC_OVERREAD 223
+#define IDC_DETECT_OFFSET 224
 
 // The choice among inexact CDDB matches "LMatchDialog".
 #define IDC_MATCHES 101

@@ -28,11 +28,14 @@ protected:
     void SetUp() override
     {
         // The window's own settings start from their defaults in every test,
-        // and the disc database is a port where nobody answers.
+        // the disc database is a port where nobody answers, and the
+        // AccurateRip database is asked only by the tests about it.
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
         RegDeleteKeyA(HKEY_CURRENT_USER, RECENT_FOLDERS_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
         SetValue(SETTINGS_KEY, "CDDBServer", "127.0.0.1:1");
+        SetValue(SETTINGS_KEY, "UseAccurateRip", "0");
+        SetValue(SETTINGS_KEY, "AccurateRipServer", "127.0.0.1:1");
         VirtualDrivesTest::SetUp();
     }
     void TearDown() override
@@ -44,6 +47,8 @@ protected:
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLACEMENT_KEY);
         RegDeleteKeyA(HKEY_CURRENT_USER, RECENT_FOLDERS_KEY);
         SetValue(SETTINGS_KEY, "UseCDDB", "1");
+        DeleteValue(SETTINGS_KEY, "UseAccurateRip");
+        DeleteValue(SETTINGS_KEY, "AccurateRipServer");
     }
 
     void Open()

@@ -205,6 +205,44 @@ TEST(AccurateRipTest, BodiesThatSayNothing)
     }
 }
 
+// An HTTP answer: only a 200 with whole chunks is an entry; a missing entry
+// is a 404 or a page; anything else says the database was not reached.
+TEST(AccurateRipTest, AnswersOfTheServer)
+{
+    const std::vector<uint8_t> example(kExampleBody, kExampleBody + sizeof(kExampleBody));
+    const std::vector<uint8_t> cut(kExampleBody, kExampleBody + 30);
+    const std::vector<uint8_t> page = {'<', 'h', 't', 'm', 'l', '>'};
+    std::vector<uint8_t> huge;
+    while (huge.size() <= ACCURATERIP_MAX_BODY)
+        huge.insert(huge.end(), example.begin(), example.end());
+    struct
+    {
+        const char* name;
+        int status;
+        const char* type;
+        std::vector<uint8_t> body;
+        AccurateRipAnswer expected;
+        std::size_t nChunks;
+    } const cases[] = {
+        {"entry", 200, "application/octet-stream", example, AccurateRipAnswer::Found, 2},
+        {"entry, no type", 200, "", example, AccurateRipAnswer::Found, 2},
+        {"404", 404, "text/html", page, AccurateRipAnswer::NotInDatabase, 0},
+        {"a page for a missing entry", 200, "Text/HTML; charset=utf-8", page, AccurateRipAnswer::NotInDatabase, 0},
+        {"cut", 200, "application/octet-stream", cut, AccurateRipAnswer::NotReached, 0},
+        {"empty", 200, "application/octet-stream", {}, AccurateRipAnswer::NotReached, 0},
+        {"too large", 200, "application/octet-stream", huge, AccurateRipAnswer::NotReached, 0},
+        {"server error", 500, "application/octet-stream", example, AccurateRipAnswer::NotReached, 0},
+        {"forbidden", 403, "text/html", page, AccurateRipAnswer::NotReached, 0},
+    };
+    for (const auto& c : cases)
+    {
+        std::vector<AccurateRipChunk> chunks(1);
+        EXPECT_EQ(c.expected, ReadAccurateRipAnswer(c.status, c.type, c.body.data(), c.body.size(), chunks))
+            << c.name;
+        EXPECT_EQ(c.nChunks, chunks.size()) << c.name;
+    }
+}
+
 TEST(AccurateRipTest, ResultPerTrack)
 {
     std::vector<AccurateRipChunk> chunks;

@@ -64,6 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         FUZZ_CHECK(chunks.empty());
     }
 
+    // As the server's answer: an entry exactly when the body is whole chunks
+    // of a size an entry can have; a page never.
+    std::vector<AccurateRipChunk> answered;
+    const AccurateRipAnswer answer = ReadAccurateRipAnswer(200, "application/octet-stream", data, size, answered);
+    FUZZ_CHECK((answer == AccurateRipAnswer::Found) == (!chunks.empty() && size <= ACCURATERIP_MAX_BODY));
+    FUZZ_CHECK(answer == AccurateRipAnswer::Found || answer == AccurateRipAnswer::NotReached);
+    FUZZ_CHECK(answered.size() == (answer == AccurateRipAnswer::Found ? chunks.size() : 0));
+    FUZZ_CHECK(ReadAccurateRipAnswer(200, "text/html", data, size, answered) == AccurateRipAnswer::NotInDatabase);
+
     // The track checksums over the input as audio, whole and in two blocks.
     const std::size_t nFrames = size / 4;
     const bool bFirst = size % 2 == 1;

@@ -7,6 +7,7 @@ bool WaitReady(int seconds);
 bool Shot(const char* path);
 bool Help(const char* path);
 bool Rip(const char* folder);
+bool DetectOffset();
 bool Edit(int row);
 bool Play(int track);
 bool CloseMain();

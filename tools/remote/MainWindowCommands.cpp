@@ -191,6 +191,9 @@ DWORD WINAPI PressCommand(void* press)
     return 0;
 }
 
+// The message boxes PressAndAnswer has answered, for a `done` that waits for one.
+int nBoxesAnswered = 0;
+
 // Presses `command` (called `name` in the messages) and answers the message
 // boxes until the command has ended, or, with `done`, until that holds; a
 // command that ends before `done` holds fails with `endedWithout` printed.
@@ -214,8 +217,11 @@ bool PressAndAnswer(HWND window, WPARAM command, const char* name, const std::fu
         {
             fprintf(stderr, "corvane-remote: the main window went away during %s\n", name);
             bOk = false;
+            break;
         }
-        else if (AnswerMessageBoxes().bFailure)
+        const Answers answers = AnswerMessageBoxes();
+        nBoxesAnswered += answers.nAnswered;
+        if (answers.bFailure)
             bOk = false;
         else if (done ? done() : bEnded)
             bDone = true;
@@ -247,6 +253,52 @@ bool Rip(const char* folder)
     if (bOk)
         printf("corvane-remote: the rip took %.2f s\n", (GetTickCount() - start) / 1000.0);
     return bOk;
+}
+
+bool DetectOffset()
+{
+    HWND window = MainWindow();
+    if (!window)
+    {
+        fprintf(stderr, "corvane-remote: no main window to detect the read offset with\n");
+        return false;
+    }
+    // What a user does: Settings, Detect Read Offset, the question answered
+    // (by the box rules), then OK. The detection ends with a message, and
+    // holds the dialog disabled until that is answered.
+    HWND settings = nullptr;
+    bool bClicked = false;
+    int nBoxesBefore = 0;
+    bool bClosing = false;
+    return PressAndAnswer(
+        window, CM_SETTINGS, "Settings",
+        [&]() {
+            if (!settings)
+            {
+                settings = JobWindow(window);
+                return false;
+            }
+            if (!bClicked)
+            {
+                nBoxesBefore = nBoxesAnswered;
+                PostMessageA(GetDlgItem(settings, IDC_DETECT_OFFSET), BM_CLICK, 0, 0);
+                bClicked = true;
+                return false;
+            }
+            if (!bClosing)
+            {
+                if (nBoxesAnswered == nBoxesBefore || !IsWindowEnabled(settings))
+                    return false;
+                char offset[32] = "";
+                GetDlgItemTextA(settings, IDC_READ_OFFSET, offset, sizeof(offset));
+                printf("corvane-remote: the drive's read offset correction in Settings: %s\n", offset);
+                PostMessageA(GetDlgItem(settings, IDOK), BM_CLICK, 0, 0);
+                bClosing = true;
+                return false;
+            }
+            return !IsWindow(settings);
+        },
+        "the Settings dialog closed before Detect Read Offset ended");
 }
 
 namespace {

@@ -28,6 +28,12 @@ const BoxRule BOX_RULES[] = {
     {"Corvane", "The folder \"", IDYES, false},
     // Secure mode could not prove every sector of some tracks.
     {"Corvane", "Some tracks could not be copied exactly", IDOK, true},
+    // Tracks read cleanly that the AccurateRip database says are wrong.
+    {"Corvane", "Some tracks do not match the AccurateRip database", IDOK, true},
+    // Detect Read Offset found a correction: it is saved for the drive.
+    {"Detect Read Offset", "The read offset correction of", IDYES, false},
+    // Not in the database, not reached, no correction matches.
+    {"Detect Read Offset", "", IDOK, true},
     {"No Tracks Selected", "", IDOK, true},
     {"Component error", "", IDOK, true},
     {"Error", "", IDOK, true},

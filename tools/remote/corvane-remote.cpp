@@ -11,6 +11,9 @@
 //                          viewer, save a picture of it and close it
 //     rip FOLDER           set the output folder, check every track, press Rip
 //                          and wait until the last track is written
+//     detect-offset        open Settings, press Detect Read Offset, answer its
+//                          question (Yes: save the correction found), print
+//                          the correction Settings then shows and press OK
 //     edit ROW             select row ROW (from 1), press Edit and wait until
 //                          the program asks the user to exit the sound editor
 //     play N               select track N (from 1), press Play, check that Stop
@@ -50,6 +53,7 @@ const Command COMMANDS[] = {
     {"shot", true, [](const char* a) { return Shot(a); }},
     {"help", true, [](const char* a) { return Help(a); }},
     {"rip", true, [](const char* a) { return Rip(a); }},
+    {"detect-offset", false, [](const char*) { return DetectOffset(); }},
     {"edit", true, [](const char* a) { return Edit(atoi(a)); }},
     {"play", true, [](const char* a) { return Play(atoi(a)); }},
     {"close", false, [](const char*) { return CloseMain(); }},
