@@ -15,7 +15,9 @@ void MainDialog::CmEdit()
 {
     const int row = Tracks.SelectedRow();
     // Data tracks hold no audio to edit; the rip command skips them too.
-    if (row < 0 || row >= CDDBInfo.nTracks || CDDBInfo.Tracks[row].bData)
+    LCDTrack track;
+    int number = 0;
+    if (!RowTrack(row, track, number))
         return;
     char trackName[TEXT_BUFFER_SIZE];
     GetTrackName(row, trackName);

@@ -129,15 +129,20 @@ private:
     // Rips the request's rows in order, one job each, and stops at the first
     // that fails or is cancelled; true when every file is complete.
     bool RipRows(const LRipRequest& request);
-    // The cue sheet of a rip of every audio track of `info`, beside its
-    // files; false (after saying so) when it could not be written.
-    bool WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* tracks,
+    // The cue sheet of a rip of every audio track of `info` (the rows
+    // `rows`), beside its files; false (after saying so) when it could not be
+    // written.
+    bool WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* rows,
                        const char (*rowTexts)[TEXT_BUFFER_SIZE], const char (*paths)[TEXT_BUFFER_SIZE],
                        int nFiles) const;
-    // Rips track `track` of the disc record into `path`; true when the file
-    // is complete. Otherwise the file is gone and the user was told why,
-    // unless the user cancelled. `rowText` names the track in messages.
-    bool RipTrack(int track, const char* rowText, const char* path, RipFormat format);
+    // The audio a row stands for: a track of the disc record, or the hidden
+    // track (from sector 0 to track 1's start, number 0); its number as the
+    // disc counts tracks. False for a row that is no audio of the disc.
+    bool RowTrack(int row, LCDTrack& track, int& number) const;
+    // Rips row `row`'s audio into `path`; true when the file is complete.
+    // Otherwise the file is gone and the user was told why, unless the user
+    // cancelled. `rowText` names the track in messages.
+    bool RipTrack(int row, const char* rowText, const char* path, RipFormat format);
     // How one read of a track into its file ended: kept; not kept (the user
     // was told why, unless the user cancelled); or, read once in secure mode
     // (`bOnePass`), not confirmed by the database or not read whole: the
@@ -148,7 +153,7 @@ private:
         NotKept,
         Unconfirmed,
     };
-    TrackReadEnd ReadTrackToFile(int track, const char* rowText, const char* path, RipFormat format, bool bOnePass);
+    TrackReadEnd ReadTrackToFile(int row, const char* rowText, const char* path, RipFormat format, bool bOnePass);
     // Asks the AccurateRip database for the disc when the setting
     // "UseAccurateRip" is on; false when the user cancelled.
     bool LookUpAccurateRip();
@@ -177,7 +182,7 @@ private:
     // The log's disc part, then the rows' statuses emptied; false when the
     // log cannot be written (the user was told).
     bool BeginRipLog(const LRipRequest& request, const char* logPath, RipLogFile& log);
-    void WriteRipLogTrack(RipLogFile& log, int track, const char* path) const;
+    void WriteRipLogTrack(RipLogFile& log, int number, const char* path) const;
     void RememberTmpWavFile(const char* path);
     // The Settings dialog; the disc is loaded again when the database switch changed.
     void CmSettings();

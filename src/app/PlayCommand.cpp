@@ -11,9 +11,10 @@ void MainDialog::CmPlay()
     SoundPlayer.Stop();
     const int row = Tracks.SelectedRow();
     const int drive = SelectedDrive();
-    if (row < 0 || row >= CDDBInfo.nTracks || drive < 0 || CDDBInfo.Tracks[row].bData)
+    LCDTrack track;
+    int number = 0;
+    if (drive < 0 || !RowTrack(row, track, number))
         return;
-    const LCDTrack& track = CDDBInfo.Tracks[row];
     LProcessSinkToSource<LCDROMRipSectors> bridge(44100, 2, SAMPLE_PEAK_16BIT, PLAYER_BUCKET_BYTES);
     auto* rip = new LCDROMRipSectors;
     rip->nDrive = static_cast<uint8_t>(drive);

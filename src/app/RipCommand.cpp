@@ -119,6 +119,31 @@ ProcessResult ProcessFindGaps(LJobControl& job, LCDDBInfo& info)
     return ProcessSCSICDFindGaps(job, scsi, info);
 }
 
+// A text as the tags carry it, in UTF-8: the database's own text (`utf8`)
+// where the window shows what it became in the code page, cleaned as the
+// window cleans names (`shown` is `fromDatabase` so cleaned), so that the tags
+// keep what the code page lacks; otherwise what the window shows, which the
+// user may have typed.
+void TagText(const char* shown, const char* fromDatabase, const char* utf8, char (&out)[FLAC_COMMENT_SIZE])
+{
+    char cleaned[TEXT_BUFFER_SIZE];
+    LFile::MakeValidFileName(fromDatabase, cleaned);
+    if (utf8[0] && strcmp(shown, cleaned) == 0)
+        CopyText(out, utf8);
+    else
+        AnsiToUtf8(shown, out);
+}
+
+// A text of the database that is not shown (the year, the genre): UTF-8 as
+// level 6 sends it, or the code page's from a server at a lower level.
+void DatabaseTextAsUtf8(const char* text, char (&out)[FLAC_COMMENT_SIZE])
+{
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0) > 0)
+        CopyText(out, text);
+    else
+        AnsiToUtf8(text, out);
+}
+
 // What the log and the track list say of a track whose job ended with `r`.
 RipTrackOutcome TrackOutcome(const TrackRip& rip, ProcessResult r, int32_t correction)
 {
@@ -254,17 +279,23 @@ bool MainDialog::RipRows(const LRipRequest& request)
     const char* extension = RipFormatExtension(request.Format);
     auto rowTexts = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
     auto paths = std::make_unique<char[][TEXT_BUFFER_SIZE]>(MAX_RIP_ROWS);
-    int tracks[MAX_RIP_ROWS];
+    int rows[MAX_RIP_ROWS];
+    int numbers[MAX_RIP_ROWS];
     int nFiles = 0;
     for (int i = 0; i < request.nRows; ++i)
     {
-        // Only audio tracks of the disc the list shows are ripped.
-        if (!request.bChecked[i] || i >= CDDBInfo.nTracks || CDDBInfo.Tracks[i].bData)
+        // Only audio of the disc the list shows is ripped.
+        LCDTrack track;
+        int number = 0;
+        if (!request.bChecked[i] || !RowTrack(i, track, number))
             continue;
         char (&rowText)[TEXT_BUFFER_SIZE] = rowTexts[nFiles];
         GetTrackName(i, rowText);
         char name[TEXT_BUFFER_SIZE];
-        MakeTrackFileName(rowText, request.szArtist, request.szAlbum, request.Names, name);
+        if (number == 0)
+            MakeHiddenTrackFileName(rowText, request.szArtist, request.szAlbum, request.Names, name);
+        else
+            MakeTrackFileName(rowText, request.szArtist, request.szAlbum, request.Names, name);
         if (!MakeUniqueTrackPath(request.szFolder, name, extension, paths.get(), nFiles, paths[nFiles]))
         {
             char text[MESSAGE_SIZE];
@@ -273,7 +304,8 @@ bool MainDialog::RipRows(const LRipRequest& request)
             ShowError(hWnd, text);
             return false;
         }
-        tracks[nFiles++] = i;
+        rows[nFiles] = i;
+        numbers[nFiles++] = number;
     }
     if (nFiles == 0)
         return true;
@@ -285,7 +317,10 @@ bool MainDialog::RipRows(const LRipRequest& request)
     {
         LCDROMC2Probe probe;
         probe.nDrive = CDDBInfo.iDrive;
-        probe.nSector = CDDBInfo.Tracks[tracks[0]].nStartSector;
+        LCDTrack first;
+        int number = 0;
+        RowTrack(rows[0], first, number);
+        probe.nSector = first.nStartSector;
         LProgressJob<LCDROMC2Probe> job("Extract CD Track(s)", Process);
         job.pJobData = &probe;
         job.Run(hWnd);
@@ -313,11 +348,11 @@ bool MainDialog::RipRows(const LRipRequest& request)
     bool bAllDone = true;
     for (int i = 0; i < nFiles && bAllDone; ++i)
     {
-        bAllDone = RipTrack(tracks[i], rowTexts[i], paths[i], request.Format);
-        WriteRipLogTrack(log, tracks[i], paths[i]);
+        bAllDone = RipTrack(rows[i], rowTexts[i], paths[i], request.Format);
+        WriteRipLogTrack(log, numbers[i], paths[i]);
         char status[TEXT_BUFFER_SIZE];
         RowStatus(LastTrack, status);
-        Tracks.SetRowStatus(tracks[i], status);
+        Tracks.SetRowStatus(rows[i], status);
         ++nCounted[int(LastTrack.status)];
         const bool bExact = LastTrack.status == RipLogStatus::CopyOk || LastTrack.status == RipLogStatus::Ripped;
         if (LastTrack.status == RipLogStatus::Suspicious || LastTrack.status == RipLogStatus::ReadError)
@@ -356,11 +391,15 @@ bool MainDialog::RipRows(const LRipRequest& request)
     }
     if (!bAllDone)
         return false;
-    // A sheet describes the whole disc: only a rip of every audio track has one.
+    // A sheet describes the whole disc: only a rip of every audio track has
+    // one (the hidden track's audio is a pregap when it was not ripped).
     int nAudio = 0;
     for (int i = 0; i < CDDBInfo.nTracks; ++i)
         nAudio += !CDDBInfo.Tracks[i].bData;
-    if (nFiles != nAudio)
+    int nTrackFiles = 0;
+    for (int i = 0; i < nFiles; ++i)
+        nTrackFiles += numbers[i] > 0;
+    if (nTrackFiles != nAudio)
         return true;
     auto disc = std::make_unique<LCDDBInfo>(CDDBInfo);
     if (ReadSettingBool(SETTINGS_SECTION, "DetectGaps", true))
@@ -373,7 +412,7 @@ bool MainDialog::RipRows(const LRipRequest& request)
         if (gaps.nResult == Stopped)
             return true;
     }
-    return WriteCueSheet(*disc, request, tracks, rowTexts.get(), paths.get(), nFiles);
+    return WriteCueSheet(*disc, request, rows, rowTexts.get(), paths.get(), nFiles);
 }
 
 const char* MainDialog::DriveName(int drive) const
@@ -407,6 +446,8 @@ bool MainDialog::BeginRipLog(const LRipRequest& request, const char* logPath, Ri
     disc->bOverread = Reading.bOverread;
     disc->nCorrectionFrames = Reading.nCorrectionFrames;
     disc->nCacheSectors = SECURE_CACHE_DEFEAT_SECTORS;
+    CopyText(disc->szCatalog, CDDBInfo.szCatalog);
+    disc->bCDTextSkipped = CDDBInfo.bCDTextSkipped;
     disc->nTracks = 0;
     for (int i = 0; i < CDDBInfo.nTracks && i < RIP_LOG_MAX_TRACKS; ++i)
     {
@@ -415,6 +456,7 @@ bool MainDialog::BeginRipLog(const LRipRequest& request, const char* logPath, Ri
         entry.nStartSector = CDDBInfo.Tracks[i].nStartSector;
         entry.nEndSector = CDDBInfo.Tracks[i].nEndSector;
         entry.bData = CDDBInfo.Tracks[i].bData;
+        entry.bPreEmphasis = CDDBInfo.Tracks[i].bPreEmphasis;
     }
     auto text = std::make_unique<char[]>(RIP_LOG_PART_SIZE);
     FormatRipLogDisc(*disc, text.get(), RIP_LOG_PART_SIZE);
@@ -428,7 +470,7 @@ bool MainDialog::BeginRipLog(const LRipRequest& request, const char* logPath, Ri
     return true;
 }
 
-bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* tracks,
+bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request, const int* rows,
                                const char (*rowTexts)[TEXT_BUFFER_SIZE], const char (*paths)[TEXT_BUFFER_SIZE],
                                int nFiles) const
 {
@@ -445,11 +487,17 @@ bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request
     CopyText(disc->szTitle, request.szAlbum);
     // Players take a FLAC file under the type WAVE too.
     CopyText(disc->szFileType, request.Format == RipFormat::Mp3 ? "MP3" : "WAVE");
-    for (int i = 0; i < nFiles && i < CUE_MAX_TRACKS; ++i)
+    for (int i = 0; i < nFiles && disc->nTracks < CUE_MAX_TRACKS; ++i)
     {
-        const LCDTrack& track = info.Tracks[tracks[i]];
+        const int index = rows[i] - FirstTrackRow(info);
+        if (index < 0)
+        {
+            LFile::_GetFileFromPath(disc->szHiddenFileName, paths[i]);
+            continue;
+        }
+        const LCDTrack& track = info.Tracks[index];
         CueTrack& cue = disc->Tracks[disc->nTracks++];
-        cue.nNumber = tracks[i] + 1;
+        cue.nNumber = index + 1;
         // Each file runs from its track's start to the next track's: a gap
         // before a track is at the end of the previous file.
         cue.nIndex0 = track.nGapStart;
@@ -497,10 +545,10 @@ bool MainDialog::WriteCueSheet(const LCDDBInfo& info, const LRipRequest& request
     return bWritten;
 }
 
-void MainDialog::WriteRipLogTrack(RipLogFile& log, int track, const char* path) const
+void MainDialog::WriteRipLogTrack(RipLogFile& log, int number, const char* path) const
 {
     RipLogTrack entry = {};
-    entry.nNumber = track + 1;
+    entry.nNumber = number;
     CopyText(entry.szFile, path);
     entry.nPeak = LastTrack.nPeak;
     entry.bTestCrc = LastTrack.bTestCrc;
@@ -524,7 +572,7 @@ void MainDialog::GetTrackName(int row, char (&text)[TEXT_BUFFER_SIZE]) const
 {
     Tracks.GetRowText(row, text);
     if (text[0] == '\0')
-        FormatText(text, sizeof(text), "Track %.2d", row + 1);
+        FormatText(text, sizeof(text), "Track %.2d", row - FirstTrackRow(CDDBInfo) + 1);
 }
 
 bool MainDialog::LookUpAccurateRip()
@@ -618,22 +666,53 @@ void MainDialog::MatchTrack(int track, const AccurateRipChecksum& checksum)
     }
 }
 
-bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipFormat kind)
+bool MainDialog::RowTrack(int row, LCDTrack& track, int& number) const
+{
+    const int index = row - FirstTrackRow(CDDBInfo);
+    if (row < 0 || index >= CDDBInfo.nTracks || CDDBInfo.nTracks == 0)
+        return false;
+    if (index < 0)
+    {
+        // The hidden track: what lies before track 1, which it belongs to.
+        track = CDDBInfo.Tracks[0];
+        CopyText(track.szName, HIDDEN_TRACK_NAME);
+        track.szNameUtf8[0] = '\0';
+        track.nStartSector = 0;
+        track.nEndSector = CDDBInfo.Tracks[0].nStartSector;
+        track.nSeconds = TrackSeconds(track.nStartSector, track.nEndSector);
+        track.nGapStart = 0;
+        track.szIsrc[0] = '\0';
+        number = 0;
+        return true;
+    }
+    track = CDDBInfo.Tracks[index];
+    number = index + 1;
+    return !track.bData;
+}
+
+bool MainDialog::RipTrack(int row, const char* rowText, const char* path, RipFormat kind)
 {
     // A database that knows the disc can prove a track read once; only the
     // tracks it does not confirm are read the full secure way.
-    const bool bOnePass =
-        Reading.bSecure && AccurateRip.bUsed && AccurateRip.Lookup.nAnswer == AccurateRipAnswer::Found;
-    TrackReadEnd end = ReadTrackToFile(track, rowText, path, kind, bOnePass);
+    // The hidden track is none of the database's tracks.
+    const bool bOnePass = Reading.bSecure && AccurateRip.bUsed
+                          && AccurateRip.Lookup.nAnswer == AccurateRipAnswer::Found && row >= FirstTrackRow(CDDBInfo);
+    TrackReadEnd end = ReadTrackToFile(row, rowText, path, kind, bOnePass);
     if (end == TrackReadEnd::Unconfirmed)
-        end = ReadTrackToFile(track, rowText, path, kind, false);
+        end = ReadTrackToFile(row, rowText, path, kind, false);
     return end == TrackReadEnd::Kept;
 }
 
-MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowText, const char* path, RipFormat kind,
+MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowText, const char* path, RipFormat kind,
                                                      bool bOnePass)
 {
     const bool bMp3 = kind == RipFormat::Mp3;
+    LCDTrack entry;
+    int number = 0;
+    if (!RowTrack(row, entry, number))
+        return TrackReadEnd::NotKept;
+    // The hidden track is read up to track 1 as track 1 is.
+    const int index = number > 0 ? number - 1 : 0;
     LastTrack = RipTrackOutcome();
     char text[MESSAGE_SIZE];
     // The track is written under a name of its own and takes `path` only
@@ -649,17 +728,32 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
         ShowError(hWnd, text);
         return TrackReadEnd::NotKept;
     }
-    const LCDTrack& entry = CDDBInfo.Tracks[track];
     TrackRip rip;
     LSoundSinkPtr chain;
     char artist[TEXT_BUFFER_SIZE];
     char album[TEXT_BUFFER_SIZE];
     GetControlText(IDC_ARTIST, artist);
     GetControlText(IDC_ALBUM, album);
+    // The tags in UTF-8, with the database's names in full.
+    char titleTag[FLAC_COMMENT_SIZE], artistTag[FLAC_COMMENT_SIZE], albumTag[FLAC_COMMENT_SIZE];
+    TagText(rowText, entry.szName, entry.szNameUtf8, titleTag);
+    {
+        char titleArtist[TEXT_BUFFER_SIZE], titleAlbum[TEXT_BUFFER_SIZE];
+        char utf8Artist[TEXT_BUFFER_SIZE] = "", utf8Album[TEXT_BUFFER_SIZE] = "";
+        SplitDiscTitle(CDDBInfo.szTitle, titleArtist, titleAlbum);
+        if (const char* separator = strstr(CDDBInfo.szTitleUtf8, " / "))
+        {
+            CopyText(utf8Artist, std::min<size_t>(separator - CDDBInfo.szTitleUtf8 + 1, sizeof(utf8Artist)),
+                     CDDBInfo.szTitleUtf8);
+            CopyText(utf8Album, separator + 3);
+        }
+        TagText(artist, titleArtist, utf8Artist, artistTag);
+        TagText(album, titleAlbum, utf8Album, albumTag);
+    }
     const int64_t frames = static_cast<int64_t>(entry.nEndSector - entry.nStartSector) * CD_FRAMES_PER_SECTOR;
     if (bMp3)
     {
-        const Mp3Tags tags = {rowText, artist, album, track + 1, entry.szIsrc};
+        const Mp3Tags tags = {titleTag, artistTag, albumTag, number, entry.szIsrc};
         rip.Encoder = LMP3EncodePipe::OpenMp3Sink(ReadMp3EncoderSettings(), temp, 2, 44100, &tags, frames);
         rip.File = rip.Encoder;
         chain = OpenConverters(rip.File);
@@ -690,8 +784,11 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
         if (OpenConverters(probe) && kind == RipFormat::Flac)
         {
             // FLAC keeps the saved format's rate and channels, losslessly.
-            const FlacTrackTags tags = {rowText, artist, album, track + 1, CDDBInfo.nTracks,
-                                        CDDBInfo.szYear, CDDBInfo.szGenre, entry.szIsrc};
+            char year[FLAC_COMMENT_SIZE], genre[FLAC_COMMENT_SIZE];
+            DatabaseTextAsUtf8(CDDBInfo.szYear, year);
+            DatabaseTextAsUtf8(CDDBInfo.szGenre, genre);
+            const FlacTrackTags tags = {titleTag, artistTag, albumTag, number, CDDBInfo.nTracks,
+                                        year, genre, entry.szIsrc};
             const int level = ReadSettingInt(SETTINGS_SECTION, "FlacLevel", FLAC_LEVEL_DEFAULT);
             rip.File = LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100));
             chain = OpenConverters(rip.File);
@@ -717,8 +814,8 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
         return TrackReadEnd::NotKept;
     }
 
-    const int32_t leadOut = AudioLeadOut(track);
-    const int audioIndex = AudioTrackIndex(track);
+    const int32_t leadOut = AudioLeadOut(index);
+    const int audioIndex = AudioTrackIndex(index);
     AccurateRipChecksum checksum(static_cast<uint32_t>(frames), audioIndex == 0,
                                  audioIndex == AccurateRip.Disc.nAudioTracks - 1);
     // The one read the database is to prove goes at full speed, as in burst mode.
@@ -760,8 +857,8 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int track, const char* rowT
         bMisplacesReads[CDDBInfo.iDrive] = bMisplacesReads[CDDBInfo.iDrive] || rip.Secure.Report.bMisplacedReads;
     }
     LastTrack = TrackOutcome(rip, job.nResult, Reading.nCorrectionFrames);
-    if (job.nResult == Done && AccurateRip.bUsed)
-        MatchTrack(track, checksum);
+    if (job.nResult == Done && AccurateRip.bUsed && number > 0)
+        MatchTrack(index, checksum);
 
     const bool bFileFailed = rip.File->bError;
     if (job.nResult != Done && rip.Encoder)

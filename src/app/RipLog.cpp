@@ -92,6 +92,10 @@ bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize)
     bFit = AppendFormat(out, outSize, "Read offset correction: %+d\r\n", int(disc.nCorrectionFrames)) && bFit;
     bFit = AppendFormat(out, outSize, "Overread into lead-in and lead-out: %s\r\n", disc.bOverread ? "Yes" : "No")
            && bFit;
+    if (disc.szCatalog[0])
+        bFit = AppendFormat(out, outSize, "Catalog number: %s\r\n", disc.szCatalog) && bFit;
+    if (disc.bCDTextSkipped)
+        bFit = AppendText(out, outSize, "CD-Text: MS-JIS block skipped\r\n") < outSize - 1 && bFit;
     if (disc.bSecure)
         bFit = AppendText(out, outSize,
                           "Secure mode reads every sector until two reads agree: \"Copy OK\" says the drive read\r\n"
@@ -109,7 +113,8 @@ bool FormatRipLogDisc(const RipLogDisc& disc, char* out, std::size_t outSize)
         Time(t.nStartSector, start);
         Time(t.nEndSector - t.nStartSector, length);
         bFit = AppendFormat(out, outSize, "   %3d  | %8s | %8s | %12d | %10d%s\r\n", t.nNumber, start, length,
-                            int(t.nStartSector), int(t.nEndSector - 1), t.bData ? "  (data)" : "") && bFit;
+                            int(t.nStartSector), int(t.nEndSector - 1),
+                            t.bData ? "  (data)" : t.bPreEmphasis ? "  (pre-emphasis)" : "") && bFit;
     }
     return AppendText(out, outSize, "\r\n") < outSize - 1 && bFit;
 }

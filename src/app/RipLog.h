@@ -26,6 +26,8 @@ struct RipLogDisc
     uint8_t bOverread;
     int32_t nCorrectionFrames;
     int nCacheSectors;                 // read elsewhere to defeat the drive's cache (secure)
+    char szCatalog[14];                // the disc's catalog number; empty when none
+    uint8_t bCDTextSkipped;            // CD-Text blocks in MS-JIS were passed by
     int nTracks;
     struct
     {
@@ -33,6 +35,7 @@ struct RipLogDisc
         int32_t nStartSector;
         int32_t nEndSector;  // after the last
         uint8_t bData;
+        uint8_t bPreEmphasis;
     } Tracks[RIP_LOG_MAX_TRACKS];
 };
 

@@ -33,6 +33,14 @@ void MakeTrackFileName(const char* rowText, const char* artist, const char* albu
         CopyText(name, rowText);
 }
 
+void MakeHiddenTrackFileName(const char* rowText, const char* artist, const char* album,
+                             const LRipNameSettings& settings, char (&name)[TEXT_BUFFER_SIZE])
+{
+    char numbered[TEXT_BUFFER_SIZE];
+    FormatText(numbered, sizeof(numbered), "00 - %s", rowText);
+    MakeTrackFileName(numbered, artist, album, settings, name);
+}
+
 bool MakeTrackPath(const char* folder, const char* name, const char* extension, int copy,
                    char (&path)[TEXT_BUFFER_SIZE])
 {

@@ -31,6 +31,11 @@ struct LRipNameSettings
 void MakeTrackFileName(const char* rowText, const char* artist, const char* album, const LRipNameSettings& settings,
                        char (&name)[TEXT_BUFFER_SIZE]);
 
+// The file name of the hidden track's row: as MakeTrackFileName names a row
+// whose text is "00 - " and the row's text, its track number in front.
+void MakeHiddenTrackFileName(const char* rowText, const char* artist, const char* album,
+                             const LRipNameSettings& settings, char (&name)[TEXT_BUFFER_SIZE]);
+
 // folder + '\' (unless it ends in a separator) + name + extension (".wav");
 // copies 2, 3 ... of a name get " (2)", " (3)" ... after it. The name is
 // shortened so that the path keeps its extension within 259 characters, and

@@ -89,36 +89,39 @@ void TrackList::Fill(const LCDDBInfo& disc, const bool* checked) const
     // Drawn once when filled, not once per row.
     SendMessageA(hList, WM_SETREDRAW, FALSE, 0);
     SendMessageA(hList, LVM_DELETEALLITEMS, 0, 0);
-    for (int i = 0; i < disc.nTracks; ++i)
+    const int first = FirstTrackRow(disc);
+    const int nRows = disc.nTracks + first;
+    for (int row = 0; row < nRows; ++row)
     {
-        const LCDTrack& track = disc.Tracks[i];
         char name[TEXT_BUFFER_SIZE];
         char duration[TEXT_BUFFER_SIZE];
-        LFile::MakeValidFileName(track.szName, name);
-        if (track.bData)
+        const int32_t hiddenSeconds = disc.nTracks > 0 ? TrackSeconds(0, disc.Tracks[0].nStartSector) : 0;
+        const int32_t seconds = row < first ? hiddenSeconds : disc.Tracks[row - first].nSeconds;
+        LFile::MakeValidFileName(row < first ? HIDDEN_TRACK_NAME : disc.Tracks[row - first].szName, name);
+        if (row >= first && disc.Tracks[row - first].bData)
             CopyText(duration, "data");
         else
-            FormatText(duration, sizeof(duration), "%d:%.2d", track.nSeconds / 60, track.nSeconds % 60);
+            FormatText(duration, sizeof(duration), "%d:%.2d", seconds / 60, seconds % 60);
         LVITEMA item = {};
         item.mask = LVIF_TEXT;
-        item.iItem = i;
+        item.iItem = row;
         item.pszText = name;
         SendMessageA(hList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
         item.iSubItem = 1;
         item.pszText = duration;
-        SendMessageA(hList, LVM_SETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(hList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     }
-    for (int i = 0; i < disc.nTracks; ++i)
+    for (int row = 0; row < nRows; ++row)
     {
         LVITEMA item = {};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = i == 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-        SendMessageA(hList, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        item.state = row == 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
+        SendMessageA(hList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }
     // A data track is listed so that the disc's numbering stays, but it holds
-    // no audio: it starts unchecked.
-    for (int i = 0; i < disc.nTracks; ++i)
-        SetRowChecked(i, !disc.Tracks[i].bData && checked[i]);
+    // no audio: it starts unchecked, as does the hidden track.
+    for (int row = 0; row < nRows; ++row)
+        SetRowChecked(row, row >= first && !disc.Tracks[row - first].bData && checked[row]);
     SendMessageA(hList, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(hList, nullptr, TRUE);
 }

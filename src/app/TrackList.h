@@ -8,6 +8,12 @@
 #include "cdrom/LCDDBInfo.h"
 #include "files/TextBuffer.h"
 
+// The row of a disc's hidden track (audio before track 1), when it has one:
+// above track 1, named "Hidden Track", its track number 00.
+constexpr const char* HIDDEN_TRACK_NAME = "Hidden Track";
+// The row where the disc record's tracks begin: after the hidden track's row.
+inline int FirstTrackRow(const LCDDBInfo& disc) { return disc.bHiddenAudio ? 1 : 0; }
+
 // The list's columns: the name, the duration, and the rip's status.
 constexpr int TRACK_COLUMNS = 3;
 constexpr int STATUS_COLUMN = 2;
@@ -37,8 +43,9 @@ public:
     void EditName(int row) const;
 
     // Replaces the rows with the disc's tracks, drawn once when filled: the
-    // first row selected, a row checked when `checked` says so, except a data
-    // track, which holds no audio.
+    // first row selected, a row checked when `checked` says so (by row),
+    // except a data track, which holds no audio, and the hidden track's row,
+    // which a user rips only on purpose.
     void Fill(const LCDDBInfo& disc, const bool* checked) const;
     void Clear() const;
 

@@ -72,13 +72,16 @@ bool ReadChosenMatch(LJobControl& job, LIPSocketStream& socket, unsigned timeout
 }
 
 // UTF-8 text in place as the window and the file names show it: in the
-// program's code page, with "_" for each character the code page lacks. Text
-// that is not UTF-8 stays as it came.
-void FromUtf8(char (&text)[TEXT_BUFFER_SIZE])
+// program's code page, with "_" for each character the code page lacks; the
+// text as it came into `utf8`, for the tags. Text that is not UTF-8 stays as
+// it came, and `utf8` empty.
+void FromUtf8(char (&text)[TEXT_BUFFER_SIZE], char (&utf8)[TEXT_BUFFER_SIZE])
 {
+    utf8[0] = '\0';
     wchar_t wide[TEXT_BUFFER_SIZE];
     if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, TEXT_BUFFER_SIZE))
         return;
+    CopyText(utf8, text);
     char converted[TEXT_BUFFER_SIZE];
     BOOL bDefaultUsed = FALSE;
     if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, converted, sizeof(converted), "_",
@@ -152,9 +155,9 @@ bool LookUp(LJobControl& job, LCDDBInfo& info, const int32_t* starts)
     entry.Finish();
     if (bUtf8)
     {
-        FromUtf8(info.szTitle);
+        FromUtf8(info.szTitle, info.szTitleUtf8);
         for (int i = 0; i < info.nTracks; ++i)
-            FromUtf8(info.Tracks[i].szName);
+            FromUtf8(info.Tracks[i].szName, info.Tracks[i].szNameUtf8);
     }
     if (bComplete)
         Send(job, socket, timeoutMs, "cddb quit\n");
@@ -218,6 +221,7 @@ ProcessResult Process(LJobControl& job, LCDDBInfo& info)
     {
         LCDTrack& track = info.Tracks[i];
         FormatText(track.szName, sizeof(track.szName), "Track %.2d", i + 1);
+        track.szNameUtf8[0] = '\0';
         track.nStartSector = toc.nStartSector[i];
         track.nEndSector = TrackEndSector(toc, i);
         track.nSeconds = TrackSeconds(track.nStartSector, track.nEndSector);
@@ -227,11 +231,26 @@ ProcessResult Process(LJobControl& job, LCDDBInfo& info)
         track.nGapStart = track.nStartSector;
     }
     info.szCatalog[0] = '\0';
+    info.szTitleUtf8[0] = '\0';
     info.bNamedByCDText = 0;
+    info.bHiddenAudio = 0;
     // Some 50 KB: not for the window thread's stack.
     std::unique_ptr<CDText> text(new CDText);
     if (ReadDiscData(job, scsi, info, *text) == Stopped)
         return Stopped;
+    info.bCDTextSkipped = text->bSkippedDoubleByte;
+    // What lies before an audio track 1 that starts after sector 0 is its
+    // gap: a hidden track when it is not silence. A drive that cannot read
+    // it there shows none.
+    if (info.nTracks > 0 && !info.Tracks[0].bData && info.Tracks[0].nStartSector > 0)
+    {
+        info.Tracks[0].nGapStart = 0;
+        bool bAudio = false;
+        const ProcessResult hidden = ProcessSCSICDHasAudioBefore(job, scsi, info.Tracks[0].nStartSector, bAudio);
+        if (hidden == Stopped)
+            return Stopped;
+        info.bHiddenAudio = hidden == Done && bAudio;
+    }
     // The database knows a disc by its table of contents as the drive gives
     // it; its names stand over the disc's own.
     if (!info.bUseCDDB || !LookUp(job, info, toc.nStartSector))

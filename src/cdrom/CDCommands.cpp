@@ -116,6 +116,25 @@ ProcessResult ProcessSCSICDFindGaps(LJobControl& job, LSCSI& scsi, LCDDBInfo& in
     return Done;
 }
 
+ProcessResult ProcessSCSICDHasAudioBefore(LJobControl& job, LSCSI& scsi, int32_t endSector, bool& bAudio)
+{
+    bAudio = false;
+    for (int32_t sector = 0; sector < endSector && !bAudio; sector += CD_MAX_READ_SECTORS)
+    {
+        const int32_t count = endSector - sector < CD_MAX_READ_SECTORS ? endSector - sector : CD_MAX_READ_SECTORS;
+        BYTE cdb[12];
+        MakeReadCDAudioCdb(cdb, sector, static_cast<uint8_t>(count), 0);
+        std::vector<BYTE> answer;
+        const ProcessResult r =
+            ReadAnswer(job, scsi, cdb, sizeof(cdb), static_cast<std::size_t>(count) * CD_SECTOR_SIZE, answer);
+        if (r != Done)
+            return r;
+        for (BYTE b : answer)
+            bAudio = bAudio || b != 0;
+    }
+    return Done;
+}
+
 ProcessResult ProcessSCSICDReadCDText(LJobControl& job, LSCSI& scsi, CDText& text)
 {
     text = CDText{};

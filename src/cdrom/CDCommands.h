@@ -28,6 +28,11 @@ ProcessResult ProcessSCSICDReadIsrc(LJobControl& job, LSCSI& scsi, uint8_t track
 // gives no Q leaves the gaps as they were.
 ProcessResult ProcessSCSICDFindGaps(LJobControl& job, LSCSI& scsi, LCDDBInfo& info);
 
+// Whether the audio from sector 0 up to `endSector` holds anything but
+// digital silence (reading stops at the first sample that is not zero). Done
+// with `bAudio` set; Failed when a read failed, Stopped when the job was.
+ProcessResult ProcessSCSICDHasAudioBefore(LJobControl& job, LSCSI& scsi, int32_t endSector, bool& bAudio);
+
 // Issues a read of `nSectors` (1-27) whole sectors from `startSector` into
 // `buffer` (nSectors x 2352 bytes, 16-byte aligned) without waiting: the
 // caller waits with ProcessSCSIWaitForCommand and owns the buffer until then.

@@ -15,6 +15,9 @@ struct LCDTrack
 {
     int32_t nSeconds;
     char szName[TEXT_BUFFER_SIZE];  // "Track %.2d" until the disc database names it
+    // The database's name in UTF-8 as it came, for the tags, which keep what
+    // the code page of szName lacks; empty when the name came in no UTF-8.
+    char szNameUtf8[TEXT_BUFFER_SIZE];
     int32_t nStartSector;
     int32_t nEndSector;
     uint8_t bData;  // a data track: listed, but never ripped or played
@@ -32,8 +35,13 @@ struct LCDDBInfo
     char szCDDBServer[TEXT_BUFFER_SIZE];  // "host" or "host:port" asked when bUseCDDB
     uint32_t nCDDBTimeoutMs;              // each wait of the lookup: connecting, sending, each line
     char szTitle[TEXT_BUFFER_SIZE];  // artist " / " album; empty when unknown
+    char szTitleUtf8[TEXT_BUFFER_SIZE];  // szTitle in UTF-8 as the database sent it; empty when not
     char szCatalog[14];              // the disc's media catalog number; empty when none
     uint8_t bNamedByCDText;          // the names are the disc's own CD-Text
+    uint8_t bCDTextSkipped;          // CD-Text blocks in MS-JIS were passed by (the log says so)
+    // Track 1 starts after sector 0 and the audio before it is not digital
+    // silence: a hidden track, listed as a row of its own above track 1.
+    uint8_t bHiddenAudio;
     char szYear[TEXT_BUFFER_SIZE];   // the database's year of the disc; empty when unknown
     char szGenre[TEXT_BUFFER_SIZE];  // the database's genre of the disc; empty when unknown
     uint8_t nTracks;

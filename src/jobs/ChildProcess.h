@@ -16,6 +16,10 @@ struct ChildStart
     // program's standard output and error; otherwise it inherits nothing.
     HANDLE hStandardInput = nullptr;
     const char* szFolder = nullptr;  // its current folder; null for this program's
+    // The command line is UTF-8 (the path the code page's): the program gets
+    // every character of it, where the system passes command lines as
+    // UTF-16; elsewhere what the code page has of it.
+    bool bUtf8CommandLine = false;
 };
 
 class ChildProcess

@@ -76,17 +76,8 @@ bool LSNKFlacFile::MakeMetadata(const FlacTrackTags& tags, int64_t frames)
             return false;
     metadata[nMetadata - 1]->length = FLAC_PADDING_BYTES;
 
-    char title[FLAC_COMMENT_SIZE], artist[FLAC_COMMENT_SIZE], album[FLAC_COMMENT_SIZE], date[FLAC_COMMENT_SIZE],
-        genre[FLAC_COMMENT_SIZE], isrc[FLAC_COMMENT_SIZE];
-    AnsiToUtf8(tags.szTitle, title);
-    AnsiToUtf8(tags.szArtist, artist);
-    AnsiToUtf8(tags.szAlbum, album);
-    AnsiToUtf8(tags.szDate, date);
-    AnsiToUtf8(tags.szGenre, genre);
-    AnsiToUtf8(tags.szIsrc, isrc);
-    const FlacTrackTags utf8 = {title, artist, album, tags.nTrack, tags.nTracks, date, genre, isrc};
     char comments[FLAC_MAX_COMMENTS][FLAC_COMMENT_SIZE];
-    const int nComments = MakeFlacComments(utf8, comments);
+    const int nComments = MakeFlacComments(tags, comments);
     for (int i = 0; i < nComments; ++i)
     {
         FLAC__StreamMetadata_VorbisComment_Entry entry;

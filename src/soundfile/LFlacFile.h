@@ -18,7 +18,7 @@ constexpr int FLAC_MAX_SEEK_POINTS = 1024;
 class LSNKFlacFile : public LSoundSinkBase
 {
 public:
-    // `tags` are in the program's code page; `level` is 0 to 8; `frames` is
+    // `tags` are in UTF-8; `level` is 0 to 8; `frames` is
     // how many the sink will be written (at `rate`), for the seek points and
     // the first STREAMINFO; 0 when not known. bError when the file cannot be
     // created or the encoder cannot start (the file is then removed again).

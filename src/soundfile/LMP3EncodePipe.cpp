@@ -4,6 +4,7 @@
 #include "sound/LSinkConvertRate.h"
 #include "sound/SampleBlocks.h"
 #include "sound/SampleFormat.h"
+#include "soundfile/LFlacFile.h"
 
 namespace {
 
@@ -53,8 +54,13 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
         return;
     char encoderPath[TEXT_BUFFER_SIZE];
     ReadMp3EncoderPath(encoderPath);
+    // The command line is UTF-8, so that the tags keep every character.
+    char encoderUtf8[FLAC_COMMENT_SIZE];
+    char outputUtf8[FLAC_COMMENT_SIZE];
+    AnsiToUtf8(encoderPath, encoderUtf8);
+    AnsiToUtf8(outputPath, outputUtf8);
     if (encoderPath[0] == '\0'
-        || !MakeMp3CommandLine(settings, encoderPath, nSampleRate, nChannels, outputPath, tags, szCommandLine,
+        || !MakeMp3CommandLine(settings, encoderUtf8, nSampleRate, nChannels, outputUtf8, tags, szCommandLine,
                                sizeof(szCommandLine), frames))
     {
         bError = 1;
@@ -81,6 +87,7 @@ LMP3EncodePipe::LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* o
     how.nShowState = SW_HIDE;
     how.bNewConsole = true;
     how.hStandardInput = readEnd;
+    how.bUtf8CommandLine = true;
     const bool bStarted = ownEnd && encoder.Start(szCommandLine, how);
     CloseHandle(readEnd);
     if (!bStarted)

@@ -30,7 +30,8 @@ public:
                                                    int64_t frames = -1);
 
     // Starts the encoder; bError when it is not registered or cannot start.
-    // `frames` counts at `rate`; negative when not known.
+    // `frames` counts at `rate`; negative when not known. `outputPath` is in
+    // the code page, `tags` in UTF-8: the encoder gets them whole.
     LMP3EncodePipe(const Mp3EncoderSettings& settings, const char* outputPath, uint8_t channels, int32_t rate,
                    const Mp3Tags* tags = nullptr, int64_t frames = -1);
     // Ends the input and gives the encoder 5 s to finish, unless Finish or
@@ -56,7 +57,7 @@ public:
     // has stopped reading is terminated at once. bError is set.
     void Abort();
 
-    // The encoder's command line, for the record; empty when none was made.
+    // The encoder's command line in UTF-8, for the record; empty when none was made.
     char szCommandLine[MP3_COMMAND_LINE_SIZE];
 
 private:

@@ -37,7 +37,8 @@ int Mp3HighBitRate(const Mp3EncoderSettings& settings);
 void ChooseMp3Input(const Mp3EncoderSettings& settings, int32_t offeredRate, uint8_t offeredChannels,
                     int32_t& rate, uint8_t& channels);
 
-// The ID3 tags the rip adds; null texts and a track number of 0 are left out.
+// The ID3 tags the rip adds, in UTF-8; null texts and a track number of 0 are
+// left out.
 struct Mp3Tags
 {
     const char* szTitle;
@@ -47,9 +48,9 @@ struct Mp3Tags
     const char* szIsrc;  // the track's ISRC, as a TSRC frame
 };
 
-// Command lines hold two paths and three tag texts, each up to 259 characters,
-// quoted and escaped.
-constexpr std::size_t MP3_COMMAND_LINE_SIZE = 4096;
+// Command lines hold two paths and three tag texts, each up to 259 characters
+// (three bytes each in UTF-8), quoted and escaped.
+constexpr std::size_t MP3_COMMAND_LINE_SIZE = 8192;
 
 // The encoder's command line: the quoted encoder path, " -m x", " -p", the
 // bit-rate options, " -r -x -s 44.100", " --frames N" when `frames` (the

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "app/MainDialogFixture.h"
 #include "cddb/CDDBDiscId.h"
 #include "cdrom/VirtualDiscFiles.h"
+#include "cddb/LocalCDDBServer.h"
 #include "files/LFile.h"
 #include "settings/ProgramFolders.h"
 #include "soundfile/CodecRecords.h"
@@ -169,6 +171,16 @@ protected:
 
     std::string folder;
 };
+
+// The demo disc in a drive that reads no CD-Text: the tests of formats name
+// its tracks generically, as a disc that carries no names shows them while the
+// database is not reached.
+DriveConfig DemoDiscWithoutCdText()
+{
+    DriveConfig drive = Disc("demo");
+    drive.bCdText = false;
+    return drive;
+}
 
 // five-tracks: 60, 45, 30, 75 and 50 sectors.
 const long STARTS[] = {0, 60, 105, 135, 210, 260};
@@ -627,7 +639,7 @@ TEST_F(RipCommandTest, CodecFormatsAreWrittenThroughTheCompressionManager)
     const std::string kept = ProgramFolder() + "\\codec-rips";
     CreateDirectoryA(kept.c_str(), nullptr);
     const std::string path = folder + "\\Track 03.wav";
-    OpenOn(Disc("demo"), folder);
+    OpenOn(DemoDiscWithoutCdText(), folder);
     CheckOnly({2});
     for (const auto& c : cases)
     {
@@ -1001,7 +1013,7 @@ protected:
 
 TEST_F(RealEncoderRipTest, TracksBecomeMp3FilesAtTheirOwnRatesAndChannels)
 {
-    OpenOn(Disc("demo"), output);
+    OpenOn(DemoDiscWithoutCdText(), output);
     SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "The Talmarin Quintet");
     SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "Demo \"Disc\"");
     MessageBoxCapture boxes;
@@ -1069,6 +1081,12 @@ TEST_F(RipCommandTest, ARipOfTheWholeDiscWritesItsCueSheet)
               "    TITLE \"Track 03\"\r\n"
               "    FLAGS PRE\r\n"
               "    INDEX 01 00:00:00\r\n");
+    // The log names the catalog number and the pre-emphasised track.
+    const std::vector<BYTE> logBytes = FileBytes(folder + "\\The Band - The Album.log");
+    const std::string log(logBytes.begin(), logBytes.end());
+    EXPECT_NE(std::string::npos, log.find("Catalog number: 0731452918626\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("|           95 |        154  (pre-emphasis)\r\n")) << log;
+    EXPECT_EQ(std::string::npos, log.find("CD-Text:")) << log;
 
     // Without gap detection the gap is in the file before it all the same,
     // unmarked.
@@ -1082,6 +1100,216 @@ TEST_F(RipCommandTest, ARipOfTheWholeDiscWritesItsCueSheet)
     Rip();
     EXPECT_EQ(unmarked, FileBytes(folder + "\\The Band - The Album.cue"));
     DeleteValue(SETTINGS_KEY, "DetectGaps");
+}
+
+// Audio before track 1 is a hidden track: a row of its own above track 1,
+// left unchecked; ripped, it is the file "00 - ..." that holds track 1's index
+// 0 in the sheet. Not ripped, or silent, it is track 1's PREGAP.
+TEST_F(RipCommandTest, AudioBeforeTrackOneIsAHiddenTrackOfItsOwn)
+{
+    // The whole rip is kept in the build folder, where
+    // tests/app/cue_sheets_read_back.py reads its sheet back against the image.
+    const std::string kept = ProgramFolder() + "\\rip-hidden-track";
+    LFile::DeleteFolderAndFiles(kept.c_str());
+    CreateDirectoryA(kept.c_str(), nullptr);
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");
+    OpenOn(Disc("hidden-track-one"), kept);
+    ASSERT_EQ(4, dialog.Tracks.RowCount());
+    EXPECT_EQ("Hidden Track", Cell(0, 0));
+    EXPECT_EQ("0:01", Cell(0, 1));
+    EXPECT_EQ("Track 01", Cell(1, 0));
+    EXPECT_EQ(std::vector<bool>({false, true, true, true}), Checks());
+    const int32_t starts[] = {100, 140, 195, 255};
+    char id[16];
+    snprintf(id, sizeof(id), "%08X", CDDBDiscId(starts, 3));
+    const std::string sheetStart = std::string("REM DISCID ") + id + "\r\nREM COMMENT \"Corvane 1.32\"\r\n";
+    // Track 3's gap of 20 sectors ends track 2's file of 55.
+    const std::string tracksTwoAndThree = "FILE \"Track 02.wav\" WAVE\r\n"
+                                          "  TRACK 02 AUDIO\r\n"
+                                          "    TITLE \"Track 02\"\r\n"
+                                          "    INDEX 01 00:00:00\r\n"
+                                          "  TRACK 03 AUDIO\r\n"
+                                          "    TITLE \"Track 03\"\r\n"
+                                          "    INDEX 00 00:00:35\r\n"
+                                          "FILE \"Track 03.wav\" WAVE\r\n"
+                                          "    INDEX 01 00:00:00\r\n";
+    MessageBoxCapture boxes;
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(std::vector<std::string>({"Audio CD.cue", "Track 01.wav", "Track 02.wav", "Track 03.wav"}),
+              FilesIn(kept));
+    ExpectTrackFileIn(kept, "Track 01.wav", 100, 40, "hidden-track-one");
+    std::vector<BYTE> sheet = FileBytes(kept + "\\Audio CD.cue");
+    EXPECT_EQ(sheetStart +
+                  "FILE \"Track 01.wav\" WAVE\r\n"
+                  "  TRACK 01 AUDIO\r\n"
+                  "    TITLE \"Track 01\"\r\n"
+                  "    PREGAP 00:01:25\r\n"
+                  "    INDEX 01 00:00:00\r\n" +
+                  tracksTwoAndThree,
+              std::string(sheet.begin(), sheet.end()));
+
+    CheckOnly({0, 1, 2, 3});
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty());
+    ASSERT_EQ(std::vector<std::string>(
+                  {"00 - Hidden Track.wav", "Audio CD.cue", "Track 01.wav", "Track 02.wav", "Track 03.wav"}),
+              FilesIn(kept));
+    ExpectTrackFileIn(kept, "00 - Hidden Track.wav", 0, 100, "hidden-track-one");
+    ExpectTrackFileIn(kept, "Track 01.wav", 100, 40, "hidden-track-one");
+    ExpectTrackFileIn(kept, "Track 02.wav", 140, 55, "hidden-track-one");
+    sheet = FileBytes(kept + "\\Audio CD.cue");
+    EXPECT_EQ(sheetStart +
+                  "FILE \"00 - Hidden Track.wav\" WAVE\r\n"
+                  "  TRACK 01 AUDIO\r\n"
+                  "    TITLE \"Track 01\"\r\n"
+                  "    INDEX 00 00:00:00\r\n"
+                  "FILE \"Track 01.wav\" WAVE\r\n"
+                  "    INDEX 01 00:00:00\r\n" +
+                  tracksTwoAndThree,
+              std::string(sheet.begin(), sheet.end()));
+    // The log counts it as track 0.
+    const std::vector<BYTE> log = FileBytes(kept + "\\Audio CD.log");
+    EXPECT_NE(std::string::npos, std::string(log.begin(), log.end()).find("Track  0\r\n\r\n     Filename "));
+    EXPECT_NE(std::string::npos, std::string(log.begin(), log.end()).find("00 - Hidden Track.wav"));
+}
+
+TEST_F(RipCommandTest, SilenceBeforeTrackOneIsOnlyItsPregap)
+{
+    SetValue(SETTINGS_KEY, "UseCDDB", "0");
+    OpenOn(Disc("silent-pregap-one"), folder);
+    ASSERT_EQ(3, dialog.Tracks.RowCount());
+    EXPECT_EQ("Track 01", Cell(0, 0));
+    EXPECT_EQ(std::vector<bool>({true, true, true}), Checks());
+    Rip();
+    ASSERT_EQ(std::vector<std::string>({"Audio CD.cue", "Track 01.wav", "Track 02.wav", "Track 03.wav"}),
+              FilesInFolder());
+    ExpectTrackFileIn(folder, "Track 01.wav", 0, 40, "silent-pregap-one");
+    const std::vector<BYTE> sheet = FileBytes(folder + "\\Audio CD.cue");
+    const std::string text(sheet.begin(), sheet.end());
+    EXPECT_NE(std::string::npos, text.find("  TRACK 01 AUDIO\r\n"
+                                           "    TITLE \"Track 01\"\r\n"
+                                           "    PREGAP 00:00:33\r\n"
+                                           "    INDEX 01 00:00:00\r\n"))
+        << text;
+}
+
+// A database entry in UTF-8 under the Western code page: the window and the
+// file names show what the code page has of it (its accented letters as the
+// window's cleaning of names leaves them, "_" for the rest), and the tags, ID3
+// (through the real encoder) and FLAC, carry every character.
+class Utf8NamesRipTest : public RipCommandTest
+{
+protected:
+    void SetUp() override
+    {
+        RipCommandTest::SetUp();
+        SetValue(COMPONENT_KEY, "Path", Mp3EncoderPath().c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Talmarin\\Corvane\\MP3Encoder");
+        entries = std::string(CDDB_TEST_FOLDER) + "/utf8-entries";
+        LFile::DeleteFolderAndFiles(WindowsPath(entries + "/rock").c_str());
+        CreateDirectoryA(WindowsPath(CDDB_TEST_FOLDER).c_str(), nullptr);
+        CreateDirectoryA(WindowsPath(entries).c_str(), nullptr);
+        CreateDirectoryA(WindowsPath(entries + "/rock").c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        RipCommandTest::TearDown();
+        server.reset();
+        DeleteValue(COMPONENT_KEY, "Path");
+        SetValue(SETTINGS_KEY, "CDDBServer", "127.0.0.1:1");
+    }
+
+    // Every query is answered with this entry, written as UTF-8.
+    void Serve(const std::vector<std::string>& lines)
+    {
+        FILE* file = fopen(WindowsPath(entries + "/rock/00000001").c_str(), "wb");
+        ASSERT_NE(nullptr, file);
+        fprintf(file, "# xmcd\r\nDISCID=00000001\r\n");
+        for (const std::string& line : lines)
+            fprintf(file, "%s\r\n", line.c_str());
+        fclose(file);
+        server = std::make_unique<LocalCDDBServer>(entries, "--match-all 00000001");
+        ASSERT_NE(0, server->port);
+        SetValue(SETTINGS_KEY, "CDDBServer", server->Server().c_str());
+    }
+
+    static bool Holds(const std::vector<BYTE>& bytes, const std::string& wanted)
+    {
+        return std::string(bytes.begin(), bytes.end()).find(wanted) != std::string::npos;
+    }
+
+    // An ID3v2 text frame's text in UTF-16 with its byte order mark, little-endian.
+    static std::string Utf16Frame(const std::wstring& text)
+    {
+        std::string bytes = "\x01\xFF\xFE";
+        for (wchar_t c : text)
+        {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>((c >> 8) & 0xFF);
+        }
+        return bytes;
+    }
+
+    std::string entries;
+    std::unique_ptr<LocalCDDBServer> server;
+};
+
+TEST_F(Utf8NamesRipTest, TheWindowAndFileNamesShowTheCodePageTheTagsEveryCharacter)
+{
+    // Caf\u00e9 M\u00fcller / \u0421\u0442\u0440\u0430\u043d\u0430 \u65e5\u672c;
+    // \u00dcber Stra\u00dfe, \u0414\u043e\u043c, \u97f3\u697d: Fa/Mi.
+    Serve({"DTITLE=Caf\xC3\xA9 M\xC3\xBCller / \xD0\xA1\xD1\x82\xD1\x80\xD0\xB0\xD0\xBD\xD0\xB0 \xE6\x97\xA5\xE6\x9C\xAC",
+           "TTITLE0=\xC3\x9C" "ber Stra\xC3\x9F" "e", "TTITLE1=\xD0\x94\xD0\xBE\xD0\xBC",
+           "TTITLE2=\xE9\x9F\xB3\xE6\xA5\xBD: Fa/Mi"});
+    OpenOn(Disc("three-tracks"), folder);
+    EXPECT_EQ("Caf Mller", Text(IDC_ARTIST));
+    EXPECT_EQ("______ __", Text(IDC_ALBUM));
+    EXPECT_EQ("ber Strae", Cell(0, 0));
+    EXPECT_EQ("___", Cell(1, 0));
+    EXPECT_EQ("__ FaMi", Cell(2, 0));
+
+    MessageBoxCapture boxes;
+    SetValue(SETTINGS_KEY, "OutputFormat", "MP3");
+    Rip();
+    SetValue(SETTINGS_KEY, "OutputFormat", "FLAC");
+    Rip();
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].text;
+    EXPECT_EQ(std::vector<std::string>({"Caf Mller - __ FaMi.flac", "Caf Mller - __ FaMi.mp3", "Caf Mller - ___.flac",
+                                        "Caf Mller - ___.mp3", "Caf Mller - ______ __.cue",
+                                        "Caf Mller - ber Strae.flac", "Caf Mller - ber Strae.mp3"}),
+              FilesInFolder());
+
+    const struct
+    {
+        const char* file;
+        const char* title;
+        std::wstring wideTitle;
+    } tracks[] = {
+        {"Caf Mller - ber Strae", "\xC3\x9C" "ber Stra\xC3\x9F" "e", L"\u00dc" L"ber Stra\u00df" L"e"},
+        {"Caf Mller - ___", "\xD0\x94\xD0\xBE\xD0\xBC", L"\u0414\u043e\u043c"},
+        {"Caf Mller - __ FaMi", "\xE9\x9F\xB3\xE6\xA5\xBD: Fa/Mi", L"\u97f3\u697d: Fa/Mi"},
+    };
+    for (const auto& t : tracks)
+    {
+        SCOPED_TRACE(t.file);
+        const std::vector<BYTE> flac = FileBytes(folder + "\\" + t.file + ".flac");
+        const std::vector<BYTE> mp3 = FileBytes(folder + "\\" + t.file + ".mp3");
+        EXPECT_TRUE(Holds(flac, std::string("TITLE=") + t.title));
+        EXPECT_TRUE(Holds(flac, "ARTIST=Caf\xC3\xA9 M\xC3\xBCller"));
+        EXPECT_TRUE(Holds(flac, "ALBUM=\xD0\xA1\xD1\x82\xD1\x80\xD0\xB0\xD0\xBD\xD0\xB0 \xE6\x97\xA5\xE6\x9C\xAC"));
+        ASSERT_GT(mp3.size(), 10u);
+        EXPECT_EQ(0, memcmp(mp3.data(), "ID3\x03", 4)) << "an ID3v2.3 tag";
+        // Latin-1 says all of a text that needs no more; UTF-16 the rest.
+        const bool bLatin1 = std::all_of(t.wideTitle.begin(), t.wideTitle.end(), [](wchar_t c) { return c < 0x100; });
+        std::string latin1;
+        for (wchar_t c : t.wideTitle)
+            latin1 += static_cast<char>(c);
+        EXPECT_TRUE(bLatin1 ? Holds(mp3, "TIT2") && Holds(mp3, std::string(1, '\0') + latin1)
+                            : Holds(mp3, Utf16Frame(t.wideTitle)));
+        EXPECT_TRUE(Holds(mp3, std::string("\0Caf\xE9 M\xFCller", 12)));
+        EXPECT_TRUE(Holds(mp3, Utf16Frame(L"\u0421\u0442\u0440\u0430\u043d\u0430 \u65e5\u672c")));
+    }
 }
 
 // FLAC mode. The demo disc's files are left in the build folder, where
@@ -1102,7 +1330,7 @@ TEST_F(FlacRipTest, TheDiscBecomesFlacFilesWithItsTagsUnderTheNamesAsTyped)
     const std::string output = ProgramFolder() + "\\rip-flac-files";
     LFile::DeleteFolderAndFiles(output.c_str());
     CreateDirectoryA(output.c_str(), nullptr);
-    OpenOn(Disc("demo"), output);
+    OpenOn(DemoDiscWithoutCdText(), output);
     // Letters of the program's code page, which the tags carry as UTF-8.
     SetDlgItemTextA(dialog.hWnd, IDC_ARTIST, "Caf\xE9 M\xFCller");
     SetDlgItemTextA(dialog.hWnd, IDC_ALBUM, "Stra\xDF" "e");

@@ -21,9 +21,9 @@ std::unique_ptr<RipLogDisc> Disc(bool bSecure)
     disc->nCorrectionFrames = 30;
     disc->nCacheSectors = 2400;
     disc->nTracks = 3;
-    disc->Tracks[0] = {1, 0, 4500, 0};
-    disc->Tracks[1] = {2, 4500, 20000, 0};
-    disc->Tracks[2] = {3, 31400, 40000, 1};
+    disc->Tracks[0] = {1, 0, 4500, 0, 0};
+    disc->Tracks[1] = {2, 4500, 20000, 0, 0};
+    disc->Tracks[2] = {3, 31400, 40000, 1, 0};
     return disc;
 }
 
@@ -61,6 +61,23 @@ TEST(RipLogTest, TheDisc)
     const std::string text = Text(FormatRipLogDisc(*burst, out, sizeof(out)), out);
     EXPECT_NE(text.find("Read mode: Burst\r\nRead offset correction: -1164\r\n"), std::string::npos);
     EXPECT_EQ(text.find("C2"), std::string::npos);
+    EXPECT_EQ(text.find("Catalog"), std::string::npos);
+    EXPECT_EQ(text.find("CD-Text"), std::string::npos);
+
+    // What the disc carries itself: its catalog number, a pre-emphasised
+    // track, CD-Text in a character set that is not read.
+    CopyText(burst->szCatalog, "0731452918626");
+    burst->bCDTextSkipped = 1;
+    burst->Tracks[1].bPreEmphasis = 1;
+    const std::string carried = Text(FormatRipLogDisc(*burst, out, sizeof(out)), out);
+    EXPECT_NE(carried.find("Overread into lead-in and lead-out: No\r\n"
+                           "Catalog number: 0731452918626\r\n"
+                           "CD-Text: MS-JIS block skipped\r\n"),
+              std::string::npos)
+        << carried;
+    EXPECT_NE(carried.find("     2  |  1:00.00 |  3:26.50 |         4500 |      19999  (pre-emphasis)\r\n"),
+              std::string::npos)
+        << carried;
 }
 
 TEST(RipLogTest, Tracks)

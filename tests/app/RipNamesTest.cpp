@@ -54,6 +54,26 @@ TEST(MakeTrackPath, ShortensTheNameNeverTheNumberOrTheExtension)
     }
 }
 
+// The hidden track is number 00 in every scheme of names.
+TEST(MakeHiddenTrackFileName, TheNumberGoesBeforeTheRowsName)
+{
+    const struct
+    {
+        LRipNameSettings settings;
+        const char* expected;
+    } cases[] = {
+        {{false, true, false}, "00 - Hidden Track"},
+        {{true, true, false}, "Artist - 00 - Hidden Track"},
+        {{true, false, true}, "Album - Artist - 00 - Hidden Track"},
+    };
+    for (const auto& c : cases)
+    {
+        char name[TEXT_BUFFER_SIZE];
+        MakeHiddenTrackFileName("Hidden Track", "Artist", "Album", c.settings, name);
+        EXPECT_STREQ(c.expected, name);
+    }
+}
+
 TEST(MakeTrackPath, ACopyTakesTheFirstNumberNotYetTakenWhateverTheCase)
 {
     char taken[3][TEXT_BUFFER_SIZE] = {"C:\\out\\INTRO.wav", "C:\\out\\intro (2).WAV", "C:\\out\\Other.wav"};

@@ -310,7 +310,14 @@ TEST_F(DiscMaker, RefusesBadCodesTextsAndGaps)
 TEST_F(DiscMaker, DemoDiscHasAFixedTableOfContentsAndNoFullScaleSample)
 {
     const DiscLayout demo = DemoDiscLayout();
-    EXPECT_EQ(std::vector<int>({1832, 2297, 1458, 2165, 1726}), demo.trackSectors);
+    // Track 3's gap of two seconds is the end of track 2: the tracks start
+    // where they always did.
+    EXPECT_EQ(std::vector<int>({1832, 2147, 1458, 2165, 1726}), demo.trackSectors);
+    EXPECT_EQ((std::map<int, int>{{3, 150}}), demo.pregapSectors);
+    const int starts[] = {0, 1832, 4129, 5587, 7752, 9478};
+    for (int number = 1; number <= 6; ++number)
+        EXPECT_EQ(starts[number - 1], DiscTrackStart(demo, number)) << number;
+    EXPECT_EQ(3979, DiscPregapStart(demo, 3));
     EXPECT_EQ(0, demo.dataTrackSectors);
     int peak = 0;
     std::vector<unsigned char> sector(kDiscSectorSize);

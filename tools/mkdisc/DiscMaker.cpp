@@ -190,8 +190,11 @@ const DemoTune kTunes[5] = {
       76, H, 79, H, 76, 74, 72, H, 74, H, 71, H, 67, H, 0, 0}},
 };
 
-// Track lengths in sectors: 1832, 2297, 1458, 2165, 1726 (9478 in all, 2:06.28).
+// Track lengths in sectors, each up to the next track's index 1: 1832, 2297,
+// 1458, 2165, 1726 (9478 in all, 2:06.28). The last kDemoGapSectors of track 2
+// are track 3's gap.
 const int kDemoSectors[5] = {1832, 2297, 1458, 2165, 1726};
+const int kDemoGapSectors = 150;
 
 // Frame `t` of a demo track of `length` frames, left and right. Peak below
 // 17900 (-5.2 dBFS) by construction: melody 8300/6700, pad 3 x 2000/2450,
@@ -488,11 +491,22 @@ DiscLayout DemoDiscLayout()
     DiscLayout layout;
     layout.trackSectors.assign(kDemoSectors, kDemoSectors + 5);
     layout.audio = DiscAudio::Demo;
-    // What a pressed disc carries of itself beside its names (which the
-    // tests' local database gives): its catalog number and the tracks'
+    // Two seconds of silence before track 3, its index 0, taken from the end
+    // of track 2: the table of contents, and so the disc id, stay.
+    layout.trackSectors[1] -= kDemoGapSectors;
+    layout.pregapSectors[3] = kDemoGapSectors;
+    // What a pressed disc carries of itself: its names (the same as the
+    // tests' local database gives), its catalog number and the tracks'
     // recording codes, made up in the codes' own form.
+    layout.performer = "The Talmarin Quintet";
+    layout.title = "Five Short Tunes";
+    const char* const titles[5] = {"Morning in C", "Slow Walk in G", "Quick Steps in F", "Evening in D",
+                                   "Farewell in A Minor"};
     for (int track = 1; track <= 5; ++track)
+    {
+        layout.trackTitles[track] = titles[track - 1];
         layout.isrc[track] = "XXTLM260000" + std::to_string(track);
+    }
     layout.catalog = "0000000260115";
     return layout;
 }

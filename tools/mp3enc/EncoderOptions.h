@@ -34,7 +34,7 @@ struct EncoderOptions
     int vbrQuality = 0;            // -V: 0 (best) to 9
     int sampleRate = 0;            // -s, in Hz
     bool silent = false;           // -S: no summary line after a file is done
-    std::string title, artist, album;
+    std::string title, artist, album;  // as the command line gives them (mp3enc makes them UTF-8)
     int track = 0;     // --tn; 0 when not given
     std::string isrc;  // --tv TSRC=CODE: 12 letters and digits
     long long frames = -1;  // --frames; -1 when not given

@@ -10,6 +10,7 @@
 // renamed to OUTPUT, replacing any older file, only once it is complete: an
 // encoder that fails removes it, and one that is killed leaves only the .part.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -25,6 +26,86 @@
 #include "mp3enc/EncoderOptions.h"
 
 namespace {
+
+// The text of a wide string in code page `codePage`; empty when it cannot be
+// converted.
+std::string Narrow(const wchar_t* text, UINT codePage)
+{
+    const int size = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, text, -1, &out[0], size, nullptr, nullptr);
+    out.resize(static_cast<size_t>(size) - 1);
+    return out;
+}
+
+std::wstring Widen(const std::string& text, UINT codePage)
+{
+    const int size = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
+    if (size <= 0)
+        return std::wstring();
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], size);
+    out.resize(static_cast<size_t>(size) - 1);
+    return out;
+}
+
+// The tag texts in UTF-8, with every character the ripper passed: from the
+// command line as the system holds it (UTF-16), where it can give it, else
+// from the code page's arguments.
+void TagsAsUtf8(int argc, EncoderOptions& options)
+{
+    int wideCount = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+    EncoderOptions wideOptions;
+    std::string problem;
+    bool fromWide = false;
+    if (wide && wideCount == argc)
+    {
+        std::vector<std::string> utf8(static_cast<size_t>(wideCount));
+        std::vector<const char*> args(static_cast<size_t>(wideCount));
+        for (int i = 0; i < wideCount; ++i)
+        {
+            utf8[i] = Narrow(wide[i], CP_UTF8);
+            args[i] = utf8[i].c_str();
+        }
+        fromWide = ParseEncoderOptions(wideCount, args.data(), wideOptions, problem);
+    }
+    if (wide)
+        LocalFree(wide);
+    if (fromWide)
+    {
+        options.title = wideOptions.title;
+        options.artist = wideOptions.artist;
+        options.album = wideOptions.album;
+        return;
+    }
+    for (std::string* text : {&options.title, &options.artist, &options.album})
+        *text = Narrow(Widen(*text, CP_ACP).c_str(), CP_UTF8);
+}
+
+// One ID3v2 text frame from UTF-8: in ISO-8859-1 when every character has
+// one there (`setLatin1` also fills the ID3v1 tag), else in UTF-16 with its
+// byte order mark.
+bool SetTextFrame(lame_t lame, const char* id, const std::string& utf8, void (*setLatin1)(lame_t, const char*))
+{
+    const std::wstring text = Widen(utf8, CP_UTF8);
+    std::string latin1;
+    for (wchar_t c : text)
+    {
+        if (static_cast<unsigned>(c) > 0xFF)
+        {
+            std::vector<unsigned short> utf16(1, 0xFEFF);
+            utf16.insert(utf16.end(), text.begin(), text.end());
+            utf16.push_back(0);
+            return id3tag_set_textinfo_utf16(lame, id, utf16.data()) == 0;
+        }
+        latin1.push_back(static_cast<char>(c));
+    }
+    setLatin1(lame, latin1.c_str());
+    return true;
+}
 
 enum ExitCode
 {
@@ -158,12 +239,10 @@ bool Configure(lame_t lame, const EncoderOptions& options)
     {
         id3tag_init(lame);
         id3tag_add_v2(lame);
-        if (!options.title.empty())
-            id3tag_set_title(lame, options.title.c_str());
-        if (!options.artist.empty())
-            id3tag_set_artist(lame, options.artist.c_str());
-        if (!options.album.empty())
-            id3tag_set_album(lame, options.album.c_str());
+        if ((!options.title.empty() && !SetTextFrame(lame, "TIT2", options.title, id3tag_set_title))
+            || (!options.artist.empty() && !SetTextFrame(lame, "TPE1", options.artist, id3tag_set_artist))
+            || (!options.album.empty() && !SetTextFrame(lame, "TALB", options.album, id3tag_set_album)))
+            return false;
         if (options.track != 0)
             id3tag_set_track(lame, std::to_string(options.track).c_str());
         if (!options.isrc.empty() && id3tag_set_fieldvalue(lame, ("TSRC=" + options.isrc).c_str()) != 0)
@@ -244,6 +323,7 @@ int main(int argc, char** argv)
     std::string problem;
     if (!ParseEncoderOptions(argc, argv, options, problem))
         return Fail(kBadUsage, problem + "; " + kEncoderUsage);
+    TagsAsUtf8(argc, options);
     LameEncoder lame;
     if (!lame.flags)
         return Fail(kCannotEncode, "libmp3lame could not start");
