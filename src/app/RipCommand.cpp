@@ -26,6 +26,7 @@
 #include "settings/SettingsStore.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
+#include "sound/LSinkWorker.h"
 #include "soundfile/LFlacFile.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/LWaveFile.h"
@@ -68,6 +69,7 @@ struct TrackRip
     LCDROMRipSectors Rip;                 // its Sink is the converter chain
     LSoundSinkPtr File;                   // the WAV file's sink, or the encoder
     LCountedPtr<LMP3EncodePipe> Encoder;  // the encoder, when the file is an MP3
+    LCountedPtr<LSinkWorker> Worker;      // File, when it encodes on a worker beside the reads
 };
 
 // Reads the track into its file, then finishes the file: only a file whose
@@ -545,7 +547,10 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
             const FlacTrackTags tags = {rowText, artist, album, track + 1, CDDBInfo.nTracks,
                                         CDDBInfo.szYear, CDDBInfo.szGenre, entry.szIsrc};
             const int level = ReadSettingInt(SETTINGS_SECTION, "FlacLevel", FLAC_LEVEL_DEFAULT);
-            rip.File = LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100));
+            // Encoding on a worker lets the drive read the next blocks meanwhile.
+            rip.Worker = new LSinkWorker(
+                LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100)));
+            rip.File = rip.Worker;
             chain = OpenConverters(rip.File);
         }
         else if (OpenConverters(probe))
@@ -562,6 +567,7 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         const bool bFileMade = rip.File && !rip.File->bError;
         rip.File = nullptr;
         rip.Encoder = nullptr;
+        rip.Worker = nullptr;
         if (bFileMade)
             DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
@@ -604,12 +610,16 @@ bool MainDialog::RipTrack(int track, const char* rowText, const char* path, RipF
         nC2Bytes[CDDBInfo.iDrive] = rip.Secure.nC2Bytes;
     LastTrack = TrackOutcome(rip, job.nResult, Reading.nCorrectionFrames);
 
+    // A worker still running ends first: a write it failed last still counts.
+    if (rip.Worker)
+        rip.Worker->Abandon();
     const bool bFileFailed = rip.File->bError;
     if (job.nResult != Done && rip.Encoder)
         rip.Encoder->Abort();
     rip.Rip.Sink = nullptr;
     rip.Secure.Sink = nullptr;
     rip.Encoder = nullptr;
+    rip.Worker = nullptr;
     rip.File = nullptr;
     if (job.nResult == Done)
     {
