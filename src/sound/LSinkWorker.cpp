@@ -53,7 +53,10 @@ void LSinkWorker::Write(const int32_t* frames, int count)
         int slot;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this] { return nQueued < SINK_WORKER_BLOCKS || bFailed; });
+            // A full queue is waited on until half of it is free, not block
+            // by block: under Wine each wake is a round trip to its server.
+            if (nQueued == SINK_WORKER_BLOCKS)
+                WaitForQueue(lock, SINK_WORKER_BLOCKS / 2);
             if (bFailed)
             {
                 bError = 1;
@@ -65,11 +68,15 @@ void LSinkWorker::Write(const int32_t* frames, int count)
         memcpy(Block(slot), frames + static_cast<size_t>(done) * nChannels,
                static_cast<size_t>(block) * nChannels * sizeof(int32_t));
         counts[slot] = block;
+        bool bWake;
         {
             std::lock_guard<std::mutex> lock(mutex);
             ++nQueued;
+            bWake = bWorkerIdle;
+            bWorkerIdle = false;
         }
-        changed.notify_all();
+        if (bWake)
+            hasWork.notify_one();
         done += block;
     }
 }
@@ -81,7 +88,7 @@ void LSinkWorker::Seek(int frame)
     if (!bDirect)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return nQueued == 0; });
+        WaitForQueue(lock, 0);
         // With the queue empty the worker waits for the lock or a block: the
         // sink behind is this thread's meanwhile.
         inner->Seek(frame);
@@ -98,12 +105,24 @@ void LSinkWorker::Seek(int frame)
     nWritten = inner->nWritten;
 }
 
+void LSinkWorker::WaitForQueue(std::unique_lock<std::mutex>& lock, int nMost)
+{
+    nWakeAt = nMost;
+    hasRoom.wait(lock, [this, nMost] { return nQueued <= nMost || bFailed; });
+    nWakeAt = -1;
+}
+
 void LSinkWorker::Run()
 {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;)
     {
-        changed.wait(lock, [this] { return nQueued > 0 || bDrain || bDrop; });
+        if (nQueued == 0 && !bDrain && !bDrop)
+        {
+            bWorkerIdle = true;
+            hasWork.wait(lock, [this] { return nQueued > 0 || bDrain || bDrop; });
+            bWorkerIdle = false;
+        }
         if (bDrop || nQueued == 0)
             return;
         // After a failure the blocks are only taken off the queue.
@@ -120,7 +139,11 @@ void LSinkWorker::Run()
         bFailed = bFailed || bWriteFailed;
         iFirst = (iFirst + 1) % SINK_WORKER_BLOCKS;
         --nQueued;
-        changed.notify_all();
+        if (nWakeAt >= 0 && (nQueued <= nWakeAt || bFailed))
+        {
+            nWakeAt = -1;
+            hasRoom.notify_one();
+        }
     }
 }
 
@@ -135,7 +158,7 @@ void LSinkWorker::EndWorker(bool bAfterQueue)
         std::lock_guard<std::mutex> lock(mutex);
         (bAfterQueue ? bDrain : bDrop) = true;
     }
-    changed.notify_all();
+    hasWork.notify_one();
     worker.join();
     if (bFailed)
         bError = 1;

@@ -45,6 +45,9 @@ public:
 
 private:
     void Run();
+    // Waits, holding `lock`, until at most `nMost` blocks are queued or a
+    // write behind failed.
+    void WaitForQueue(std::unique_lock<std::mutex>& lock, int nMost);
     // Ends the worker: after the queue is written, or at once.
     void EndWorker(bool bDrain);
     int32_t* Block(int slot) const;
@@ -56,9 +59,12 @@ private:
     // Under `mutex`: the queue is slots iFirst.. of nQueued blocks; the slot
     // the worker writes from stays queued until it is written.
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable hasWork;  // the worker waits on it while idle
+    std::condition_variable hasRoom;  // the writer waits on it for room
     int iFirst = 0;
     int nQueued = 0;
+    bool bWorkerIdle = false;  // waiting for a block: the writer wakes it
+    int nWakeAt = -1;          // the writer waits until at most this many are queued
     bool bDrain = false;   // end once the queue is written
     bool bDrop = false;    // end after the block being written
     bool bFailed = false;  // a write of the sink behind failed
