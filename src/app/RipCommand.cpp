@@ -27,6 +27,7 @@
 #include "settings/SettingsStore.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
+#include "sound/LSinkWorker.h"
 #include "soundfile/LFlacFile.h"
 #include "soundfile/LMP3EncodePipe.h"
 #include "soundfile/LWaveFile.h"
@@ -69,6 +70,7 @@ struct TrackRip
     LCDROMRipSectors Rip;                 // its Sink is the converter chain
     LSoundSinkPtr File;                   // the WAV file's sink, or the encoder
     LCountedPtr<LMP3EncodePipe> Encoder;  // the encoder, when the file is an MP3
+    LCountedPtr<LSinkWorker> Worker;      // File, when it encodes on a worker beside the reads
 };
 
 // Reads the track into its file, then finishes the file: only a file whose
@@ -790,7 +792,10 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowTex
             const FlacTrackTags tags = {titleTag, artistTag, albumTag, number, CDDBInfo.nTracks,
                                         year, genre, entry.szIsrc};
             const int level = ReadSettingInt(SETTINGS_SECTION, "FlacLevel", FLAC_LEVEL_DEFAULT);
-            rip.File = LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100));
+            // Encoding on a worker lets the drive read the next blocks meanwhile.
+            rip.Worker = new LSinkWorker(
+                LSoundSinkPtr(new LSNKFlacFile(temp, rate, channels, level, tags, frames * rate / 44100)));
+            rip.File = rip.Worker;
             chain = OpenConverters(rip.File);
         }
         else if (OpenConverters(probe))
@@ -807,6 +812,7 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowTex
         const bool bFileMade = rip.File && !rip.File->bError;
         rip.File = nullptr;
         rip.Encoder = nullptr;
+        rip.Worker = nullptr;
         if (bFileMade)
             DeleteFileA(temp);
         FormatText(text, sizeof(text), "Unable to create the file \"%s\".", path);
@@ -860,12 +866,16 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowTex
     if (job.nResult == Done && AccurateRip.bUsed && number > 0)
         MatchTrack(index, checksum);
 
+    // A worker still running ends first: a write it failed last still counts.
+    if (rip.Worker)
+        rip.Worker->Abandon();
     const bool bFileFailed = rip.File->bError;
     if (job.nResult != Done && rip.Encoder)
         rip.Encoder->Abort();
     rip.Rip.Sink = nullptr;
     rip.Secure.Sink = nullptr;
     rip.Encoder = nullptr;
+    rip.Worker = nullptr;
     rip.File = nullptr;
     if (job.nResult == Done)
     {

@@ -15,6 +15,7 @@
 #include "cdrom/VirtualDiscFiles.h"
 #include "sound/LSinkConvertChannels.h"
 #include "sound/LSinkConvertRate.h"
+#include "sound/LSinkWorker.h"
 #include "soundfile/LFlacFile.h"
 #include "soundfile/LWaveFile.h"
 
@@ -116,6 +117,43 @@ TEST(LFlacFile, AWriteOfManyBlocksIsTheSameFileAsOneBlockAtATime)
     EXPECT_EQ(FileBytes(blocks), FileBytes(whole));
     DeleteFileA(whole.c_str());
     DeleteFileA(blocks.c_str());
+}
+
+// The rip encodes on a worker beside its reads: the file is the one the sink
+// writes alone, finished only after the last block, and a sink that cannot
+// write fails the worker's sink too.
+TEST(LFlacFile, OnAWorkerTheFileIsTheSameAndAFailureStillShows)
+{
+    const std::vector<int32_t> samples = Signal();
+    const std::string alone = FlacFile("alone.flac");
+    const std::string worked = FlacFile("worked.flac");
+    const auto writeBlocks = [&](LSoundSinkBase& sink) {
+        for (int at = 0; at < SIGNAL_FRAMES; at += BRIDGE_BLOCK_FRAMES)
+            sink.Write(samples.data() + 2 * static_cast<size_t>(at), std::min(BRIDGE_BLOCK_FRAMES, SIGNAL_FRAMES - at));
+        sink.Finish();
+    };
+    {
+        LSNKFlacFile sink(alone.c_str(), 44100, 2, FLAC_LEVEL_DEFAULT, NO_TAGS, SIGNAL_FRAMES);
+        writeBlocks(sink);
+        EXPECT_FALSE(sink.bError);
+    }
+    {
+        LSinkWorker worker(
+            LSoundSinkPtr(new LSNKFlacFile(worked.c_str(), 44100, 2, FLAC_LEVEL_DEFAULT, NO_TAGS, SIGNAL_FRAMES)));
+        writeBlocks(worker);
+        EXPECT_FALSE(worker.bError);
+        // Finished: the file is closed and whole before the worker's sink goes.
+        EXPECT_EQ(FileBytes(alone), FileBytes(worked));
+    }
+    DeleteFileA(alone.c_str());
+    DeleteFileA(worked.c_str());
+    for (const char* path : {"Z:\\dev\\full", "C:\\no-such-folder\\x.flac"})
+    {
+        SCOPED_TRACE(path);
+        LSinkWorker worker(LSoundSinkPtr(new LSNKFlacFile(path, 44100, 2, FLAC_LEVEL_DEFAULT, NO_TAGS, 0)));
+        writeBlocks(worker);
+        EXPECT_TRUE(worker.bError);
+    }
 }
 
 // A full disk (Linux's /dev/full, where every write fails as a full disk
