@@ -1,5 +1,5 @@
 # Sourced by scripts/run for --install and --uninstall, after the build, the
-# Wine session and the CDDB server: sets `status`.
+# Wine session and the CDDB and AccurateRip servers: sets `status`.
 # Install and uninstall in a Wine prefix of their own, copied from the
 # template prefix of the install tests, so that nothing of an earlier install
 # is there. The installed program reads the virtual drive as the run's program
@@ -9,7 +9,7 @@
 install_prefix="$run/install-prefix"
 in_install_prefix() { WINEPREFIX="$install_prefix" "$@"; }
 stop_install_prefix() { in_install_prefix wineserver -k 2>/dev/null || true; in_install_prefix wineserver -w 2>/dev/null || true; }
-trap 'end_program 0 || true; stop_install_prefix; stop_cddb; stop_ftp; wine_session_stop' EXIT
+trap 'end_program 0 || true; stop_install_prefix; stop_cddb; stop_accuraterip; stop_ftp; wine_session_stop' EXIT
 remote_install() {  # COMMAND...
   timeout --foreground -k 5 "$deadline" env WINEPREFIX="$install_prefix" \
     "$root/cmake/wine-run" "$build/tools/remote/corvane-remote.exe" "$@"
@@ -25,6 +25,8 @@ if [ -n "$install" ]; then
   cp "$build/src/WNASPI32.dll" "$install_prefix/drive_c/windows/system32/wnaspi32.dll"
   in_install_prefix "$root/cmake/wine-run" reg add 'HKLM\Software\Talmarin\Corvane\Settings' /v CDDBServer \
     /d "$cddb" /f >/dev/null
+  in_install_prefix "$root/cmake/wine-run" reg add 'HKLM\Software\Talmarin\Corvane\Settings' /v AccurateRipServer \
+    /d "$accuraterip" /f >/dev/null
   in_install_prefix "$root/cmake/wine-run" "$build/Corvane-Setup.exe" &
   program=$!
   remote_install install 120 wait-ready 120 close || status=$?
