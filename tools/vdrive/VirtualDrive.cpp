@@ -554,13 +554,12 @@ CommandResult VirtualDrive::Read(int64_t lba, int n, bool bFua, int mainBytes, i
     {
         sectors.resize(nPhysical * kSectorSize);
         wrongBytes.resize(nPhysical * kSectorSize);
-        for (size_t i = 0; i < nPhysical; ++i)
-            if (!FetchSector(first + static_cast<int64_t>(i), bFua, &sectors[i * kSectorSize], &wrongBytes[i * kSectorSize]))
-            {
-                CommandResult failed = UnrecoveredReadError();
-                failed.delayMs = config.retryMs;
-                return failed;
-            }
+        if (!FetchSectors(first, nPhysical, bFua, sectors.data(), wrongBytes.data()))
+        {
+            CommandResult failed = UnrecoveredReadError();
+            failed.delayMs = config.retryMs;
+            return failed;
+        }
     }
     const size_t skip = static_cast<size_t>(firstFrame - first * kFramesPerSector) * 4;
     for (int i = 0; i < n; ++i)
@@ -573,7 +572,9 @@ CommandResult VirtualDrive::Read(int64_t lba, int n, bool bFua, int mainBytes, i
         {
             uint8_t* pointers = out + mainBytes;
             memset(pointers, 0, c2Bytes);
-            if (config.c2 == C2Mode::Honest)
+            // Most sectors read right: their pointers stay clear without a look at each byte.
+            static const uint8_t kRight[kSectorSize] = {};
+            if (config.c2 == C2Mode::Honest && memcmp(&wrongBytes[from], kRight, kSectorSize) != 0)
             {
                 uint8_t any = 0;
                 for (int b = 0; b < kSectorSize; ++b)
@@ -589,6 +590,25 @@ CommandResult VirtualDrive::Read(int64_t lba, int n, bool bFua, int mainBytes, i
             FormattedQ(lba + i, out + mainBytes + c2Bytes);
     }
     return result;
+}
+
+bool VirtualDrive::FetchSectors(int64_t first, size_t n, bool bFua, uint8_t* out, uint8_t* wrong)
+{
+    const int64_t end = first + static_cast<int64_t>(n);
+    bool bAsImaged = config.cache == 0 && first >= 0 && end <= disc.LeadOut();
+    for (int64_t sector = first; bAsImaged && sector < end; ++sector)
+        bAsImaged = !config.flip.Holds(sector) && !config.flipTransient.Holds(sector) && !config.unreadable.Holds(sector);
+    if (!bAsImaged)
+    {
+        for (size_t i = 0; i < n; ++i)
+            if (!FetchSector(first + static_cast<int64_t>(i), bFua, out + i * kSectorSize, wrong + i * kSectorSize))
+                return false;
+        return true;
+    }
+    memset(wrong, 0, n * kSectorSize);
+    for (int64_t sector = first; sector < end; ++sector)
+        ++readCounts[sector].physical;
+    return disc.ReadSectors(static_cast<int32_t>(first), static_cast<int>(n), out);
 }
 
 bool VirtualDrive::FetchSector(int64_t sector, bool bFua, uint8_t* out, uint8_t* wrong)

@@ -129,6 +129,9 @@ private:
     // Sector `sector` as the disc gives it now, with one flag byte per wrong
     // byte; false when it cannot be read.
     bool FetchSector(int64_t sector, bool bFua, uint8_t* out, uint8_t* wrong);
+    // The `n` sectors from `first` as FetchSector gives them, read from the
+    // image in one go when none of them can differ from it.
+    bool FetchSectors(int64_t first, size_t n, bool bFua, uint8_t* out, uint8_t* wrong);
     void FormattedQ(int64_t sector, uint8_t* out) const;
 
     DriveConfig config;
