@@ -23,6 +23,7 @@ struct AccurateRipLookupShare
     char szPath[ACCURATERIP_PATH_SIZE];
     AccurateRipAnswer nAnswer = AccurateRipAnswer::NotReached;
     std::vector<AccurateRipChunk> Chunks;
+    DWORD nStartTick = GetTickCount();  // the lookup's time runs from here
     std::atomic<int> nOwners{2};
 
     void Release()
@@ -205,7 +206,11 @@ ProcessResult ProcessAccurateRipLookup(LJobControl& job, LAccurateRipLookup& loo
             result = Stopped;
             break;
         }
-        if (WaitForSingleObject(hThread, 0) == WAIT_FAILED)
+        // Wine's WinINet waits a minute for a server that took the request
+        // and stays silent, whatever its time-outs say: the lookup's own
+        // time ends the wait, and the worker ends by itself.
+        if (WaitForSingleObject(hThread, 0) == WAIT_FAILED
+            || GetTickCount() - share->nStartTick >= ACCURATERIP_TIMEOUT_MS)
         {
             result = Done;  // no answer: not reached
             break;

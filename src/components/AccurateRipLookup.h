@@ -13,7 +13,7 @@
 // The database's server, used when the setting "AccurateRipServer" is not there.
 constexpr const char* ACCURATERIP_SERVER_DEFAULT = "www.accuraterip.com";
 constexpr unsigned short HTTP_PORT = 80;
-// A server silent this long is not reached.
+// A lookup with no answer this long from its start is not reached.
 constexpr unsigned ACCURATERIP_TIMEOUT_MS = 10000;
 
 struct AccurateRipLookupShare;

@@ -84,6 +84,10 @@ const AccurateRipCase CASES[] = {
         // The answer ends inside the first chunk: it says nothing.
         {"answer cut short", DISC, "confirmed", false, [](DriveConfig&) {},
          {"Database not reached", "Database not reached", "Database not reached"}, {}, "", "--cut 30"},
+        // A server that takes the request and never answers is given up on
+        // when the lookup times out.
+        {"server never answers", DISC, "confirmed", false, [](DriveConfig&) {},
+         {"Database not reached", "Database not reached", "Database not reached"}, {}, "", "--silent"},
         // A confirmed track needs no second read.
         {"clean, secure", DISC, "confirmed", true, [](DriveConfig&) {}, {ACCURATE, ACCURATE, ACCURATE}, {1, 1, 1}, ""},
         // Two reads agree on the wrong samples and nothing flags them: only
