@@ -101,7 +101,7 @@ ProcessResult ProcessDetectOffset(LJobControl& job, OffsetDetection& d)
             continue;
         std::vector<uint32_t> wanted;
         for (const AccurateRipChunk& chunk : *d.pChunks)
-            if (chunk.nTracks > track.nIndex && chunk.Entries[track.nIndex].frame450 != 0)
+            if (IsChunkOfDisc(chunk, *d.pDisc) && chunk.Entries[track.nIndex].frame450 != 0)
                 wanted.push_back(chunk.Entries[track.nIndex].frame450);
         if (wanted.empty())
             continue;

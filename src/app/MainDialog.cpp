@@ -516,7 +516,9 @@ void MainDialog::CDDriveChanged(bool bCheckAll)
     loaded->bUseCDDB = ReadSettingBool(SETTINGS_SECTION, "UseCDDB", true);
     ReadSettingString(SETTINGS_SECTION, CDDB_DEFAULT_SERVER, "CDDBServer", loaded->szCDDBServer);
     loaded->nCDDBTimeoutMs = CDDB_TIMEOUT_MS;
+    // What the database said of the disc before is no word on this one.
     AccurateRip.Prefetch.Drop();
+    AccurateRip.bUsed = false;
     LProgressJob<LCDDBInfo> job("Loading CD Information", Process);
     job.pJobData = loaded.get();
     if (!job.Run(hWnd))

@@ -709,13 +709,14 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowTex
                                                      bool bOnePass)
 {
     const bool bMp3 = kind == RipFormat::Mp3;
+    // Whatever ends the read, the log never takes the track before's outcome.
+    LastTrack = RipTrackOutcome();
     LCDTrack entry;
     int number = 0;
     if (!RowTrack(row, entry, number))
         return TrackReadEnd::NotKept;
     // The hidden track is read up to track 1 as track 1 is.
     const int index = number > 0 ? number - 1 : 0;
-    LastTrack = RipTrackOutcome();
     char text[MESSAGE_SIZE];
     // The track is written under a name of its own and takes `path` only
     // when it is complete: a failed or cancelled rip leaves an older file of

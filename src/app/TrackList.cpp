@@ -91,11 +91,11 @@ void TrackList::Fill(const LCDDBInfo& disc, const bool* checked) const
     SendMessageA(hList, LVM_DELETEALLITEMS, 0, 0);
     const int first = FirstTrackRow(disc);
     const int nRows = disc.nTracks + first;
+    const int32_t hiddenSeconds = disc.nTracks > 0 ? TrackSeconds(0, disc.Tracks[0].nStartSector) : 0;
     for (int row = 0; row < nRows; ++row)
     {
         char name[TEXT_BUFFER_SIZE];
         char duration[TEXT_BUFFER_SIZE];
-        const int32_t hiddenSeconds = disc.nTracks > 0 ? TrackSeconds(0, disc.Tracks[0].nStartSector) : 0;
         const int32_t seconds = row < first ? hiddenSeconds : disc.Tracks[row - first].nSeconds;
         LFile::MakeValidFileName(row < first ? HIDDEN_TRACK_NAME : disc.Tracks[row - first].szName, name);
         if (row >= first && disc.Tracks[row - first].bData)
