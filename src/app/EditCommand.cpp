@@ -27,7 +27,9 @@ void MainDialog::CmEdit()
 
     Reading = ReadRipReading(DriveName(CDDBInfo.iDrive));
     // A failed or cancelled rip has removed its file and told the user why.
-    if (!RipTrack(row, trackName, edit.szPath, RipFormat::Wav))
+    const bool bRipped = RipTrack(row, trackName, edit.szPath, RipFormat::Wav);
+    SecureBuffers = nullptr;
+    if (!bRipped)
         return;
     RememberTmpWavFile(edit.szPath);
     LProgressJob<LTessaroJobData> job("Run Tessaro", ProcessTessaroRunCommandLine);

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <vector>
 
 #include "app/RipLog.h"
@@ -14,6 +15,7 @@
 #include "app/TrackList.h"
 #include "cdrom/LCDDBInfo.h"
 #include "cdrom/LCDROMInfo.h"
+#include "cdrom/SecureRead.h"
 #include "components/AccurateRipLookup.h"
 #include "sound/LSoundPlayer.h"
 #include "ui/LKeyDialog.h"
@@ -222,6 +224,8 @@ private:
     // The drives a secure rip found to misplace their reads, read with
     // overlaps from the next track on.
     bool bMisplacesReads[LCDROMINFO_MAXDRIVES] = {};
+    // What secure reading works in, kept through the tracks of one rip.
+    std::shared_ptr<SecureReadBuffers> SecureBuffers;
     RipTrackOutcome LastTrack;
     RipAccurateRip AccurateRip;
 

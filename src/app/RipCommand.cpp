@@ -164,7 +164,7 @@ RipTrackOutcome TrackOutcome(const TrackRip& rip, ProcessResult r, int32_t corre
     outcome.nPeak = report.copy.Peak();
     outcome.copyCrc = report.copy.Crc();
     outcome.bTestCrc = true;
-    outcome.testCrc = report.test.Crc();
+    outcome.testCrc = report.nTestCrc;
     // The log counts positions from the track's start; the drive's sectors
     // lie where the correction puts the track.
     const int32_t first =
@@ -210,6 +210,7 @@ void MainDialog::CmRipCD()
     LRipRequest request;
     if (GatherRipRequest(request))
         RipRows(request);
+    SecureBuffers = nullptr;
 }
 
 bool MainDialog::GatherRipRequest(LRipRequest& request)
@@ -839,6 +840,9 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowTex
         secure.Settings = {Reading.nCorrectionFrames, leadOut, Reading.bOverread, false, true,
                            SECURE_CACHE_DEFEAT_SECTORS};
         secure.pChecksum = &checksum;
+        if (!SecureBuffers)
+            SecureBuffers = NewSecureReadBuffers();
+        secure.pBuffers = SecureBuffers.get();
         secure.nC2Bytes = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES ? nC2Bytes[CDDBInfo.iDrive] : C2_NOT_PROBED;
         secure.Settings.bMisplacesReads = CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES && bMisplacesReads[CDDBInfo.iDrive];
     }

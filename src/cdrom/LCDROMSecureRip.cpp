@@ -142,7 +142,7 @@ ProcessResult ReadSecurely(LJobControl& job, LCDROMSecureRip& rip, LSCSI& scsi, 
     ScsiAudioReader reader(job, scsi, buffer, rip.nC2Bytes);
     SinkEvents events(job, rip.Sink, rip.pChecksum);
     const SecureReadResult r =
-        ReadTrackSecurely(reader, rip.Settings, rip.nStartSector, rip.nEndSector, events, rip.Report);
+        ReadTrackSecurely(reader, rip.Settings, rip.nStartSector, rip.nEndSector, events, rip.Report, rip.pBuffers);
     if (events.SinkFailed())
         return Failed;
     if (job.IsStopped())

@@ -28,6 +28,7 @@ struct LCDROMSecureRip
     int nC2Bytes = C2_NOT_PROBED;
     SecureTrackReport Report;  // what became of each sector, and the CRCs
     AccurateRipChecksum* pChecksum = nullptr;  // when given, takes the frames delivered too
+    SecureReadBuffers* pBuffers = nullptr;     // kept from track to track by the caller, when given
 };
 
 // Asks the drive once which C2 layout it gives, reading `nSector`.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "files/Crc.h"
+
 namespace {
 
 // One version of a sector's audio that reads gave, and how many did.
@@ -52,6 +54,21 @@ struct Window
     Pass pass;
     std::vector<PlacedRead> reads;
 };
+
+} // namespace
+
+// What a track is read in: the window being proven, the next one, the second
+// pass over the first, and what the proof made of it.
+struct SecureReadBuffers
+{
+    Window current;
+    Window next;
+    Window again;
+    std::vector<uint8_t> proven;
+    std::vector<SectorVerdict> verdicts;
+};
+
+namespace {
 
 // Frames [nFirst, nFirst + nFrames) of some count of frames.
 struct FrameRun
@@ -149,19 +166,22 @@ public:
     {
     }
 
-    SecureReadResult Run(int32_t startSector, int32_t endSector, SecureTrackReport& report);
+    SecureReadResult Run(int32_t startSector, int32_t endSector, SecureTrackReport& report,
+                         SecureReadBuffers& buffers);
 
 private:
-    SecureReadResult ReadPass(int32_t first, int nSectors, Pass& pass);
-    SecureReadResult ReadWindow(int32_t first, int nSectors, Window& window);
-    SecureReadResult ReadPlaced(int32_t sector, int nSectors, PlacedRead& read);
+    // Each read asks for C2 pointers when `bC2` (and the drive gives them).
+    SecureReadResult ReadPass(int32_t first, int nSectors, Pass& pass, bool bC2);
+    SecureReadResult ReadWindow(int32_t first, int nSectors, Window& window, bool bC2);
+    SecureReadResult ReadPlaced(int32_t sector, int nSectors, PlacedRead& read, bool bC2);
     SecureReadResult ReadAligned(int32_t sector, int count, const Pass& window, const std::vector<uint8_t>& canvas,
                                  uint8_t* data, uint8_t* bRead, uint8_t* bFlagged);
     bool LooksMisplaced(const Pass& first, const Pass& second) const;
     SecureReadResult PlaceWindow(Window& current, Window* again);
     SecureReadResult AnchorRun(int iRun, Window& current, Window* again);
     void ComposePass(Window& window);
-    SecureReadResult ReadRun(int32_t first, int nSectors, uint8_t* data, uint8_t* bRead, uint8_t* bFlagged);
+    SecureReadResult ReadRun(int32_t first, int nSectors, uint8_t* data, uint8_t* bRead, uint8_t* bFlagged,
+                             bool bC2);
     SecureReadResult DefeatCache(int32_t windowFirst, int32_t windowEnd);
     SecureReadResult ProveWindow(const Pass& first, const Pass* second, std::vector<uint8_t>& out,
                                  std::vector<SectorVerdict>& verdicts);
@@ -191,8 +211,9 @@ bool AnyBitSet(const uint8_t* bytes, int n)
 }
 
 SecureReadResult TrackReader::ReadRun(int32_t first, int nSectors, uint8_t* data, uint8_t* bRead,
-                                      uint8_t* bFlagged)
+                                      uint8_t* bFlagged, bool bC2)
 {
+    bC2 = bC2 && settings.bC2;
     // What the drive may not be asked for is silence, read as such.
     int i = 0;
     while (i < nSectors)
@@ -208,12 +229,12 @@ SecureReadResult TrackReader::ReadRun(int32_t first, int nSectors, uint8_t* data
             ++i;
             continue;
         }
-        const int maxRun = settings.bC2 ? CD_MAX_READ_SECTORS_WITH_C2 : CD_MAX_READ_SECTORS;
+        const int maxRun = bC2 ? CD_MAX_READ_SECTORS_WITH_C2 : CD_MAX_READ_SECTORS;
         int n = 1;
         while (n < maxRun && i + n < nSectors
                && AskForSector(sector + n, settings.nLeadOut, settings.bOverread))
             ++n;
-        uint8_t* c2 = settings.bC2 ? chunkC2.data() : nullptr;
+        uint8_t* c2 = bC2 ? chunkC2.data() : nullptr;
         AudioReadResult result = reader.ReadAudio(sector, n, data + std::size_t(i) * CD_SECTOR_SIZE, c2);
         if (result == AudioReadResult::MediumError && n > 1)
         {
@@ -246,21 +267,21 @@ SecureReadResult TrackReader::ReadRun(int32_t first, int nSectors, uint8_t* data
     return SecureReadResult::Done;
 }
 
-SecureReadResult TrackReader::ReadPass(int32_t first, int nSectors, Pass& pass)
+SecureReadResult TrackReader::ReadPass(int32_t first, int nSectors, Pass& pass, bool bC2)
 {
     pass.nFirst = first;
     pass.nSectors = nSectors;
     pass.data.resize(std::size_t(nSectors) * CD_SECTOR_SIZE);
     pass.bRead.resize(nSectors);
     pass.bFlagged.resize(nSectors);
-    return ReadRun(first, nSectors, pass.data.data(), pass.bRead.data(), pass.bFlagged.data());
+    return ReadRun(first, nSectors, pass.data.data(), pass.bRead.data(), pass.bFlagged.data(), bC2);
 }
 
-SecureReadResult TrackReader::ReadWindow(int32_t first, int nSectors, Window& window)
+SecureReadResult TrackReader::ReadWindow(int32_t first, int nSectors, Window& window, bool bC2)
 {
     window.reads.clear();
     if (!bJitter)
-        return ReadPass(first, nSectors, window.pass);
+        return ReadPass(first, nSectors, window.pass, bC2);
     window.pass.nFirst = first;
     window.pass.nSectors = nSectors;
     // A sector more at either end, and each read overlapping the one before by
@@ -272,12 +293,12 @@ SecureReadResult TrackReader::ReadWindow(int32_t first, int nSectors, Window& wi
         lo = std::max(lo, 0);
         hi = std::min(hi, settings.nLeadOut);
     }
-    const int maxRun = settings.bC2 ? CD_MAX_READ_SECTORS_WITH_C2 : CD_MAX_READ_SECTORS;
+    const int maxRun = bC2 && settings.bC2 ? CD_MAX_READ_SECTORS_WITH_C2 : CD_MAX_READ_SECTORS;
     for (int32_t s = lo; s < hi; s += maxRun - 1)
     {
         const int n = int(std::min<int32_t>(maxRun, hi - s));
         window.reads.emplace_back();
-        const SecureReadResult result = ReadPlaced(s, n, window.reads.back());
+        const SecureReadResult result = ReadPlaced(s, n, window.reads.back(), bC2);
         if (result != SecureReadResult::Done)
             return result;
         if (s + n >= hi)
@@ -286,7 +307,7 @@ SecureReadResult TrackReader::ReadWindow(int32_t first, int nSectors, Window& wi
     return SecureReadResult::Done;
 }
 
-SecureReadResult TrackReader::ReadPlaced(int32_t sector, int nSectors, PlacedRead& read)
+SecureReadResult TrackReader::ReadPlaced(int32_t sector, int nSectors, PlacedRead& read, bool bC2)
 {
     if (events.IsStopped())
         return SecureReadResult::Stopped;
@@ -295,7 +316,7 @@ SecureReadResult TrackReader::ReadPlaced(int32_t sector, int nSectors, PlacedRea
     read.nSectors = nSectors;
     read.data.resize(std::size_t(nSectors) * CD_SECTOR_SIZE);
     read.bFlagged.assign(nSectors, 0);
-    uint8_t* c2 = settings.bC2 ? chunkC2.data() : nullptr;
+    uint8_t* c2 = bC2 && settings.bC2 ? chunkC2.data() : nullptr;
     const AudioReadResult result = reader.ReadAudio(sector, nSectors, read.data.data(), c2);
     if (result == AudioReadResult::Failed)
     {
@@ -450,7 +471,7 @@ SecureReadResult TrackReader::AnchorRun(int iRun, Window& current, Window* again
     PlacedRead extra;
     for (int n = 0; sampled && n < SECURE_MAX_ANCHOR_READS && !ScatterSettled(samples); ++n)
     {
-        const SecureReadResult result = ReadPlaced(nSampleSector, 1, extra);
+        const SecureReadResult result = ReadPlaced(nSampleSector, 1, extra, true);
         if (result != SecureReadResult::Done)
             return result;
         if (!extra.bGood)
@@ -534,7 +555,7 @@ SecureReadResult TrackReader::ReadAligned(int32_t sector, int count, const Pass&
         hi = std::min(hi, settings.nLeadOut);
     }
     PlacedRead r;
-    SecureReadResult result = ReadPlaced(lo, hi - lo, r);
+    SecureReadResult result = ReadPlaced(lo, hi - lo, r, true);
     if (result != SecureReadResult::Done)
         return result;
     if (!r.bGood)
@@ -673,7 +694,7 @@ SecureReadResult TrackReader::ProveWindow(const Pass& first, const Pass* second,
             const int from = open[k];
             const int count = open[m - 1] - from + 1;
             result = bJitter ? ReadAligned(first.nFirst + from, count, first, out, data.data(), bRead, bFlagged)
-                             : ReadRun(first.nFirst + from, count, data.data(), bRead, bFlagged);
+                             : ReadRun(first.nFirst + from, count, data.data(), bRead, bFlagged, true);
             if (result != SecureReadResult::Done)
                 return result;
             for (int j = 0; j < count; ++j)
@@ -742,7 +763,10 @@ SecureReadResult TrackReader::DeliverWindow(const Pass& window, const std::vecto
         if (n == 0)
             continue;
         if (settings.bSecondPass)
-            report.test.Add(window.data.data() + (frames - data.data()), n);
+        {
+            const uint8_t* test = window.data.data() + (frames - data.data());
+            report.nTestCrc = Crc32(report.nTestCrc, test, std::size_t(n) * 4);
+        }
         report.copy.Add(frames, n);
         if (!events.Deliver(frames, n))
             return SecureReadResult::Stopped;
@@ -752,7 +776,8 @@ SecureReadResult TrackReader::DeliverWindow(const Pass& window, const std::vecto
     return SecureReadResult::Done;
 }
 
-SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, SecureTrackReport& report)
+SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, SecureTrackReport& report,
+                                 SecureReadBuffers& buffers)
 {
     report = SecureTrackReport{};
     report.bMisplacedReads = bJitter;
@@ -766,14 +791,16 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
     // pushes the window out of the drive's cache. The last window is pushed
     // out by the second pass of the window before it, when that one holds as
     // much as a cache, else by a read elsewhere.
-    Window current, next, again;
+    Window& current = buffers.current;
+    Window& next = buffers.next;
+    Window& again = buffers.again;
     bool bPushedOut = false;  // the current window's first pass is out of the cache
-    std::vector<uint8_t> proven;
-    std::vector<SectorVerdict> verdicts;
+    std::vector<uint8_t>& proven = buffers.proven;
+    std::vector<SectorVerdict>& verdicts = buffers.verdicts;
     auto windowSize = [&](int32_t first) {
         return int(std::min<int32_t>(settings.nCacheSectors + CD_MAX_READ_SECTORS, plan.nEndSector - first));
     };
-    SecureReadResult result = ReadWindow(plan.nFirstSector, windowSize(plan.nFirstSector), current);
+    SecureReadResult result = ReadWindow(plan.nFirstSector, windowSize(plan.nFirstSector), current, true);
     while (result == SecureReadResult::Done)
     {
         const int32_t nextFirst = current.pass.nFirst + current.pass.nSectors;
@@ -781,15 +808,20 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
         if (settings.bSecondPass)
         {
             if (!bLast)
-                result = ReadWindow(nextFirst, windowSize(nextFirst), next);
+                result = ReadWindow(nextFirst, windowSize(nextFirst), next, true);
             else if (!bPushedOut)
                 result = DefeatCache(current.pass.nFirst, nextFirst);
+            // Without C2 pointers, in fewer reads: a sector is proven only
+            // when the first pass read it unflagged, and a read that differs
+            // from that needs no pointer to be noticed. A drive that
+            // misplaces its reads is read alike in both passes: reads of
+            // one length took fewer reads to place on each other.
             if (result == SecureReadResult::Done)
-                result = ReadWindow(current.pass.nFirst, current.pass.nSectors, again);
+                result = ReadWindow(current.pass.nFirst, current.pass.nSectors, again, bJitter);
         }
         else if (!bLast)
         {
-            result = ReadWindow(nextFirst, windowSize(nextFirst), next);
+            result = ReadWindow(nextFirst, windowSize(nextFirst), next, true);
         }
         if (result == SecureReadResult::Done && !bJitter && settings.bSecondPass
             && LooksMisplaced(current.pass, again.pass))
@@ -799,7 +831,7 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
             bJitter = true;
             report.bMisplacedReads = true;
             bPushedOut = false;
-            result = ReadWindow(current.pass.nFirst, current.pass.nSectors, current);
+            result = ReadWindow(current.pass.nFirst, current.pass.nSectors, current, true);
             continue;
         }
         if (result == SecureReadResult::Done && bJitter)
@@ -821,10 +853,15 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
 
 } // namespace
 
+std::shared_ptr<SecureReadBuffers> NewSecureReadBuffers() { return std::make_shared<SecureReadBuffers>(); }
+
 SecureReadResult ReadTrackSecurely(AudioSectorReader& reader, const SecureReadSettings& settings,
                                    int32_t startSector, int32_t endSector, SecureReadEvents& events,
-                                   SecureTrackReport& report)
+                                   SecureTrackReport& report, SecureReadBuffers* buffers)
 {
     TrackReader track(reader, settings, events);
-    return track.Run(startSector, endSector, report);
+    if (buffers)
+        return track.Run(startSector, endSector, report, *buffers);
+    SecureReadBuffers own;
+    return track.Run(startSector, endSector, report, own);
 }

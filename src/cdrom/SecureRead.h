@@ -1,6 +1,6 @@
 // Secure reading of one track: every sector read twice with the drive's cache
-// defeated in between, and proven when two reads agree and the drive's C2
-// pointers flag neither; a sector that is not is read again, up to
+// defeated in between (the first time with the drive's C2 pointers), and
+// proven when two reads agree and C2 flags neither; a sector that is not is read again, up to
 // SECURE_MAX_REREADS more times, and then kept as the version read most often
 // (suspicious) or, never read at all, as silence (a read error). The drive's
 // read offset is corrected as the track is read. A drive found to misplace its
@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "cdrom/ReadOffset.h"
@@ -102,12 +103,19 @@ struct SecureTrackReport
     uint32_t nFrames;                    // delivered
     std::vector<int32_t> suspicious;     // drive sectors, in order
     std::vector<int32_t> readErrors;     // drive sectors, in order
-    TrackAudioStats test;                // the first pass, as read (with a second pass only)
+    uint32_t nTestCrc;                   // CRC-32 of the first pass, as read (with a second pass only)
     TrackAudioStats copy;                // what was delivered
     bool bMisplacedReads = false;        // the drive misplaced reads: they were re-aligned
 };
 
-// Reads the track [startSector, endSector) of the disc securely.
+// The memory a track is read in, some 20 MB. A caller that reads several
+// tracks keeps it from one to the next: memory asked for anew costs a page
+// fault for each 4 KB of it, a third as much as reading it from the drive.
+struct SecureReadBuffers;
+std::shared_ptr<SecureReadBuffers> NewSecureReadBuffers();
+
+// Reads the track [startSector, endSector) of the disc securely, in
+// `buffers` when given.
 SecureReadResult ReadTrackSecurely(AudioSectorReader& reader, const SecureReadSettings& settings,
                                    int32_t startSector, int32_t endSector, SecureReadEvents& events,
-                                   SecureTrackReport& report);
+                                   SecureTrackReport& report, SecureReadBuffers* buffers = nullptr);
