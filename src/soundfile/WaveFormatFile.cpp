@@ -122,7 +122,9 @@ bool LWaveFileFormat::TestSupportedRecord(const LWaveFormatRecord& record)
 
 bool LWaveFileFormat::IsInconsistentRecord(const LWaveFormatRecord& record)
 {
-    return IsWholeRecord(record.Format) && CanConvertFromPcm(record) && !AgreesWithCodec(record);
+    // The codec's answers come last: a PCM record agrees without one, and a
+    // query of the compression manager costs a hundredth of a second a track.
+    return IsWholeRecord(record.Format) && !AgreesWithCodec(record) && CanConvertFromPcm(record);
 }
 
 bool LWaveFileFormat::ChooseFormat(HWND owner, LWaveFormatRecord& record, int channels, const char* title)
