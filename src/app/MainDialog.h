@@ -17,6 +17,7 @@
 #include "cdrom/LCDROMInfo.h"
 #include "cdrom/SecureRead.h"
 #include "components/AccurateRipLookup.h"
+#include "jobs/LProgressDialog.h"
 #include "sound/LSoundPlayer.h"
 #include "ui/LKeyDialog.h"
 #include "ui/LSplashAbout.h"
@@ -226,6 +227,8 @@ private:
     bool bMisplacesReads[LCDROMINFO_MAXDRIVES] = {};
     // What secure reading works in, kept through the tracks of one rip.
     std::shared_ptr<SecureReadBuffers> SecureBuffers;
+    // The progress window the tracks of one rip are read in, one after another.
+    LProgressSeries* TrackProgress = nullptr;
     RipTrackOutcome LastTrack;
     RipAccurateRip AccurateRip;
 

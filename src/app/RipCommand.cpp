@@ -349,6 +349,9 @@ bool MainDialog::RipRows(const LRipRequest& request)
     char notAccurate[MESSAGE_SIZE] = "";
     int nAccurate = 0;
     bool bAllDone = true;
+    // One progress window for all the tracks; it goes before the messages below.
+    LProgressSeries progress;
+    TrackProgress = &progress;
     for (int i = 0; i < nFiles && bAllDone; ++i)
     {
         bAllDone = RipTrack(rows[i], rowTexts[i], paths[i], request.Format);
@@ -367,6 +370,8 @@ bool MainDialog::RipRows(const LRipRequest& request)
             AppendFormat(notAccurate, sizeof(notAccurate), "%s%s (%d other rips differ)", notAccurate[0] ? ", " : "",
                          rowTexts[i], LastTrack.accurateRip.nDiffering);
     }
+    TrackProgress = nullptr;
+    progress.End();
     char summary[TEXT_BUFFER_SIZE];
     if (AccurateRip.bUsed && FormatRipLogAccurateRipSummary(nFiles, nAccurate, summary, sizeof(summary)))
         log.Write(summary);
@@ -861,6 +866,7 @@ MainDialog::TrackReadEnd MainDialog::ReadTrackToFile(int row, const char* rowTex
     chain = nullptr;
     LProgressJob<TrackRip> job("Extract CD Track(s)", ProcessTrackRip);
     job.pJobData = &rip;
+    job.pSeries = TrackProgress;
     job.Run(hWnd);
     if (rip.bSecure && CDDBInfo.iDrive < LCDROMINFO_MAXDRIVES)
     {

@@ -18,10 +18,84 @@ INT_PTR LProgressDialog::OnDialogMessage(UINT /*msg*/, WPARAM /*wParam*/, LPARAM
     return 0;
 }
 
+namespace {
+
+// The window property that names a series' window's series.
+const char SERIES_PROPERTY[] = "LProgressSeries";
+
+} // namespace
+
+void LProgressSeries::End()
+{
+    // The owner is enabled before the window goes, as at the end of a job.
+    if (bHoldsParent && bParentWasEnabled && IsWindow(hParent))
+    {
+        EnableWindow(hParent, TRUE);
+        SetActiveWindow(hParent);
+        SetFocus(hParent);
+    }
+    bHoldsParent = false;
+    if (hWnd)
+    {
+        HWND window = hWnd;
+        hWnd = nullptr;
+        RemovePropA(window, SERIES_PROPERTY);
+        DestroyWindow(window);
+    }
+}
+
+void LProgressDialog::Attach(HWND window)
+{
+    hWnd = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowTextA(window, szTitle);
+    SetDlgItemTextA(window, IDC_PROGRESS_LINE0, "");
+    SetDlgItemTextA(window, IDC_PROGRESS_LINE1, "");
+    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    nShownPercent = 0;
+}
+
+bool LProgressDialog::TakeSeriesWindow(HWND parent)
+{
+    LProgressSeries& series = *pSeries;
+    if (series.hWnd && series.hParent == parent)
+    {
+        Attach(series.hWnd);
+        return true;
+    }
+    // A window of another owner is not this job's to show.
+    series.End();
+    if (!CreateDialogParamA(hAppInstance, "LProgressDialog", parent, DialogProc, reinterpret_cast<LPARAM>(this)))
+        return false;
+    series.hWnd = hWnd;
+    series.hParent = parent;
+    series.bHoldsParent = parent != nullptr;
+    series.bParentWasEnabled = parent && IsWindowEnabled(parent);
+    SetPropA(hWnd, SERIES_PROPERTY, &series);
+    if (parent)
+        EnableWindow(parent, FALSE);
+    return true;
+}
+
 bool LProgressDialog::Run(HWND parent)
 {
     if (hWnd)
         return false;
+    if (pSeries)
+    {
+        // After a Cancel the job runs without a window, and so stops at its
+        // first look.
+        bDrained = false;
+        if (!pSeries->bCancelled && !TakeSeriesWindow(parent))
+            return false;
+        const bool bSucceeded = RunJob();
+        // The window stays for the next job; until then no job answers it.
+        if (hWnd)
+            SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+        hWnd = nullptr;
+        return bSucceeded;
+    }
     if (!CreateDialogParamA(hAppInstance, "LProgressDialog", parent, DialogProc, reinterpret_cast<LPARAM>(this)))
         return false;
     // A job run while another job already holds the owner disabled must not
@@ -161,16 +235,18 @@ INT_PTR CALLBACK LProgressDialog::DialogProc(HWND hDlg, UINT msg, WPARAM wParam,
 {
     if (msg == WM_INITDIALOG)
     {
-        LProgressDialog* dialog = reinterpret_cast<LProgressDialog*>(lParam);
-        SetWindowLongPtrA(hDlg, GWLP_USERDATA, lParam);
-        dialog->hWnd = hDlg;
-        SetWindowTextA(hDlg, dialog->szTitle);
-        SendDlgItemMessageA(hDlg, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        SendDlgItemMessageA(hDlg, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
-        dialog->nShownPercent = 0;
+        reinterpret_cast<LProgressDialog*>(lParam)->Attach(hDlg);
         return TRUE;
     }
     LProgressDialog* dialog = reinterpret_cast<LProgressDialog*>(GetWindowLongPtrA(hDlg, GWLP_USERDATA));
+    // A series' window that goes other than by End is cancelled for the
+    // jobs still to come.
+    if (msg == WM_DESTROY)
+        if (auto* series = static_cast<LProgressSeries*>(RemovePropA(hDlg, SERIES_PROPERTY)))
+        {
+            series->hWnd = nullptr;
+            series->bCancelled = true;
+        }
     if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
     {
         if (dialog && dialog->hWnd == hDlg)

@@ -9,6 +9,32 @@
 
 #include "jobs/LJobControl.h"
 
+// One progress window for a run of jobs with the same owner (the tracks of a
+// rip): the first job's Run makes it, the next ones show their own title and
+// texts in it, and End (or the destructor) destroys it and enables the owner
+// again. Making and destroying a window, and the activation moving with it,
+// cost some hundredths of a second a job under Wine, and the window would
+// blink between the jobs. Once its window has been cancelled (or closed from
+// outside), every later job of the run stops at its start.
+class LProgressSeries
+{
+public:
+    LProgressSeries() = default;
+    ~LProgressSeries() { End(); }
+    LProgressSeries(const LProgressSeries&) = delete;
+    LProgressSeries& operator=(const LProgressSeries&) = delete;
+
+    void End();
+
+private:
+    friend class LProgressDialog;
+    HWND hWnd = nullptr;     // the window, while it lasts
+    HWND hParent = nullptr;  // disabled by the first job, until End
+    bool bHoldsParent = false;
+    bool bParentWasEnabled = false;
+    bool bCancelled = false;
+};
+
 class LProgressDialog : public LJobControl
 {
 public:
@@ -25,8 +51,11 @@ public:
 
     // Shows the window with `parent` (may be null) disabled, runs the job and
     // returns its result; false without running it when the window cannot be
-    // created or the runner is already running.
+    // created or the runner is already running. With pSeries, the series'
+    // window is used and left open.
     bool Run(HWND parent);
+    // Set before Run to run the job in a series' window; not owned.
+    LProgressSeries* pSeries = nullptr;
 
     // What a job calls; all of it is harmless once the window is gone.
     void SetText(int line, const char* text) override;
@@ -59,6 +88,11 @@ private:
     // Done signalled, Stopped cancelled, Failed when the handle cannot be
     // waited on; `timedOut` when the time ran out.
     ProcessResult WaitDraining(HANDLE handle, unsigned timeoutMs, ProcessResult timedOut);
+    // The window a job of pSeries runs in: the series' own, taken over, or a
+    // new one it then keeps; false when none can be made.
+    bool TakeSeriesWindow(HWND parent);
+    // Shows this job's title and an empty bar and texts in `window`.
+    void Attach(HWND window);
     static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 

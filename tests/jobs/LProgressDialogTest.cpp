@@ -294,6 +294,82 @@ TEST(LProgressDialog, ANestedJobLeavesTheOwnerDisabledForTheOuterOne)
     DestroyWindow(owner);
 }
 
+std::string WindowTitle(HWND window)
+{
+    char title[TEXT_BUFFER_SIZE] = "";
+    GetWindowTextA(window, title, sizeof(title));
+    return title;
+}
+
+TEST(LProgressSeries, JobsShareOneWindowWithTheOwnerDisabledUntilTheEnd)
+{
+    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+    LProgressSeries series;
+    HWND first = nullptr;
+    TestJob one([&](TestJob& self) {
+        first = self.hWnd;
+        self.SetText(0, "Loading Track 01");
+        self.SetProgress(0.5);
+        return true;
+    });
+    one.pSeries = &series;
+    EXPECT_TRUE(one.Run(owner));
+    EXPECT_EQ(nullptr, one.hWnd);
+    ASSERT_TRUE(IsWindow(first));
+    EXPECT_FALSE(IsWindowEnabled(owner)) << "the owner took input between two jobs";
+
+    TestJob two([&](TestJob& self) {
+        EXPECT_EQ(first, self.hWnd);
+        EXPECT_EQ("Second Job", WindowTitle(self.hWnd));
+        EXPECT_EQ("", ControlText(self.hWnd, IDC_PROGRESS_LINE0)) << "the job before's text stayed";
+        EXPECT_EQ(0, ProgressPosition(self));
+        EXPECT_FALSE(self.IsStopped());
+        return true;
+    });
+    two.szTitle = "Second Job";
+    two.pSeries = &series;
+    EXPECT_TRUE(two.Run(owner));
+
+    series.End();
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
+TEST(LProgressSeries, ACancelBetweenJobsStopsTheNextAtItsStart)
+{
+    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                               nullptr, nullptr);
+    LProgressSeries series;
+    HWND window = nullptr;
+    TestJob one([&](TestJob& self) {
+        window = self.hWnd;
+        return true;
+    });
+    one.pSeries = &series;
+    one.Run(owner);
+    // Clicked while nothing runs: a message box's loop, say, delivers it.
+    SendMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+
+    bool bStopped = false;
+    HWND windowOfTwo = reinterpret_cast<HWND>(1);
+    TestJob two([&](TestJob& self) {
+        windowOfTwo = self.hWnd;
+        bStopped = self.IsStopped();
+        return false;
+    });
+    two.pSeries = &series;
+    EXPECT_FALSE(two.Run(owner));
+    EXPECT_TRUE(bStopped);
+    EXPECT_EQ(nullptr, windowOfTwo) << "a new window came after the Cancel";
+    EXPECT_FALSE(IsWindowEnabled(owner));
+    series.End();
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
 TEST(LProgressDialog, RunRefusesARunnerThatIsRunning)
 {
     bool bNested = true;
