@@ -183,9 +183,11 @@ private:
     SecureReadResult ReadRun(int32_t first, int nSectors, uint8_t* data, uint8_t* bRead, uint8_t* bFlagged,
                              bool bC2);
     SecureReadResult DefeatCache(int32_t windowFirst, int32_t windowEnd);
+    // The verdict on each sector, and in `out` the audio to deliver, unless
+    // every sector was proven as the first pass read it (`bAsRead`).
     SecureReadResult ProveWindow(const Pass& first, const Pass* second, std::vector<uint8_t>& out,
-                                 std::vector<SectorVerdict>& verdicts);
-    SecureReadResult DeliverWindow(const Pass& window, const std::vector<uint8_t>& data,
+                                 std::vector<SectorVerdict>& verdicts, bool& bAsRead);
+    SecureReadResult DeliverWindow(const Pass& window, const std::vector<uint8_t>& data, bool bAsRead,
                                    const std::vector<SectorVerdict>& verdicts, SecureTrackReport& report);
 
     AudioSectorReader& reader;
@@ -195,6 +197,9 @@ private:
     int iDefeat = 0;  // which of the defeat regions comes next
     uint32_t nFramesLeft = 0;
     uint32_t nSkipLeft = 0;
+    // What was delivered so far is the first pass as read, so the test CRC
+    // is the copy's, and is not taken twice.
+    bool bTestIsCopy = true;
     std::vector<uint8_t> chunkC2;
     bool bJitter = false;  // the drive misplaces its reads
     // The last sector delivered, for the next window's first read to be placed on.
@@ -633,10 +638,9 @@ SecureReadResult TrackReader::DefeatCache(int32_t windowFirst, int32_t windowEnd
 }
 
 SecureReadResult TrackReader::ProveWindow(const Pass& first, const Pass* second, std::vector<uint8_t>& out,
-                                          std::vector<SectorVerdict>& verdicts)
+                                          std::vector<SectorVerdict>& verdicts, bool& bAsRead)
 {
     const int n = first.nSectors;
-    out = first.data;
     verdicts.assign(n, second ? SectorVerdict::Proven : SectorVerdict::ReadOnce);
     // The sectors not yet proven, with the versions their reads gave.
     std::vector<int> open;
@@ -673,6 +677,10 @@ SecureReadResult TrackReader::ProveWindow(const Pass& first, const Pass* second,
             open.push_back(i);
         }
     }
+    bAsRead = open.empty();
+    if (bAsRead)
+        return SecureReadResult::Done;
+    out = first.data;
 
     std::vector<uint8_t> data(std::size_t(CD_MAX_READ_SECTORS) * CD_SECTOR_SIZE);
     uint8_t bRead[CD_MAX_READ_SECTORS];
@@ -739,40 +747,38 @@ SecureReadResult TrackReader::ProveWindow(const Pass& first, const Pass* second,
     return SecureReadResult::Done;
 }
 
-SecureReadResult TrackReader::DeliverWindow(const Pass& window, const std::vector<uint8_t>& data,
+SecureReadResult TrackReader::DeliverWindow(const Pass& window, const std::vector<uint8_t>& data, bool bAsRead,
                                             const std::vector<SectorVerdict>& verdicts, SecureTrackReport& report)
 {
     for (int i = 0; i < window.nSectors; ++i)
-    {
-        const int32_t sector = window.nFirst + i;
-        // Only sectors that hold frames of the track are reported.
         if (verdicts[i] == SectorVerdict::Suspicious)
-            report.suspicious.push_back(sector);
+            report.suspicious.push_back(window.nFirst + i);
         else if (verdicts[i] == SectorVerdict::ReadError)
-            report.readErrors.push_back(sector);
-        const uint8_t* frames = data.data() + std::size_t(i) * CD_SECTOR_SIZE;
-        uint32_t n = CD_FRAMES_PER_SECTOR;
-        if (nSkipLeft > 0)
-        {
-            const uint32_t skip = std::min(nSkipLeft, n);
-            frames += skip * 4;
-            n -= skip;
-            nSkipLeft -= skip;
-        }
-        n = std::min(n, nFramesLeft);
-        if (n == 0)
-            continue;
-        if (settings.bSecondPass)
-        {
-            const uint8_t* test = window.data.data() + (frames - data.data());
-            report.nTestCrc = Crc32(report.nTestCrc, test, std::size_t(n) * 4);
-        }
-        report.copy.Add(frames, n);
-        if (!events.Deliver(frames, n))
-            return SecureReadResult::Stopped;
-        nFramesLeft -= n;
-        report.nFrames += n;
+            report.readErrors.push_back(window.nFirst + i);
+    // The window's frames in one run, but those before the track's first
+    // (the offset) and after its last: the sink is written in large blocks.
+    const uint32_t windowFrames = uint32_t(window.nSectors) * CD_FRAMES_PER_SECTOR;
+    const uint32_t skip = std::min(nSkipLeft, windowFrames);
+    nSkipLeft -= skip;
+    const uint32_t n = std::min(windowFrames - skip, nFramesLeft);
+    if (n == 0)
+        return SecureReadResult::Done;
+    const uint8_t* frames = data.data() + std::size_t(skip) * 4;
+    if (settings.bSecondPass && !bAsRead && bTestIsCopy)
+    {
+        // From here on the first pass differs from the copy.
+        bTestIsCopy = false;
+        report.nTestCrc = report.copy.Crc();
     }
+    if (settings.bSecondPass && !bTestIsCopy)
+        report.nTestCrc = Crc32(report.nTestCrc, window.data.data() + std::size_t(skip) * 4, std::size_t(n) * 4);
+    report.copy.Add(frames, n);
+    if (settings.bSecondPass && bTestIsCopy)
+        report.nTestCrc = report.copy.Crc();
+    if (!events.Deliver(frames, n))
+        return SecureReadResult::Stopped;
+    nFramesLeft -= n;
+    report.nFrames += n;
     return SecureReadResult::Done;
 }
 
@@ -836,14 +842,17 @@ SecureReadResult TrackReader::Run(int32_t startSector, int32_t endSector, Secure
         }
         if (result == SecureReadResult::Done && bJitter)
             result = PlaceWindow(current, settings.bSecondPass ? &again : nullptr);
+        bool bAsRead = false;
         if (result == SecureReadResult::Done)
-            result = ProveWindow(current.pass, settings.bSecondPass ? &again.pass : nullptr, proven, verdicts);
+            result = ProveWindow(current.pass, settings.bSecondPass ? &again.pass : nullptr, proven, verdicts,
+                                 bAsRead);
+        const std::vector<uint8_t>& delivered = bAsRead ? current.pass.data : proven;
         if (result == SecureReadResult::Done)
-            result = DeliverWindow(current.pass, proven, verdicts, report);
+            result = DeliverWindow(current.pass, delivered, bAsRead, verdicts, report);
         if (result != SecureReadResult::Done || bLast)
             break;
         bPushedOut = current.pass.nSectors >= settings.nCacheSectors;
-        tail.assign(proven.end() - CD_SECTOR_SIZE, proven.end());
+        tail.assign(delivered.end() - CD_SECTOR_SIZE, delivered.end());
         nTailSector = nextFirst - 1;
         events.Progress(double(nextFirst - plan.nFirstSector) / total);
         std::swap(current, next);

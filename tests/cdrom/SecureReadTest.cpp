@@ -187,6 +187,11 @@ TEST_F(SecureReadTest, DrivesOfEveryKind)
             // Nothing to mend: the first pass was the copy already.
             EXPECT_EQ(report.nTestCrc, report.copy.Crc()) << c.name;
         }
+        if (c.keys.find("flip_transient") != std::string::npos)
+        {
+            // The first pass read some of them wrong, and the test CRC says so.
+            EXPECT_NE(report.nTestCrc, report.copy.Crc()) << c.name;
+        }
         EXPECT_EQ(report.readErrors, c.readErrors) << c.name;
 
         const bool bJitter = c.keys.find("jitter") != std::string::npos;
