@@ -42,7 +42,9 @@ struct PlacedRead
     bool bGood = false;
     bool bSilent = false;  // all zeros: it could lie anywhere within the jitter
     std::vector<uint8_t> data;
-    std::vector<uint8_t> bFlagged;  // per sector it returned
+    // Its C2 pointers, when asked for: byte k covers bytes 8k to 8k + 7 of
+    // `data`, two frames, whichever sector they end up in once placed.
+    std::vector<uint8_t> c2;
     int iRun = UNPLACED;
     int64_t nPos = 0;  // the frame its first frame is, on the drive's or its run's count
 };
@@ -215,6 +217,17 @@ bool AnyBitSet(const uint8_t* bytes, int n)
     return false;
 }
 
+// Whether C2 flags any byte of frames [from, from + n) of a read. A
+// misplaced read's sector straddles two of the drive's: only the pointers of
+// the bytes it holds count, or an error next to it would flag it too.
+bool FramesFlagged(const PlacedRead& read, int64_t from, int64_t n)
+{
+    if (read.c2.empty())
+        return false;
+    const std::size_t first = std::size_t(from * 4 / 8), end = std::size_t(((from + n) * 4 + 7) / 8);
+    return AnyBitSet(read.c2.data() + first, int(end - first));
+}
+
 SecureReadResult TrackReader::ReadRun(int32_t first, int nSectors, uint8_t* data, uint8_t* bRead,
                                       uint8_t* bFlagged, bool bC2)
 {
@@ -320,7 +333,6 @@ SecureReadResult TrackReader::ReadPlaced(int32_t sector, int nSectors, PlacedRea
     read.nFirst = sector;
     read.nSectors = nSectors;
     read.data.resize(std::size_t(nSectors) * CD_SECTOR_SIZE);
-    read.bFlagged.assign(nSectors, 0);
     uint8_t* c2 = bC2 && settings.bC2 ? chunkC2.data() : nullptr;
     const AudioReadResult result = reader.ReadAudio(sector, nSectors, read.data.data(), c2);
     if (result == AudioReadResult::Failed)
@@ -333,8 +345,8 @@ SecureReadResult TrackReader::ReadPlaced(int32_t sector, int nSectors, PlacedRea
     read.bGood = result == AudioReadResult::Good;
     if (!read.bGood)
         return SecureReadResult::Done;
-    for (int k = 0; c2 && k < nSectors; ++k)
-        read.bFlagged[k] = AnyBitSet(c2 + std::size_t(k) * C2_BYTES_PER_SECTOR, C2_BYTES_PER_SECTOR);
+    if (c2)
+        read.c2.assign(c2, c2 + std::size_t(nSectors) * C2_BYTES_PER_SECTOR);
     read.bSilent = !AnyBitSet(read.data.data(), int(read.data.size()));
     return SecureReadResult::Done;
 }
@@ -529,7 +541,7 @@ void TrackReader::ComposePass(Window& window)
                 continue;
             std::memcpy(pass.data.data() + at * 4, r.data.data() + j * 4, 4);
             filled[at] = 1;
-            pass.bFlagged[at / CD_FRAMES_PER_SECTOR] |= r.bFlagged[j / CD_FRAMES_PER_SECTOR];
+            pass.bFlagged[at / CD_FRAMES_PER_SECTOR] |= FramesFlagged(r, j, 1);
         }
     }
     for (int i = 0; i < pass.nSectors; ++i)
@@ -598,8 +610,7 @@ SecureReadResult TrackReader::ReadAligned(int32_t sector, int count, const Pass&
             continue;
         std::memcpy(data + std::size_t(i) * CD_SECTOR_SIZE, r.data.data() + from * 4, CD_SECTOR_SIZE);
         bRead[i] = 1;
-        bFlagged[i] = r.bFlagged[from / CD_FRAMES_PER_SECTOR]
-                      | r.bFlagged[(from + CD_FRAMES_PER_SECTOR - 1) / CD_FRAMES_PER_SECTOR];
+        bFlagged[i] = FramesFlagged(r, from, CD_FRAMES_PER_SECTOR);
     }
     return SecureReadResult::Done;
 }
