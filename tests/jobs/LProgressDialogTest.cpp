@@ -37,6 +37,13 @@ public:
     int nAppMessages = 0;
 };
 
+// A window for a job to be owned by.
+HWND OwnerWindow()
+{
+    return CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                         nullptr, nullptr);
+}
+
 HWND CancelButton(const LProgressDialog& job) { return GetDlgItem(job.hWnd, IDCANCEL); }
 
 int ProgressPosition(const LProgressDialog& job)
@@ -104,8 +111,7 @@ class CancelDuringWait : public ::testing::TestWithParam<std::tuple<CancelBy, Wa
 
 TEST_P(CancelDuringWait, EndsTheWaitAtTheNextMessage)
 {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+    HWND owner = OwnerWindow();
     Event never;
     int waitResult = -1;
     DWORD waitedMs = 0;
@@ -247,8 +253,7 @@ TEST(LProgressDialog, AfterCancelTheJobsCallsAreHarmless)
 
 TEST(LProgressDialog, AWindowDestroyedWithItsOwnerStopsTheJob)
 {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+    HWND owner = OwnerWindow();
     bool bStopped = false;
     HWND windowAfter = reinterpret_cast<HWND>(1);
     TestJob job([&](TestJob& self) {
@@ -279,8 +284,7 @@ TEST(LProgressDialog, AQuitDuringAJobStopsItAndStaysForTheProgramsLoop)
 
 TEST(LProgressDialog, ANestedJobLeavesTheOwnerDisabledForTheOuterOne)
 {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+    HWND owner = OwnerWindow();
     bool bDisabledAfterInner = false;
     TestJob outer([&](TestJob&) {
         TestJob inner([](TestJob&) { return true; });
@@ -303,8 +307,7 @@ std::string WindowTitle(HWND window)
 
 TEST(LProgressSeries, JobsShareOneWindowWithTheOwnerDisabledUntilTheEnd)
 {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+    HWND owner = OwnerWindow();
     LProgressSeries series;
     HWND first = nullptr;
     TestJob one([&](TestJob& self) {
@@ -339,8 +342,7 @@ TEST(LProgressSeries, JobsShareOneWindowWithTheOwnerDisabledUntilTheEnd)
 
 TEST(LProgressSeries, ACancelBetweenJobsStopsTheNextAtItsStart)
 {
-    HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+    HWND owner = OwnerWindow();
     LProgressSeries series;
     HWND window = nullptr;
     TestJob one([&](TestJob& self) {
