@@ -23,10 +23,8 @@ if [ -n "$install" ]; then
   echo "scripts/run: installing from $build/Corvane-Setup.exe into the fresh Wine prefix $install_prefix"
   in_install_prefix "$root/tools/vdrive/vdrive-prefix" "$build" corvane.exe
   cp "$build/src/WNASPI32.dll" "$install_prefix/drive_c/windows/system32/wnaspi32.dll"
-  in_install_prefix "$root/cmake/wine-run" reg add 'HKLM\Software\Talmarin\Corvane\Settings' /v CDDBServer \
-    /d "$cddb" /f >/dev/null
-  in_install_prefix "$root/cmake/wine-run" reg add 'HKLM\Software\Talmarin\Corvane\Settings' /v AccurateRipServer \
-    /d "$accuraterip" /f >/dev/null
+  in_install_prefix set_value 'HKLM\Software\Talmarin\Corvane\Settings' CDDBServer "$cddb"
+  in_install_prefix set_value 'HKLM\Software\Talmarin\Corvane\Settings' AccurateRipServer "$accuraterip"
   in_install_prefix "$root/cmake/wine-run" "$build/Corvane-Setup.exe" &
   program=$!
   remote_install install 120 wait-ready 120 close || status=$?

@@ -1,11 +1,11 @@
 // Secure reading of one track: every sector read twice with the drive's cache
 // defeated in between (the first time with the drive's C2 pointers), and
-// proven when two reads agree and C2 flags neither; a sector that is not is read again, up to
-// SECURE_MAX_REREADS more times, and then kept as the version read most often
-// (suspicious) or, never read at all, as silence (a read error). The drive's
-// read offset is corrected as the track is read. A drive found to misplace its
-// reads (jitter) is read with overlapping reads, each placed by its audio
-// before any comparison. Platform-free: the drive
+// proven when two reads agree and C2 flags neither; a sector that is not is
+// read again, up to SECURE_MAX_REREADS more times, and then kept as the
+// version read most often (suspicious) or, never read at all, as silence (a
+// read error). The drive's read offset is corrected as the track is read. A
+// drive found to misplace its reads (jitter) is read with overlapping reads,
+// each placed by its audio before any comparison. Platform-free: the drive
 // comes through AudioSectorReader, the caller through SecureReadEvents.
 #pragma once
 
@@ -110,7 +110,7 @@ struct SecureTrackReport
 
 // The memory a track is read in, some 20 MB. A caller that reads several
 // tracks keeps it from one to the next: memory asked for anew costs a page
-// fault for each 4 KB of it, a third as much as reading it from the drive.
+// fault for each 4 KB of it, about a quarter of the time reading it takes.
 struct SecureReadBuffers;
 std::shared_ptr<SecureReadBuffers> NewSecureReadBuffers();
 
